@@ -1,0 +1,49 @@
+#include "BoundedText.h"
+
+#include <string.h>
+
+size_t TextLength(const char* text)
+{
+    return text ? strlen(text) : 0;
+}
+
+bool TextAppendN(char* dst, size_t capacity, const char* src, size_t count)
+{
+    if (!dst || capacity == 0)
+        return false;
+    size_t have = strnlen(dst, capacity);
+    if (have >= capacity)
+        return false;  // dst is not terminated within its buffer: refuse rather than guess
+    size_t add = src ? strnlen(src, count) : 0;
+    if (add >= capacity - have)
+        return false;
+    memcpy(dst + have, src, add);
+    dst[have + add] = '\0';
+    return true;
+}
+
+bool TextAppend(char* dst, size_t capacity, const char* src)
+{
+    return TextAppendN(dst, capacity, src, (size_t)-1);
+}
+
+bool TextCopy(char* dst, size_t capacity, const char* src)
+{
+    size_t n = TextLength(src);
+    if (!dst || n >= capacity)
+        return false;
+    memcpy(dst, src ? src : "", n);
+    dst[n] = '\0';
+    return true;
+}
+
+bool TextJoin(char* dst, size_t capacity, const char* a, const char* b)
+{
+    size_t na = TextLength(a), nb = TextLength(b);
+    if (!dst || na >= capacity || nb >= capacity - na)
+        return false;
+    memmove(dst, a ? a : "", na);  // a may be dst itself
+    memcpy(dst + na, b ? b : "", nb);
+    dst[na + nb] = '\0';
+    return true;
+}

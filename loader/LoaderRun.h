@@ -1,0 +1,31 @@
+// The buffers the main sequence owns for the whole run; the launch, command-line and
+// self-deletion steps work on them.
+#pragma once
+
+namespace loader {
+
+constexpr int kBuildNumber = 314;
+constexpr int kPathChars = 260;           // the Windows path limit, terminator included
+constexpr int kMessageChars = 1024;       // formatted log lines
+constexpr int kCommandLineChars = 2048;   // installer command line and custom-parameter text
+constexpr int kPayloadResourceId = 102;
+constexpr unsigned long kPauseAfterInstallerMs = 5000;
+constexpr const char kInstallerFileName[] = "Setup.exe";
+constexpr const char kTempLogPrefix[] = "log";
+constexpr const char kLogExtension[] = ".log";
+
+struct LoaderRun {
+    char modulePath[kPathChars];
+    char systemTempPath[kPathChars];
+    char mainTempPath[kPathChars];
+    char tempLogPath[kPathChars];
+    bool tempLogFolderCreated;
+    char installerPath[kPathChars];
+    bool installerPathValid;              // false when the joined path would not fit
+    char messageText[kMessageChars];
+    char buildFolderName[kPathChars];
+    char commandLine[kCommandLineChars];
+    char customParams[kCommandLineChars];
+};
+
+}  // namespace loader
