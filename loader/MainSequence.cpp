@@ -1,8 +1,11 @@
 #include "MainSequence.h"
 
 #include "BoundedText.h"
+#include "CommandLineStep.h"
 #include "FileOps.h"
+#include "Launch.h"
 #include "LoaderLog.h"
+#include "SelfDeletion.h"
 
 #include <windows.h>
 
@@ -146,8 +149,6 @@ void PrepareTempFolders(LoaderRun& run)
 
 int RunMainSequence(LoaderRun& run, int argc, char** argv)
 {
-    (void)argc;
-    (void)argv;
     NameLoaderLog(run);
     PrepareTempFolders(run);
 
@@ -163,6 +164,12 @@ int RunMainSequence(LoaderRun& run, int argc, char** argv)
     else
         LogFormatted(run, "%sSetup.exe is too long a path for the installer.", run.mainTempPath,
                      ERROR_FILENAME_EXCED_RANGE);
+
+    BuildInstallerCommandLine(run, argc, argv);
+    RunInstallerAndCleanUp(run);
+    // Only a loader started with arguments deletes itself, and not in a silent install.
+    if (argc > 1 && !IsSilentInstall(argc, argv))
+        ScheduleSelfDeletion(run.systemTempPath, run.modulePath, run.modulePathComplete);
 
     WriteLoaderLog("Exiting loader...");
     return 0;
