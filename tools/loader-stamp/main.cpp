@@ -18,7 +18,7 @@ namespace {
 
 const char kUsage[] =
     "Usage: loader-stamp LOADER.EXE [--switch NAME[=VALUE]]... [--custom TEXT]... [--show]\n"
-    "       loader-stamp LOADER.EXE --reset [--show]\n"
+    "       loader-stamp LOADER.EXE --reset|--clear [--show]\n"
     "\n"
     "Writes the parameter block that a loader started without arguments reads: each\n"
     "--switch is passed to the installer as /NAME (with \"VALUE\" when given); each --custom\n"
@@ -28,6 +28,7 @@ const char kUsage[] =
     "  --switch NAME[=VALUE]  add an installer switch (NAME without blanks)\n"
     "  --custom TEXT          add custom parameters, for example 'a=1&b=2'\n"
     "  --reset                restore the block the loader was built with\n"
+    "  --clear                blank the block: no switches, no custom parameters\n"
     "  --show                 print the block and what the loader makes of it\n"
     "  --help                 print this text\n"
     "\n"
@@ -38,6 +39,7 @@ struct Options {
     std::string path;
     std::vector<StampItem> items;
     bool reset = false;
+    bool clear = false;
     bool show = false;
 };
 
@@ -67,6 +69,8 @@ int ParseOptions(int argc, char** argv, Options& options)
             options.show = true;
         } else if (arg == "--reset") {
             options.reset = true;
+        } else if (arg == "--clear") {
+            options.clear = true;
         } else if (arg == "--switch") {
             StampItem item;
             if (!operand(value))
@@ -98,12 +102,12 @@ int ParseOptions(int argc, char** argv, Options& options)
         std::cerr << "loader-stamp: no loader file given\n";
         return 2;
     }
-    if (options.reset && !options.items.empty()) {
-        std::cerr << "loader-stamp: --reset takes no --switch or --custom\n";
+    if ((options.reset || options.clear) && (!options.items.empty() || (options.reset && options.clear))) {
+        std::cerr << "loader-stamp: --reset and --clear stand alone (no --switch or --custom)\n";
         return 2;
     }
-    if (!options.reset && options.items.empty() && !options.show) {
-        std::cerr << "loader-stamp: nothing to do (give --switch, --custom, --reset or --show)\n";
+    if (!options.reset && !options.clear && options.items.empty() && !options.show) {
+        std::cerr << "loader-stamp: nothing to do (give --switch, --custom, --reset, --clear or --show)\n";
         return 2;
     }
     return 0;
@@ -170,11 +174,12 @@ int main(int argc, char** argv)
     char block[loader::kParamBlockSize];
     memcpy(block, &image[place.fileOffset], loader::kParamBlockSize);
 
-    if (options.reset || !options.items.empty()) {
+    if (options.reset || options.clear || !options.items.empty()) {
         std::string text;
         if (options.reset) {
             loader::MakeUnstampedParamBlock(block);
         } else {
+            // With no items the composed text is all blanks: a block without any entry.
             if (!ComposeStampText(options.items, loader::kParamBlockChars, text, error))
                 return Fail(options.path, error + "; file left untouched");
             memcpy(block, text.data(), loader::kParamBlockChars);
