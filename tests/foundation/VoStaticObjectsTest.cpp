@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "FoundationTestSupport.h"
+
 namespace {
 
 std::string siblingPath(const char* fileName) {
@@ -12,21 +14,8 @@ std::string siblingPath(const char* fileName) {
     return own.substr(0, own.find_last_of("\\/") + 1) + fileName;
 }
 
-std::string readFile(const std::string& path) {
-    std::string content;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<unreadable>";
-    char buffer[1024];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
-    CloseHandle(file);
-    return content;
-}
-
 TEST(VoStaticObjects, MadeBeforeEntryAndTornDownInFixedOrder) {
-    char folder[MAX_PATH];
-    GetTempPathA(MAX_PATH, folder);
-    std::string output = std::string(folder) + "vo-teardown-probe.txt";
+    std::string output = tempFilePath("vo-teardown-probe.txt");
     DeleteFileA(output.c_str());
     std::string commandLine = "\"" + siblingPath("foundation_teardown_probe.exe") + "\" \"" + output + "\"";
 

@@ -48,21 +48,6 @@ TEST(VoStatus, LongTextsAreCutAt1022Characters) {
     EXPECT_EQ(std::string(1022, 'x') + "\n\tcause", status.message());
 }
 
-TEST(VoStatus, MapWin32Error) {
-    struct Case {
-        int32 error;
-        int32 code;
-    } cases[] = {
-        {0, VO_STATUS_OK},          {1, VO_STATUS_FAILED},        {-5, VO_STATUS_FAILED},
-        {6, VO_STATUS_INVALID_HANDLE}, {8, VO_STATUS_NO_MEMORY},  {14, VO_STATUS_NO_MEMORY},
-        {87, VO_STATUS_INVALID_PARAMETER}, {5, VO_STATUS_ACCESS_DENIED}, {110, VO_STATUS_ACCESS_DENIED},
-        {2, VO_STATUS_NOT_FOUND},   {127, VO_STATUS_NOT_FOUND},   {183, VO_STATUS_ALREADY_EXISTS},
-        {1117, VO_STATUS_IO_ERROR}, {214, VO_STATUS_TOO_MANY},    {231, VO_STATUS_BUSY},
-        {112, VO_STATUS_DISK_FULL}, {2100, VO_STATUS_FAILED},
-    };
-    for (const Case& c : cases) EXPECT_EQ(c.code, VoMapWin32Error(c.error)) << c.error;
-}
-
 TEST(VoStatus, CutToFirstLine) {
     char a[] = "First line.\r\nSecond line.\r\n";
     VoCutToFirstLine(a);

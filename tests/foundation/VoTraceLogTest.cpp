@@ -19,15 +19,14 @@ time_t fixedClock(time_t* now) {
 
 // Seconds since 1970 for a UTC date and time.
 time_t utcTime(int year, int month, int day, int hour, int minute, int second) {
-    int64_t days = 0;
-    for (int y = 1970; y < year; ++y) days += (y % 4 == 0 && (y % 100 != 0 || y % 400 == 0)) ? 366 : 365;
-    static const int monthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    for (int m = 1; m < month; ++m) {
-        days += monthDays[m - 1];
-        if (m == 2 && year % 4 == 0 && (year % 100 != 0 || year % 400 == 0)) ++days;
-    }
-    days += day - 1;
-    return static_cast<time_t>(((days * 24 + hour) * 60 + minute) * 60 + second);
+    struct tm t = {};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    return _mkgmtime(&t);
 }
 
 // Tests in this program run in order; the first ones see the singleton before it exists.
@@ -173,24 +172,6 @@ TEST(VoTraceLogLine, CompositionByLevelAndSwitches) {
                                                c.threadIdOn);
         EXPECT_STREQ(c.expected, line.c_str()) << c.name;
     }
-}
-
-std::string readFile(const std::string& path) {
-    std::string content;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<unreadable>";
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
-    CloseHandle(file);
-    return content;
-}
-
-std::string tempFilePath(const char* name) {
-    char folder[MAX_PATH];
-    GetTempPathA(MAX_PATH, folder);
-    return std::string(folder) + name;
 }
 
 HANDLE createFile(const std::string& path) {
