@@ -8,6 +8,7 @@
 namespace payload {
 
 MessageBoxFunction g_showMessageBox = &MessageBoxA;
+WriteFileFunction g_writeFile = &WriteFile;
 
 namespace {
 
@@ -47,7 +48,7 @@ bool WriteToFile(void* context, const unsigned char* data, size_t size) {
     size_t written = 0;
     while (written < size) {
         DWORD done = 0;
-        if (!WriteFile(sink->file, data + written, DWORD(size - written), &done, nullptr)) {
+        if (!g_writeFile(sink->file, data + written, DWORD(size - written), &done, nullptr)) {
             sink->error = long(GetLastError());
             return false;
         }

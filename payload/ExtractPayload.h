@@ -4,6 +4,7 @@
 #include <stddef.h>
 
 struct HWND__;
+struct _OVERLAPPED;
 
 // Finds the RT_RCDATA resource resourceId in the loader's own module, checks it as one gzip
 // member and inflates it into outputPath (an existing file is replaced). Returns 0 when the
@@ -31,5 +32,10 @@ namespace payload {
 using MessageBoxFunction = int(__stdcall*)(HWND__* owner, const char* text, const char* caption,
                                            unsigned style);
 extern MessageBoxFunction g_showMessageBox;
+
+// The output file is written through this pointer (WriteFile unless a test replaces it).
+using WriteFileFunction = int(__stdcall*)(void* file, const void* data, unsigned long size,
+                                          unsigned long* written, _OVERLAPPED* overlapped);
+extern WriteFileFunction g_writeFile;
 
 }  // namespace payload
