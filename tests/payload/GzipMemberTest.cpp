@@ -50,19 +50,6 @@ TEST(GzipHeader, SkipsExactlyTheOptionalFieldsThatAreFlagged) {
     }
 }
 
-TEST(GzipHeader, RejectsWrongMagicAndMethod) {
-    Bytes badMagic = GzipHeaderBytes(MemberSpec());
-    badMagic[1] = 0x8C;
-    EXPECT_EQ(GzipHeaderStatus::NotGzip, Parse(badMagic, badMagic.size()).status);
-
-    MemberSpec method9;
-    method9.method = 9;
-    const Bytes cm9 = GzipHeaderBytes(method9);
-    EXPECT_EQ(GzipHeaderStatus::UnsupportedMethod, Parse(cm9, cm9.size()).status);
-
-    EXPECT_EQ(GzipHeaderStatus::NotGzip, ParseGzipHeader(nullptr, 0).status);
-}
-
 TEST(GzipHeader, EveryHeaderCutShortIsNotGzip) {
     // Cuts inside the fixed part, inside XLEN, inside the extra data, before each zero
     // terminator and inside the header CRC.
@@ -74,22 +61,13 @@ TEST(GzipHeader, EveryHeaderCutShortIsNotGzip) {
     EXPECT_EQ(GzipHeaderStatus::Ok, Parse(full, full.size()).status);
 }
 
-TEST(GzipHeader, ExtraLengthBeyondTheDataIsNotGzip) {
-    Bytes bytes = GzipHeaderBytes(WithFlags(kFlagExtra));
-    bytes[10] = 0xFF;  // XLEN claims 65,535 + the real low byte
-    bytes[11] = 0xFF;
-    EXPECT_EQ(GzipHeaderStatus::NotGzip, Parse(bytes, bytes.size()).status);
-}
-
 // Records every write the inflater makes.
 struct RecordingSink {
     Bytes data;
     std::vector<size_t> writes;
-    size_t refuseAtWrite = SIZE_MAX;
 
     static bool Write(void* context, const unsigned char* bytes, size_t size) {
         RecordingSink* self = static_cast<RecordingSink*>(context);
-        if (self->writes.size() == self->refuseAtWrite) return false;
         self->writes.push_back(size);
         self->data.insert(self->data.end(), bytes, bytes + size);
         return true;
@@ -192,17 +170,6 @@ TEST(MemberInflater, RejectsATrailerThatDoesNotMatch) {
         EXPECT_EQ(InflateStatus::IntegrityFailed, InflateMember(c.member, &sink).status);
         // Full buffers have gone out; the last piece is held back once the check fails.
         EXPECT_EQ(std::vector<size_t>{kOutputBufferBytes}, sink.writes);
-    }
-}
-
-TEST(MemberInflater, StopsAtTheFirstRefusedWrite) {
-    const Bytes data = SampleData(3 * kOutputBufferBytes + 10, 9);
-    for (size_t refuseAt : {0u, 1u, 3u}) {
-        SCOPED_TRACE(refuseAt);
-        RecordingSink sink;
-        sink.refuseAtWrite = refuseAt;
-        EXPECT_EQ(InflateStatus::WriteFailed, InflateMember(GzipMemberBytes(data), &sink).status);
-        EXPECT_EQ(refuseAt, sink.writes.size());
     }
 }
 
