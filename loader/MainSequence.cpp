@@ -3,6 +3,7 @@
 #include "BoundedText.h"
 #include "FileOps.h"
 #include "LoaderLog.h"
+#include "payload/ExtractPayload.h"
 
 #include <windows.h>
 
@@ -163,6 +164,9 @@ int RunMainSequence(LoaderRun& run, int argc, char** argv)
     else
         LogFormatted(run, "%sSetup.exe is too long a path for the installer.", run.mainTempPath,
                      ERROR_FILENAME_EXCED_RANGE);
+
+    if (run.installerPathValid && ::ExtractPayload(kPayloadResourceId, run.installerPath, 1) == 0)
+        WriteLoaderLog("Success!");
 
     WriteLoaderLog("Exiting loader...");
     return 0;

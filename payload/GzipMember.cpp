@@ -1,6 +1,8 @@
 #include "payload/GzipMember.h"
 
-#include <stdlib.h>
+#include "VoFoundation/VoAllocator.h"
+
+#include <string.h>
 #include <zlib.h>
 
 namespace payload {
@@ -23,8 +25,14 @@ constexpr size_t kTrailerBytes = 8;  // CRC-32, then ISIZE, both little-endian
 constexpr int kRawDeflateWindowBits = -15;
 
 // The payload's working storage comes from here, so the allocator is chosen in one place.
-void* AllocateZeroed(size_t bytes) { return calloc(1, bytes); }
-void FreeBlock(void* block) { free(block); }
+void* AllocateZeroed(size_t bytes)
+{
+    void* block = VoAlloc(bytes);
+    if (block)
+        memset(block, 0, bytes);
+    return block;
+}
+void FreeBlock(void* block) { VoFree(block); }
 
 // Moves *pos past a zero-terminated field. False if the data end before its terminator.
 bool SkipZeroTerminated(const unsigned char* data, size_t size, size_t* pos) {
