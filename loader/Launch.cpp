@@ -3,12 +3,7 @@
 #include "BoundedText.h"
 #include "FileOps.h"
 #include "LoaderLog.h"
-#if __has_include("payload/ExtractPayload.h")
 #include "payload/ExtractPayload.h"
-#else
-// The loader's one message box comes with the payload library; a tree without it shows none.
-static void ShowCannotStartBox() {}
-#endif
 
 #include <windows.h>
 

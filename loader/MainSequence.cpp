@@ -6,6 +6,7 @@
 #include "Launch.h"
 #include "LoaderLog.h"
 #include "SelfDeletion.h"
+#include "payload/ExtractPayload.h"
 
 #include <windows.h>
 
@@ -164,6 +165,13 @@ int RunMainSequence(LoaderRun& run, int argc, char** argv)
     else
         LogFormatted(run, "%sSetup.exe is too long a path for the installer.", run.mainTempPath,
                      ERROR_FILENAME_EXCED_RANGE);
+
+    // The finished file stays held read-only until the installer has started from it.
+    if (run.installerPathValid &&
+        ::ExtractPayload(kPayloadResourceId, run.installerPath, 1, &run.installerLock) == 0) {
+        WriteLoaderLog("Success!");
+        LockExtractedInstaller(run);  // only when the extraction handed over no handle
+    }
 
     BuildInstallerCommandLine(run, argc, argv);
     RunInstallerAndCleanUp(run);

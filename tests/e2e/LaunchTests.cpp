@@ -75,7 +75,7 @@ TEST(Launch, IgnoresTheInstallerExitCode)
 TEST(Launch, FailedStartIsLoggedAndTheCleanUpStillRuns)
 {
     Sandbox box;  // nothing staged, and this loader carries no installer
-    std::string loader = box.install("download.exe", BuildFile("tests/e2e/loader-nopayload.exe"));
+    std::string loader = box.install("download.exe", BuildFile("loader/loader-nopayload.exe"));
     RunResult result = box.run(loader);
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(0u, result.exitCode);
