@@ -3,12 +3,13 @@
 set -euo pipefail
 ORVA_BUILD_DIR="$(cd "$1" && pwd)"
 . "$(dirname "$0")/wine-env.sh"
+server="${WINESERVER:-wineserver}"
 if [ ! -f "$WINEPREFIX/.orva-ready" ]; then
   rm -rf "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1 || true
-  wineserver -w
+  "$ORVA_WINE" wineboot -i >/dev/null 2>&1 || true
+  "$server" -w
   # Warm-up run: the first process of a cold prefix starts background services.
-  wine cmd /c exit >/dev/null 2>&1 || true
-  wineserver -w
+  "$ORVA_WINE" cmd /c exit >/dev/null 2>&1 || true
+  "$server" -w
   touch "$WINEPREFIX/.orva-ready"
 fi

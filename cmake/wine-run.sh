@@ -8,4 +8,4 @@ while [ "$dir" != / ] && [ ! -f "$dir/CMakeCache.txt" ]; do dir="$(dirname "$dir
 ORVA_BUILD_DIR="${ORVA_BUILD_DIR:-$dir}"
 . "$(dirname "$0")/wine-env.sh"
 "$(dirname "$0")/wine-prefix.sh" "$ORVA_BUILD_DIR"
-exec wine "$prog" "$@"
+exec "$ORVA_WINE" "$prog" "$@"

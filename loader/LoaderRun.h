@@ -16,6 +16,7 @@ constexpr const char kLogExtension[] = ".log";
 
 struct LoaderRun {
     char modulePath[kPathChars];
+    bool modulePathComplete;              // false when GetModuleFileNameA filled the buffer
     char systemTempPath[kPathChars];
     char mainTempPath[kPathChars];
     char tempLogPath[kPathChars];

@@ -1,0 +1,171 @@
+#include "MainSequence.h"
+
+#include "BoundedText.h"
+#include "FileOps.h"
+#include "LoaderLog.h"
+
+#include <windows.h>
+
+namespace loader {
+namespace {
+
+char g_loaderFileName[kPathChars];
+char g_logFileName[kPathChars];
+
+constexpr char kFallbackLogFileName[] = "loader.log";
+
+// The system temp path, or, when GetTempPathA fails or its answer does not fit the buffer,
+// the Windows folder's Temp folder. Returns the error to log, or kNoErrorCode.
+long QuerySystemTempPath(char (&path)[kPathChars])
+{
+    DWORD length = GetTempPathA(kPathChars, path);
+    if (length != 0 && length < (DWORD)kPathChars)
+        return kNoErrorCode;
+    long error = length == 0 ? (long)GetLastError() : (long)ERROR_INSUFFICIENT_BUFFER;
+    char windows[kPathChars];
+    UINT windowsLength = GetWindowsDirectoryA(windows, kPathChars);
+    path[0] = '\0';
+    if (windowsLength != 0 && windowsLength < (UINT)kPathChars)
+        TextJoin(path, windows, windows[windowsLength - 1] == '\\' ? "Temp\\" : "\\Temp\\");
+    return error;
+}
+
+bool IsFolder(const char* path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void LogFormatted(LoaderRun& run, const char* format, const char* a, long errorCode = kNoErrorCode)
+{
+    wsprintfA(run.messageText, format, a);
+    WriteLoaderLog(run.messageText, errorCode);
+}
+
+void MakeMainTempFolder(LoaderRun& run)
+{
+    wsprintfA(run.buildFolderName, "Qx_%ld\\", (long)kBuildNumber);
+    if (!TextAppend(run.mainTempPath, run.buildFolderName)) {
+        // The joined name would not fit the path buffer: the folder cannot be named.
+        wsprintfA(run.messageText, "CreateDirectory(%s%s) failed, must use system temp path.",
+                  run.systemTempPath, run.buildFolderName);
+        WriteLoaderLog("Trying to create/find our main temp folder.");
+        WriteLoaderLog(run.messageText, ERROR_FILENAME_EXCED_RANGE);
+        return;
+    }
+    WriteLoaderLog("Trying to create/find our main temp folder.");
+
+    if (CreateDirectoryA(run.mainTempPath, nullptr))
+        return;
+    DWORD error = GetLastError();
+    // An existing folder is reused; a plain file of that name is not a folder to work in.
+    if (error == ERROR_ALREADY_EXISTS && IsFolder(run.mainTempPath))
+        return;
+    LogFormatted(run, "CreateDirectory(%s) failed, must use system temp path.", run.mainTempPath,
+                 (long)error);
+    TextCopy(run.mainTempPath, run.systemTempPath);
+}
+
+void MakeTempLogFolder(LoaderRun& run)
+{
+    WriteLoaderLog("Trying to create temp log folder.");
+    run.tempLogFolderCreated = false;
+
+    if (!GetTempFileNameA(run.mainTempPath, kTempLogPrefix, 0, run.tempLogPath)) {
+        WriteLoaderLog("GetTempFileName() failed, must use main temp path.", (long)GetLastError());
+        TextCopy(run.tempLogPath, run.mainTempPath);
+        return;
+    }
+    DeleteFileA(run.tempLogPath);
+    if (!CreateDirectoryA(run.tempLogPath, nullptr)) {
+        LogFormatted(run, "CreateDirectory(%s) failed, must use main temp path.", run.tempLogPath,
+                     (long)GetLastError());
+        TextCopy(run.tempLogPath, run.mainTempPath);
+        return;
+    }
+    if (!TextAppend(run.tempLogPath, "\\")) {
+        // The folder's name fills the path buffer: no room for its backslash.
+        RemoveDirectoryA(run.tempLogPath);
+        LogFormatted(run, "CreateDirectory(%s) failed, must use main temp path.", run.tempLogPath,
+                     ERROR_FILENAME_EXCED_RANGE);
+        TextCopy(run.tempLogPath, run.mainTempPath);
+        return;
+    }
+    run.tempLogFolderCreated = true;
+}
+
+// Re-points the log at folder + log file name; a name that would not fit keeps the old place.
+void PointLogAt(LoaderRun& run, const char* folder)
+{
+    if (!SetLoaderLogPath(folder, g_logFileName)) {
+        LogFormatted(run, "Log path in '%s' is too long, the log stays where it is.", folder,
+                     ERROR_FILENAME_EXCED_RANGE);
+    }
+}
+
+}  // namespace
+
+void NameLoaderLog(LoaderRun& run)
+{
+    DWORD length = GetModuleFileNameA(nullptr, run.modulePath, kPathChars);
+    run.modulePath[kPathChars - 1] = '\0';
+    run.modulePathComplete = length != 0 && length < (DWORD)kPathChars;
+
+    const char* fileName = run.modulePath;
+    for (const char* p = run.modulePath; *p; ++p) {
+        if (*p == '\\')
+            fileName = p + 1;
+    }
+    TextCopy(g_loaderFileName, fileName);
+    if (!MakeLogFileName(g_loaderFileName, g_logFileName, sizeof(g_logFileName)))
+        TextCopy(g_logFileName, kFallbackLogFileName);
+}
+
+void PrepareTempFolders(LoaderRun& run)
+{
+    long tempPathError = QuerySystemTempPath(run.systemTempPath);
+    TextCopy(run.mainTempPath, run.systemTempPath);
+    SetLoaderLogPath(run.systemTempPath, g_logFileName);
+    DeleteFileA(LoaderLogPath());
+
+    WriteLoaderLog("Preparing loader...");
+    if (tempPathError != kNoErrorCode)
+        LogFormatted(run, "GetTempPath() failed, must use %s as system temp path.",
+                     run.systemTempPath, tempPathError);
+
+    MakeMainTempFolder(run);
+    MakeTempLogFolder(run);
+
+    WriteLoaderLog("Path creation is complete.");
+    LogFormatted(run, "Using %s as main temp path.", run.mainTempPath);
+    LogFormatted(run, "Using %s as temp log path.", run.tempLogPath);
+
+    MoveFileOrDelay(run.systemTempPath, run.tempLogPath, g_logFileName, nullptr, false);
+    PointLogAt(run, run.tempLogPath);
+}
+
+int RunMainSequence(LoaderRun& run, int argc, char** argv)
+{
+    (void)argc;
+    (void)argv;
+    NameLoaderLog(run);
+    PrepareTempFolders(run);
+
+    WriteLoaderLog("Starting loader...");
+    LogFormatted(run, "We are running from '%s'.", run.modulePath);
+
+    run.installerPathValid = TextJoin(run.installerPath, run.mainTempPath, kInstallerFileName);
+    if (!run.installerPathValid)
+        run.installerPath[0] = '\0';
+    WriteLoaderLog("Extracting data for...");
+    if (run.installerPathValid)
+        WriteLoaderLog(run.installerPath);
+    else
+        LogFormatted(run, "%sSetup.exe is too long a path for the installer.", run.mainTempPath,
+                     ERROR_FILENAME_EXCED_RANGE);
+
+    WriteLoaderLog("Exiting loader...");
+    return 0;
+}
+
+}  // namespace loader

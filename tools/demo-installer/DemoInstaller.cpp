@@ -1,0 +1,148 @@
+// A small stand-in installer. Each run appends one record to %TEMP%\demo-installer.txt:
+//
+//   run
+//   cmdline: <GetCommandLineA>
+//   cwd: <current folder>
+//   self: <own path>
+//   reg: <key>|<value name>=<value>     one per string value found under the product keys
+//   end
+//
+// Switches (each takes the next argument as its value) change what it does, so end-to-end
+// tests can stage installer behaviour:
+//   /DemoExitCode <n>      exit with code n instead of 0
+//   /DemoPauseMs <n>       sleep n milliseconds before exiting
+//   /DemoLeaveFile <dir>   create the file <dir>\left-by-installer.txt
+//   /DemoCrash 1           end by an access violation instead of exiting
+#include <stdlib.h>
+#include <string.h>
+#include <windows.h>
+
+namespace {
+
+constexpr char kRecordName[] = "demo-installer.txt";
+
+struct Behaviour {
+    UINT exitCode = 0;
+    DWORD pauseMs = 0;
+    const char* leaveFileIn = nullptr;
+    bool crash = false;
+};
+
+typedef void (*SwitchHandler)(Behaviour&, const char* value);
+
+struct Switch {
+    const char* name;
+    SwitchHandler apply;
+};
+
+const Switch kSwitches[] = {
+    {"/DemoExitCode", [](Behaviour& b, const char* v) { b.exitCode = (UINT)strtoul(v, nullptr, 0); }},
+    {"/DemoPauseMs", [](Behaviour& b, const char* v) { b.pauseMs = strtoul(v, nullptr, 0); }},
+    {"/DemoLeaveFile", [](Behaviour& b, const char* v) { b.leaveFileIn = v; }},
+    {"/DemoCrash", [](Behaviour& b, const char* v) { b.crash = v[0] == '1'; }},
+};
+
+class Record {
+public:
+    explicit Record(const char* path)
+        : _file(CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    ~Record()
+    {
+        if (_file != INVALID_HANDLE_VALUE)
+            CloseHandle(_file);
+    }
+    void line(const char* label, const char* text)
+    {
+        write(label);
+        write(text);
+        write("\r\n");
+    }
+    void write(const char* text)
+    {
+        DWORD written;
+        if (_file != INVALID_HANDLE_VALUE)
+            WriteFile(_file, text, (DWORD)strlen(text), &written, nullptr);
+    }
+
+private:
+    HANDLE _file;
+};
+
+void RecordStringValues(Record& record, const char* keyPath)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    for (DWORD index = 0;; ++index) {
+        char name[256];
+        BYTE data[2048];
+        DWORD nameLength = sizeof(name), dataLength = sizeof(data) - 1, type = 0;
+        if (RegEnumValueA(key, index, name, &nameLength, nullptr, &type, data, &dataLength) !=
+            ERROR_SUCCESS)
+            break;
+        if (type != REG_SZ)
+            continue;
+        data[dataLength] = 0;
+        record.write("reg: ");
+        record.write(keyPath);
+        record.write("|");
+        record.write(name);
+        record.write("=");
+        record.line("", (const char*)data);
+    }
+    RegCloseKey(key);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    Behaviour behaviour;
+    for (int i = 1; i + 1 < __argc; ++i) {
+        for (const Switch& s : kSwitches) {
+            if (strcmp(__argv[i], s.name) == 0)
+                s.apply(behaviour, __argv[i + 1]);
+        }
+    }
+
+    char recordPath[MAX_PATH + sizeof(kRecordName)];
+    DWORD tempLength = GetTempPathA(MAX_PATH, recordPath);
+    if (tempLength == 0 || tempLength >= MAX_PATH)
+        return 1;
+    strcat(recordPath, kRecordName);
+
+    char currentFolder[MAX_PATH] = "";
+    char self[MAX_PATH] = "";
+    GetCurrentDirectoryA(MAX_PATH, currentFolder);
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    {
+        Record record(recordPath);
+        record.line("run", "");
+        record.line("cmdline: ", GetCommandLineA());
+        record.line("cwd: ", currentFolder);
+        record.line("self: ", self);
+        RecordStringValues(record, "Software\\Pemrod\\Orvadesk");
+        RecordStringValues(record, "Software\\Pemrod\\Orvadesk\\CustomParams");
+        RecordStringValues(record, "Software\\Brightholm\\Orvadesk");
+        RecordStringValues(record, "Software\\Brightholm\\Orvadesk\\CustomParams");
+        record.line("end", "");
+    }
+
+    if (behaviour.leaveFileIn) {
+        char leftPath[MAX_PATH];
+        if (strlen(behaviour.leaveFileIn) + 24 < sizeof(leftPath)) {
+            strcpy(leftPath, behaviour.leaveFileIn);
+            strcat(leftPath, "\\left-by-installer.txt");
+            HANDLE f = CreateFileA(leftPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (f != INVALID_HANDLE_VALUE)
+                CloseHandle(f);
+        }
+    }
+    if (behaviour.pauseMs)
+        Sleep(behaviour.pauseMs);
+    if (behaviour.crash)
+        *(volatile int*)nullptr = 0;
+    return (int)behaviour.exitCode;
+}
