@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FormDecoding.h"
+#include "loader/FormDecoding.h"
 
 using loader::CustomParamSlice;
 using loader::DecodeFormValue;

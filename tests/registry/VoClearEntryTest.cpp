@@ -1,0 +1,294 @@
+// VoClearEntry against the real registry of the test's Wine prefix. Every test works below
+// HKLM\Software\OrvaTest and removes that key before and after it runs.
+#include <string.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "RegistryTestKeys.h"
+#include "TraceCapture.h"
+#include "VoUtil/VoRegistry/VoClearEntry.h"
+
+namespace {
+
+constexpr char kTestRoot[] = "Software\\OrvaTest";
+
+class VoClearEntryTest : public ::testing::Test {
+protected:
+    void SetUp() override { regtest::DeleteTree(kTestRoot); }
+    void TearDown() override { regtest::DeleteTree(kTestRoot); }
+
+    static VoRegistryEntryPtr Entry(const char* path) { return VoRegistryEntryPtr(createEntry(VoString(path))); }
+};
+
+TEST_F(VoClearEntryTest, EntryForAMissingKeyFailsReadsWithTheDefaults)
+{
+    VoRegistryEntryPtr entry = Entry("Software/OrvaTest/Missing/Key");
+    ASSERT_TRUE(entry);
+
+    EXPECT_FALSE(entry->valueExists(VoString("v")));
+    EXPECT_FALSE(entry->subKeyExists(VoString("Sub")));
+
+    uint32_t number = 1;
+    EXPECT_FALSE(entry->readDword(VoString("v"), number, 77));
+    EXPECT_EQ(number, 77u);
+
+    VoString text("old");
+    EXPECT_FALSE(entry->readText(VoString("v"), text, "fallback"));
+    EXPECT_STREQ(text.c_str(), "fallback");
+
+    EXPECT_TRUE(entry->deleteValue(VoString("v")));
+    EXPECT_FALSE(regtest::KeyExists("Software\\OrvaTest"));  // nothing was created
+}
+
+TEST_F(VoClearEntryTest, WriteCreatesTheKeyWithAllMissingParents)
+{
+    VoRegistryEntryPtr entry = Entry("Software/OrvaTest/A/B/C");
+    ASSERT_TRUE(entry);
+    EXPECT_TRUE(entry->writeText(VoString("name"), "value"));
+    EXPECT_EQ(regtest::GetText("Software\\OrvaTest\\A\\B\\C", "name"), "value");
+
+    EXPECT_TRUE(entry->valueExists(VoString("name")));
+    VoString text;
+    EXPECT_TRUE(entry->readText(VoString("name"), text, "fallback"));
+    EXPECT_STREQ(text.c_str(), "value");
+}
+
+TEST_F(VoClearEntryTest, DeleteKeyOfAMissingKeyOrParentCountsAsDeleted)
+{
+    EXPECT_TRUE(Entry("Software/OrvaTest/NoParent/Key")->deleteKey());
+    ASSERT_TRUE(regtest::CreateKey("Software\\OrvaTest\\Parent"));
+    EXPECT_TRUE(Entry("Software/OrvaTest/Parent/NoKey")->deleteKey());
+    EXPECT_TRUE(regtest::KeyExists("Software\\OrvaTest\\Parent"));
+}
+
+TEST_F(VoClearEntryTest, DeleteKeyRemovesSubKeysAndValuesButNotTheParent)
+{
+    ASSERT_TRUE(regtest::SetText("Software\\OrvaTest\\Parent\\Key\\Sub\\Deeper", "v", "1"));
+    ASSERT_TRUE(regtest::SetText("Software\\OrvaTest\\Parent\\Key", "w", "2"));
+    ASSERT_TRUE(regtest::SetText("Software\\OrvaTest\\Parent\\Sibling", "x", "3"));
+
+    EXPECT_TRUE(Entry("Software/OrvaTest/Parent/Key")->deleteKey());
+
+    EXPECT_FALSE(regtest::KeyExists("Software\\OrvaTest\\Parent\\Key"));
+    EXPECT_TRUE(regtest::KeyExists("Software\\OrvaTest\\Parent\\Sibling"));
+}
+
+TEST_F(VoClearEntryTest, DeleteKeyRefusesAPathWithoutAChildComponent)
+{
+    ASSERT_TRUE(regtest::SetText("Software\\OrvaTest\\Keep", "v", "1"));
+    // A trailing "/" names no child: the parent and its subtree must survive.
+    EXPECT_FALSE(Entry("Software/OrvaTest/")->deleteKey());
+    EXPECT_TRUE(regtest::KeyExists("Software\\OrvaTest\\Keep"));
+}
+
+TEST_F(VoClearEntryTest, DeleteKeyOfASingleComponentPathDeletesItFromTheRoot)
+{
+    ASSERT_TRUE(regtest::CreateKey("OrvaTestTop\\Sub", HKEY_CURRENT_USER));
+    VoClearEntry entry(VoString("OrvaTestTop"), (int32)kVoRootCurrentUser);
+    EXPECT_TRUE(entry.deleteKey());
+    EXPECT_FALSE(regtest::KeyExists("OrvaTestTop", HKEY_CURRENT_USER));
+    regtest::DeleteTree("OrvaTestTop", HKEY_CURRENT_USER);
+}
+
+TEST_F(VoClearEntryTest, ReadTextTakesAtMost1024StoredBytes)
+{
+    struct Row {
+        const char* name;
+        size_t textLength;  // stored with a terminator: textLength + 1 bytes
+        bool read;
+    } rows[] = {
+        {"1024 bytes with terminator fit", 1023, true},
+        {"1025 bytes give the default", 1024, false},
+        {"far longer gives the default", 3000, false},
+    };
+    VoRegistryEntryPtr entry = Entry("Software/OrvaTest/Text");
+    for (const Row& row : rows) {
+        std::string stored(row.textLength, 'q');
+        ASSERT_TRUE(regtest::SetText("Software\\OrvaTest\\Text", "t", stored));
+        VoString text;
+        EXPECT_EQ(entry->readText(VoString("t"), text, "fallback"), row.read) << row.name;
+        EXPECT_EQ(std::string(text.c_str()), row.read ? stored : "fallback") << row.name;
+    }
+}
+
+TEST_F(VoClearEntryTest, ReadTextEndsAValueAtItsReturnedBytes)
+{
+    struct Row {
+        const char* name;
+        DWORD type;
+        std::string bytes;
+        std::string expected;
+    } rows[] = {
+        {"text stored without its terminator", REG_SZ, "abc", "abc"},
+        {"binary without a zero byte", REG_BINARY, "abcd", "abcd"},
+        {"binary of exactly 1024 bytes", REG_BINARY, std::string(1024, 'z'), std::string(1024, 'z')},
+        {"binary with an inner zero byte ends there", REG_BINARY, std::string("ab\0cd", 5), "ab"},
+    };
+    VoRegistryEntryPtr entry = Entry("Software/OrvaTest/Raw");
+    for (const Row& row : rows) {
+        ASSERT_TRUE(regtest::SetValue("Software\\OrvaTest\\Raw", "r", row.type, row.bytes.data(),
+                                      (DWORD)row.bytes.size()));
+        VoString text;
+        EXPECT_TRUE(entry->readText(VoString("r"), text, "fallback")) << row.name;
+        EXPECT_EQ(std::string(text.c_str()), row.expected) << row.name;
+    }
+}
+
+TEST_F(VoClearEntryTest, ReadDwordTakesUpToFourBytesOfAnyType)
+{
+    struct Row {
+        const char* name;
+        DWORD type;
+        std::string bytes;
+        bool read;
+        uint32_t expected;
+    } rows[] = {
+        {"a dword", REG_DWORD, std::string("\x78\x56\x34\x12", 4), true, 0x12345678u},
+        {"four binary bytes as stored", REG_BINARY, std::string("\x01\x02\x03\x04", 4), true, 0x04030201u},
+        {"four text bytes as stored", REG_SZ, std::string("ab\0", 3) + 'c', true, 0x63006261u},
+        {"two bytes leave the rest zero", REG_BINARY, std::string("\x34\x12", 2), true, 0x1234u},
+        {"five bytes give the default", REG_BINARY, std::string("\x01\x02\x03\x04\x05", 5), false, 99u},
+    };
+    VoRegistryEntryPtr entry = Entry("Software/OrvaTest/Dword");
+    for (const Row& row : rows) {
+        ASSERT_TRUE(regtest::SetValue("Software\\OrvaTest\\Dword", "d", row.type, row.bytes.data(),
+                                      (DWORD)row.bytes.size()));
+        uint32_t value = 0xFFFFFFFFu;
+        EXPECT_EQ(entry->readDword(VoString("d"), value, 99), row.read) << row.name;
+        EXPECT_EQ(value, row.expected) << row.name;
+    }
+}
+
+TEST_F(VoClearEntryTest, WritesStoreTheDesignatedTypesAndSizes)
+{
+    VoRegistryEntryPtr entry = Entry("Software/OrvaTest/Write");
+    EXPECT_TRUE(entry->writeText(VoString("empty"), ""));
+    EXPECT_TRUE(entry->writeText(VoString("text"), VoString("hello")));
+    EXPECT_TRUE(entry->writeDword(VoString("number"), 0xCAFEu));
+
+    regtest::StoredValue empty = regtest::GetValue("Software\\OrvaTest\\Write", "empty");
+    ASSERT_TRUE(empty.found);
+    EXPECT_EQ(empty.type, (DWORD)REG_SZ);
+    EXPECT_EQ(empty.bytes, std::string(1, '\0'));
+
+    regtest::StoredValue text = regtest::GetValue("Software\\OrvaTest\\Write", "text");
+    EXPECT_EQ(text.type, (DWORD)REG_SZ);
+    EXPECT_EQ(text.bytes, std::string("hello", 6));
+
+    regtest::StoredValue number = regtest::GetValue("Software\\OrvaTest\\Write", "number");
+    EXPECT_EQ(number.type, (DWORD)REG_DWORD);
+    EXPECT_EQ(number.bytes, std::string("\xFE\xCA\0\0", 4));
+
+    uint32_t value = 0;
+    EXPECT_TRUE(entry->readDword(VoString("number"), value, 0));
+    EXPECT_EQ(value, 0xCAFEu);
+}
+
+TEST_F(VoClearEntryTest, DeleteValueRemovesItAndAcceptsAMissingOne)
+{
+    ASSERT_TRUE(regtest::SetText("Software\\OrvaTest\\Values", "gone", "1"));
+    ASSERT_TRUE(regtest::SetText("Software\\OrvaTest\\Values", "kept", "2"));
+    VoRegistryEntryPtr entry = Entry("Software/OrvaTest/Values");
+    EXPECT_TRUE(entry->deleteValue(VoString("gone")));
+    EXPECT_TRUE(entry->deleteValue(VoString("never-there")));
+    EXPECT_EQ(regtest::GetText("Software\\OrvaTest\\Values", "gone"), "<missing>");
+    EXPECT_EQ(regtest::GetText("Software\\OrvaTest\\Values", "kept"), "2");
+}
+
+TEST_F(VoClearEntryTest, SubKeyExistsFollowsASlashSeparatedPath)
+{
+    ASSERT_TRUE(regtest::CreateKey("Software\\OrvaTest\\Vendor\\Product\\Part"));
+    VoRegistryEntryPtr software = Entry("Software/OrvaTest");
+    EXPECT_TRUE(software->subKeyExists(VoString("Vendor/Product")));
+    EXPECT_TRUE(software->subKeyExists(VoString("Vendor/Product/Part")));
+    EXPECT_FALSE(software->subKeyExists(VoString("Vendor/Other")));
+}
+
+TEST_F(VoClearEntryTest, OpenSubEntryNamesTheChildUnderTheSameRoot)
+{
+    VoClearEntry parent(VoString("Software/OrvaTest"), HKEY_CURRENT_USER);
+    VoRegistryEntryPtr child(parent.openSubEntry(VoString("Child")));
+    ASSERT_TRUE(child);
+    VoClearEntry* clear = static_cast<VoClearEntry*>(child.get());
+    EXPECT_STREQ(clear->path().c_str(), "Software/OrvaTest/Child");
+    EXPECT_EQ(clear->rootKey(), HKEY_CURRENT_USER);
+    EXPECT_FALSE(regtest::KeyExists("Software\\OrvaTest\\Child", HKEY_CURRENT_USER));
+}
+
+TEST_F(VoClearEntryTest, PathsConvertAndSplitAtSlashes)
+{
+    EXPECT_STREQ(toRegistryPath(VoString("Software/Pemrod/Orvadesk")).c_str(),
+                 "Software\\Pemrod\\Orvadesk");
+    EXPECT_STREQ(toRegistryPath(VoString("NoSlash")).c_str(), "NoSlash");
+
+    struct Row {
+        const char* path;
+        const char* parent;
+        const char* child;
+    } rows[] = {
+        {"Software/Pemrod/Orvadesk/CustomParams", "Software/Pemrod/Orvadesk", "CustomParams"},
+        {"Software/Brightholm", "Software", "Brightholm"},
+        {"Top", "", "Top"},
+    };
+    for (const Row& row : rows) {
+        VoClearEntry entry(VoString(row.path), (int32)kVoRootLocalMachine);
+        VoString parent("x");
+        VoString child("y");
+        entry.splitPath(parent, child);
+        EXPECT_STREQ(parent.c_str(), row.parent) << row.path;
+        EXPECT_STREQ(child.c_str(), row.child) << row.path;
+    }
+}
+
+TEST_F(VoClearEntryTest, RootIndexesMapToTheirKeys)
+{
+    TraceCapture trace;
+    HKEY expected[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT, HKEY_USERS};
+    for (int32 index = 0; index < 4; ++index)
+        EXPECT_EQ(VoClearEntry(VoString("x"), index).rootKey(), expected[index]) << index;
+    EXPECT_EQ(trace.records().size(), 0u);
+
+    VoRegistryEntryPtr made(createEntry(VoString("x")));
+    EXPECT_EQ(static_cast<VoClearEntry*>(made.get())->rootKey(), HKEY_LOCAL_MACHINE);
+}
+
+TEST_F(VoClearEntryTest, UnknownRootIndexIsReportedOnceAndFallsBackToCurrentUser)
+{
+    TraceCapture trace;
+    VoClearEntry entry(VoString("x"), 7);
+    EXPECT_EQ(entry.rootKey(), HKEY_CURRENT_USER);
+    ASSERT_EQ(trace.records().size(), 1u);
+    const TraceCapture::Record& record = trace.records()[0];
+    EXPECT_EQ(record.level, 3);
+    EXPECT_EQ(record.message.find("(false) failed: Unknown key 7 in VoClearEntry.cpp at line "), 0u)
+        << record.message;
+}
+
+// The VoString form of writeText goes through the text form's slot.
+class RecordingEntry : public VoClearEntry {
+public:
+    RecordingEntry() : VoClearEntry(VoString("Software/OrvaTest/Recording"), (int32)kVoRootLocalMachine) {}
+    using VoClearEntry::writeText;
+    bool writeText(const VoString& name, const char* text) override
+    {
+        lastName = name.c_str();
+        lastText = text;
+        return true;
+    }
+    std::string lastName;
+    std::string lastText;
+};
+
+TEST_F(VoClearEntryTest, StringWriteHonoursAnOverrideOfTheTextWrite)
+{
+    RecordingEntry entry;
+    VoRegistryEntry& asInterface = entry;
+    EXPECT_TRUE(asInterface.writeText(VoString("n"), VoString("v")));
+    EXPECT_EQ(entry.lastName, "n");
+    EXPECT_EQ(entry.lastText, "v");
+    EXPECT_FALSE(regtest::KeyExists("Software\\OrvaTest\\Recording"));
+}
+
+}  // namespace
