@@ -1,0 +1,70 @@
+// VoStatusFromWin32: the status of a failed Win32 call with the system's message text.
+#include <windows.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include "VoFoundation/VoStatus.h"
+#include "VoFoundation/VoStatusWin32.h"
+
+namespace {
+
+const char kNetworkMessageModule[] = "netmsg.dll";
+const DWORD kSystemMessageFlags =
+    FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM;
+const DWORD kNeutralLanguage = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT);
+constexpr int32 kFirstLineChars = 1023;
+
+void* loadLibraryAsData(const char* fullPath, unsigned long flags) {
+    return LoadLibraryExA(fullPath, nullptr, flags);
+}
+
+}  // namespace
+
+VoDataModuleLoader VoLoadDataModule = loadLibraryAsData;
+
+bool VoSystemFilePath(const char* fileName, char* path, int32 capacity) {
+    path[0] = 0;
+    UINT length = GetSystemDirectoryA(path, static_cast<UINT>(capacity));
+    size_t nameLength = strlen(fileName);
+    if (length == 0 || static_cast<int32>(length) >= capacity ||
+        static_cast<size_t>(length) + 1 + nameLength >= static_cast<size_t>(capacity)) {
+        path[0] = 0;
+        return false;
+    }
+    if (path[length - 1] != '\\') path[length++] = '\\';
+    memcpy(path + length, fileName, nameLength + 1);
+    return true;
+}
+
+VoStatus VoStatusFromWin32(const char* call, int32 win32Error) {
+    VoStatus result(VoMapWin32Error(win32Error));
+    char firstLine[kFirstLineChars + 1];
+    snprintf(firstLine, sizeof firstLine, "Win32 method \"%s\" returned with error (%d). ",
+             call != nullptr ? call : "", win32Error);
+
+    DWORD flags = kSystemMessageFlags;
+    HMODULE module = nullptr;
+    if (VoIsNetworkError(win32Error)) {
+        // Only the system folder's copy: a bare name would search the loader's own folder
+        // first, where a planted module could be waiting.
+        char path[MAX_PATH];
+        if (VoSystemFilePath(kNetworkMessageModule, path, sizeof path)) {
+            module = static_cast<HMODULE>(VoLoadDataModule(path, LOAD_LIBRARY_AS_DATAFILE));
+        }
+        if (module != nullptr) flags |= FORMAT_MESSAGE_FROM_HMODULE;
+    }
+
+    char* text = nullptr;
+    DWORD length = FormatMessageA(flags, module, static_cast<DWORD>(win32Error), kNeutralLanguage,
+                                  reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    if (length != 0 && text != nullptr) {
+        VoCutToFirstLine(text);
+        result.messageBuffer().assign(text, static_cast<int32>(strlen(text)));
+    }
+    LocalFree(text);
+    if (module != nullptr) FreeLibrary(module);
+
+    result.messageBuffer().prepend(firstLine);
+    return result;
+}

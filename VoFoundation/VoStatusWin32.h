@@ -1,0 +1,19 @@
+// Win32 side of VoStatusFromWin32: the network message module and its test seam.
+#pragma once
+#include "VoFoundation/VoTypes.h"
+
+// Network error numbers, whose texts live in the network message module.
+constexpr int32 kVoFirstNetworkError = 2100;
+constexpr int32 kVoLastNetworkError = 2999;
+
+inline bool VoIsNetworkError(int32 win32Error) {
+    return win32Error >= kVoFirstNetworkError && win32Error <= kVoLastNetworkError;
+}
+
+// Loads a module as a data file from a full path (LoadLibraryExA by default). Tests replace
+// it to see which module is asked for; the returned handle is passed to FreeLibrary.
+typedef void* (*VoDataModuleLoader)(const char* fullPath, unsigned long flags);
+extern VoDataModuleLoader VoLoadDataModule;
+
+// Full path of a file in the system folder; false (path empty) when it does not fit.
+bool VoSystemFilePath(const char* fileName, char* path, int32 capacity);

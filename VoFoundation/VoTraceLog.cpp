@@ -1,0 +1,200 @@
+#include "VoFoundation/VoTraceLog.h"
+
+#include <new>
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "VoFoundation/VoAllocator.h"
+#include "VoFoundation/VoStatus.h"
+#include "VoFoundation/VoThreads/VoThreadLocalStorage.h"
+
+VoTraceLog* VoTraceLog::_log = nullptr;
+int32 VoTraceLog::_traceSlot = -1;
+VoTraceTimeSource VoTraceLog::_timeSource = time;
+
+namespace {
+
+const char* levelPrefix(int32 level, bool debugOn) {
+    switch (level) {
+        case kVoTraceLevelDebug: return debugOn ? "d: " : nullptr;
+        case kVoTraceLevelInfo: return "i: ";
+        case kVoTraceLevelWarning: return "W: ";
+        case kVoTraceLevelError: return "E: ";
+        case kVoTraceLevelStatus: return "s: ";
+        default: return nullptr;
+    }
+}
+
+void formatMessage(char* message, const char* format, va_list args) {
+    if (vsnprintf(message, kVoTraceMessageChars + 1, format, args) < 0) message[0] = 0;
+    message[kVoTraceMessageChars] = 0;
+}
+
+}  // namespace
+
+VoTraceLog::VoTraceLog()
+    : _callback(nullptr),
+      _fileOutput(false),
+      _consoleOutput(false),
+      _debug(false),
+      _threadIdOn(true),
+      _count(0) {}
+
+bool VoTraceLog::instance() {
+    if (_log != nullptr) return true;
+    void* memory = VoAlloc(sizeof(VoTraceLog));
+    if (memory == nullptr) return false;
+    _log = new (memory) VoTraceLog();
+    _traceSlot = VoTlsContext::process()->allocateSlot();
+    return true;
+}
+
+const char* VoTraceLog::name() { return instance() ? _log->_name.c_str() : nullptr; }
+
+void VoTraceLog::write(int32 level, const char* name, const char* message) {
+    if (!instance()) return;
+    VoTraceLog* log = _log;
+    char stamp[kVoTraceStampChars + 1];
+    VoFormatPstTimeStamp(_timeSource(nullptr), stamp);
+    VoTextBuffer id;
+    log->_threadId(id);
+
+    if (log->_callback != nullptr) {
+        log->_callback(level, stamp, name, id.c_str(), message);
+    } else {
+        log->_enqueue(level, stamp, name, id.c_str(), message);
+    }
+
+    if (!log->_fileOutput && !log->_consoleOutput) return;  // the line would go nowhere
+    VoTextBuffer line =
+        VoComposeTraceLine(level, stamp, name, id.c_str(), message, log->_debug, log->_threadIdOn);
+    if (line.isEmpty()) return;
+    if (log->_fileOutput) log->_file.write(line.c_str(), true);
+    if (log->_consoleOutput) printf("%s\n", line.c_str());
+}
+
+void VoTraceLog::debug(const char* format, ...) {
+    if (format == nullptr) return;
+    char message[kVoTraceMessageChars + 1];
+    va_list args;
+    va_start(args, format);
+    formatMessage(message, format, args);
+    va_end(args);
+    write(kVoTraceLevelDebug, name(), message);
+}
+
+void VoTraceLog::error(const char* format, ...) {
+    if (format == nullptr) return;
+    char message[kVoTraceMessageChars + 1];
+    va_list args;
+    va_start(args, format);
+    formatMessage(message, format, args);
+    va_end(args);
+    write(kVoTraceLevelError, name(), message);
+}
+
+void VoTraceLog::_enqueue(int32 level, const char* stamp, const char* name, const char* id,
+                          const char* message) {
+    _queueMutex.lock();
+    if (_count < kVoTraceQueueLimit) {
+        VoTraceRecord& record = _records[_count];
+        record.level = level;
+        record.stamp = VoTextBuffer(stamp);
+        record.name = VoTextBuffer(name);
+        record.id = VoTextBuffer(id);
+        record.message = VoTextBuffer(message);
+        ++_count;
+    }
+    _queueMutex.unlock();
+}
+
+void VoTraceLog::_threadId(VoTextBuffer& id) const {
+    void* threadName = nullptr;
+    VoStatus status = VoTlsContext::process()->getValue(_traceSlot, &threadName);
+    if (status.code() == VO_STATUS_OK && threadName != nullptr) {
+        id = *static_cast<const VoTextBuffer*>(threadName);
+        return;
+    }
+    if (!kVoLocationDetails) return;
+    char number[16];
+    snprintf(number, sizeof number, "%d", VoTraceThreadNumber());
+    id = VoTextBuffer(number);
+}
+
+void VoTraceLog::setCallback(VoTraceCallback callback) {
+    if (instance()) _log->_callback = callback;
+}
+
+void VoTraceLog::setTimeSource(VoTraceTimeSource source) {
+    _timeSource = source != nullptr ? source : time;
+}
+
+void VoTraceLog::setFile(void* handle) {
+    if (instance()) _log->_file.setHandle(handle);
+}
+
+void VoTraceLog::setFileOutput(bool on) {
+    if (instance()) _log->_fileOutput = on;
+}
+
+void VoTraceLog::setConsoleOutput(bool on) {
+    if (instance()) _log->_consoleOutput = on;
+}
+
+void VoTraceLog::setDebug(bool on) {
+    if (instance()) _log->_debug = on;
+}
+
+int32 VoTraceLog::queuedCount() { return _log != nullptr ? _log->_count : 0; }
+
+const VoTraceRecord* VoTraceLog::queuedRecord(int32 index) {
+    if (_log == nullptr || index < 0 || index >= _log->_count) return nullptr;
+    return &_log->_records[index];
+}
+
+void VoTraceLog::clearQueue() {
+    if (_log == nullptr) return;
+    _log->_queueMutex.lock();
+    for (int32 i = 0; i < _log->_count; ++i) _log->_records[i] = VoTraceRecord();
+    _log->_count = 0;
+    _log->_queueMutex.unlock();
+}
+
+void VoFormatPstTimeStamp(time_t now, char* stamp) {
+    struct tm pacific = {};
+    const struct tm* utc = gmtime(&now);
+    if (utc != nullptr) pacific = *utc;
+    // mktime normalises the fields, so a negative hour rolls back into the previous day.
+    pacific.tm_hour -= kVoPacificOffsetHours;
+    pacific.tm_isdst = -1;
+    mktime(&pacific);
+    snprintf(stamp, kVoTraceStampChars + 1, "%04u-%02u-%02u %02u:%02u:%02u PST",
+             static_cast<unsigned>(pacific.tm_year + 1900), static_cast<unsigned>(pacific.tm_mon + 1),
+             static_cast<unsigned>(pacific.tm_mday), static_cast<unsigned>(pacific.tm_hour),
+             static_cast<unsigned>(pacific.tm_min), static_cast<unsigned>(pacific.tm_sec));
+}
+
+VoTextBuffer VoComposeTraceLine(int32 level, const char* stamp, const char* name, const char* id,
+                                const char* message, bool debugOn, bool threadIdOn) {
+    VoTextBuffer line;
+    const char* prefix = levelPrefix(level, debugOn);
+    if (prefix == nullptr) return line;
+    if (stamp != nullptr && kVoLocationDetails) {
+        line.append(stamp);
+        line.append(" ");
+    }
+    line.append(prefix);
+    if (name != nullptr) {
+        line.append("[");
+        line.append(name);
+        line.append("] ");
+    }
+    if (threadIdOn && id != nullptr) {
+        line.append("<");
+        line.append(id);
+        line.append("> ");
+    }
+    if (message != nullptr) line.append(message);
+    return line;
+}
