@@ -96,7 +96,8 @@ HMODULE LoadShellLibraryFromSystemFolder()
 // The library's version as major << 16 | minor, 0 when DllGetVersion fails.
 DWORD ShellLibraryVersion(HMODULE library)
 {
-    DllGetVersionProc getVersion = (DllGetVersionProc)GetProcAddress(library, "DllGetVersion");
+    DllGetVersionProc getVersion = reinterpret_cast<DllGetVersionProc>(
+        reinterpret_cast<void*>(GetProcAddress(library, "DllGetVersion")));
     if (!getVersion)
         return 0;
     VoDllVersionInfo info;
@@ -129,7 +130,8 @@ LONG DeleteChildKey(HKEY parent, const char* child)
         ScopedLibrary shell(isShellDeleteAvailable());
         if (shell.get()) {
             // Resolved only now that the library's version has been confirmed.
-            ShDeleteKeyProc shDeleteKey = (ShDeleteKeyProc)GetProcAddress(shell.get(), "SHDeleteKeyA");
+            ShDeleteKeyProc shDeleteKey = reinterpret_cast<ShDeleteKeyProc>(
+                reinterpret_cast<void*>(GetProcAddress(shell.get(), "SHDeleteKeyA")));
             if (shDeleteKey)
                 return shDeleteKey(parent, child);
         }

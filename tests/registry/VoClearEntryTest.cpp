@@ -147,7 +147,7 @@ TEST_F(VoClearEntryTest, ReadDwordTakesUpToFourBytesOfAnyType)
     } rows[] = {
         {"a dword", REG_DWORD, std::string("\x78\x56\x34\x12", 4), true, 0x12345678u},
         {"four binary bytes as stored", REG_BINARY, std::string("\x01\x02\x03\x04", 4), true, 0x04030201u},
-        {"four text bytes as stored", REG_SZ, std::string("ab\0", 3) + 'c', true, 0x63006261u},
+        {"four big-endian dword bytes as stored", REG_DWORD_BIG_ENDIAN, std::string("\x12\x34\x56\x78", 4), true, 0x78563412u},
         {"two bytes leave the rest zero", REG_BINARY, std::string("\x34\x12", 2), true, 0x1234u},
         {"five bytes give the default", REG_BINARY, std::string("\x01\x02\x03\x04\x05", 5), false, 99u},
     };
