@@ -1,7 +1,8 @@
 # Shared part of the MinGW-w64 cross toolchains; ORVA_MINGW_TRIPLE names the target.
+# The posix thread model: GoogleTest needs std::mutex; the loader itself starts no thread.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_C_COMPILER   ${ORVA_MINGW_TRIPLE}-gcc)
-set(CMAKE_CXX_COMPILER ${ORVA_MINGW_TRIPLE}-g++)
+set(CMAKE_C_COMPILER   ${ORVA_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${ORVA_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER  ${ORVA_MINGW_TRIPLE}-windres)
 set(CMAKE_AR           ${ORVA_MINGW_TRIPLE}-ar CACHE FILEPATH "")
 set(CMAKE_RANLIB       ${ORVA_MINGW_TRIPLE}-ranlib CACHE FILEPATH "")

@@ -1,0 +1,227 @@
+// A real loader run from start to end: its log, its temp folders and its fallbacks.
+#include "LoaderHarness.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+
+using namespace e2e;
+
+namespace {
+
+// The run's log: in the main temp folder once the clean-up has moved it there, otherwise
+// still in the run's temp log folder.
+std::string FindLog(const Sandbox& box, const std::string& logName)
+{
+    for (const std::string& folder : {box.mainTemp(), box.temp()}) {
+        if (FileExists(folder + logName))
+            return ReadFile(folder + logName);
+        for (const std::string& sub : ListFolder(folder)) {
+            if (sub.compare(0, 3, "log") == 0 && FileExists(folder + sub + "\\" + logName))
+                return ReadFile(folder + sub + "\\" + logName);
+        }
+    }
+    return std::string();
+}
+
+bool Contains(const std::vector<std::string>& lines, const std::string& text)
+{
+    return std::find(lines.begin(), lines.end(), text) != lines.end();
+}
+
+// The texts of the lines that prepare the run, in order, as a run without failures logs them.
+std::vector<std::string> PreparationLines(const Sandbox& box, const std::string& tempLogPath,
+                                          const std::string& modulePath)
+{
+    return {"Preparing loader...",
+            "Trying to create/find our main temp folder.",
+            "Trying to create temp log folder.",
+            "Path creation is complete.",
+            "Using " + box.mainTemp() + " as main temp path.",
+            "Using " + tempLogPath + " as temp log path.",
+            "Starting loader...",
+            "We are running from '" + modulePath + "'.",
+            "Extracting data for...",
+            box.mainTemp() + "Setup.exe"};
+}
+
+std::string TempLogPathFromLog(const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines) {
+        const std::string head = "Using ", tail = " as temp log path.";
+        if (line.compare(0, head.size(), head) == 0 && line.size() > head.size() + tail.size() &&
+            line.compare(line.size() - tail.size(), tail.size(), tail) == 0)
+            return line.substr(head.size(), line.size() - head.size() - tail.size());
+    }
+    return std::string();
+}
+
+}  // namespace
+
+TEST(MainSequence, LogsEveryPreparationStepInOrderAndExitsWithZero)
+{
+    Sandbox box;
+    std::string loader = box.install("download.exe");
+    RunResult result = box.run(loader);
+    ASSERT_TRUE(result.finished) << "start error " << result.startError;
+    EXPECT_EQ(0u, result.exitCode);
+
+    std::string log = FindLog(box, "download.log");
+    ASSERT_FALSE(log.empty());
+    std::vector<LogLine> lines = ParseLog(log);
+    std::vector<std::string> texts = LogTexts(log);
+    std::string tempLogPath = TempLogPathFromLog(texts);
+    ASSERT_EQ(0u, tempLogPath.find(box.mainTemp() + "log")) << tempLogPath;
+    EXPECT_EQ('\\', tempLogPath.back());
+
+    std::vector<std::string> expected = PreparationLines(box, tempLogPath, loader);
+    ASSERT_GE(texts.size(), expected.size() + 1);
+    EXPECT_EQ(expected, std::vector<std::string>(texts.begin(), texts.begin() + expected.size()));
+    EXPECT_EQ("Exiting loader...", texts.back());
+
+    // Every line carries the "(pid, ticks) - " prefix with the loader's own process id.
+    for (const LogLine& line : lines) {
+        if (line.text.compare(0, 14, "GetLastError()") == 0)
+            continue;
+        EXPECT_TRUE(line.prefixed) << line.text;
+        EXPECT_EQ(result.processId, line.processId) << line.text;
+    }
+    for (size_t i = 1; i < lines.size(); ++i)
+        EXPECT_LE(lines[i - 1].tick, lines[i].tick);
+}
+
+TEST(MainSequence, NamesTheLogAfterItsOwnFileUpToTheFirstDot)
+{
+    Sandbox box;
+    std::string loader = box.install("my.setup.exe");
+    ASSERT_TRUE(box.run(loader).finished);
+    EXPECT_FALSE(FindLog(box, "my.log").empty());
+    EXPECT_TRUE(FindLog(box, "my.setup.log").empty());
+}
+
+TEST(MainSequence, ReusesAnExistingMainTempFolderWithoutAFailureLine)
+{
+    Sandbox box;
+    ASSERT_TRUE(CreateDirectoryA(box.mainTemp().c_str(), nullptr));
+    std::string loader = box.install("download.exe");
+    RunResult result = box.run(loader);
+    ASSERT_TRUE(result.finished) << "start error " << result.startError;
+    EXPECT_EQ(0u, result.exitCode);
+    std::string log = FindLog(box, "download.log");
+    EXPECT_EQ(std::string::npos, log.find("failed")) << log;
+    EXPECT_TRUE(Contains(LogTexts(log), "Using " + box.mainTemp() + " as main temp path."));
+}
+
+TEST(MainSequence, FallsBackToTheSystemTempFolderWhenAFileStandsInTheFolderPlace)
+{
+    Sandbox box;
+    ASSERT_TRUE(WriteFile(box.temp() + "Qx_314", "not a folder"));
+    std::string loader = box.install("download.exe");
+    RunResult result = box.run(loader);
+    ASSERT_TRUE(result.finished) << "start error " << result.startError;
+    EXPECT_EQ(0u, result.exitCode);
+
+    std::string log = FindLog(box, "download.log");
+    std::vector<std::string> texts = LogTexts(log);
+    auto failure = std::find(texts.begin(), texts.end(),
+                             "CreateDirectory(" + box.mainTemp() +
+                                 ") failed, must use system temp path.");
+    ASSERT_NE(texts.end(), failure) << log;
+    ASSERT_NE(texts.end(), failure + 1);
+    EXPECT_EQ("GetLastError() returned 183 for the preceeding failure!", *(failure + 1));
+    EXPECT_TRUE(Contains(texts, "Using " + box.temp() + " as main temp path."));
+    EXPECT_TRUE(Contains(texts, box.temp() + "Setup.exe"));
+    // The per-run folder is made in the system temp folder itself.
+    EXPECT_EQ(0u, TempLogPathFromLog(texts).find(box.temp() + "log"));
+    EXPECT_EQ("not a folder", ReadFile(box.temp() + "Qx_314"));
+}
+
+TEST(MainSequence, RunsToItsEndWhenTheTempFolderIsMissing)
+{
+    Sandbox box;
+    std::string missing = box.root() + "no-such-folder\\";
+    box.setTemp(missing);
+    std::string loader = box.install("download.exe");
+    RunResult result = box.run(loader);
+    ASSERT_TRUE(result.finished) << "start error " << result.startError;
+    EXPECT_EQ(0u, result.exitCode);
+    // Nothing can be written there, and the loader does not make the folder itself.
+    EXPECT_FALSE(FolderExists(missing));
+}
+
+// Makes (and returns) a folder below the sandbox whose path, final backslash included, is
+// exactly length characters long.
+std::string MakeFolderOfLength(const Sandbox& box, size_t length)
+{
+    std::string folder = box.root();
+    while (folder.size() < length) {
+        size_t remaining = length - folder.size();
+        size_t segment = std::min<size_t>(remaining - 1, 40);
+        if (remaining - (segment + 1) == 1)
+            --segment;
+        folder += std::string(segment, 'd') + "\\";
+        CreateDirectoryA(folder.c_str(), nullptr);
+    }
+    return folder;
+}
+
+TEST(MainSequence, KeepsTheLogInTheMainTempFolderWhenThePerRunFolderCannotBeNamed)
+{
+    // A main temp path of 248 characters: the per-run folder's name takes the path to 259
+    // characters, leaving no room for its final backslash.
+    Sandbox box;
+    std::string temp = MakeFolderOfLength(box, 241);
+    ASSERT_TRUE(FolderExists(temp));
+    box.setTemp(temp);
+    std::string loader = box.install("d.exe");
+    RunResult result = box.run(loader);
+    ASSERT_TRUE(result.finished) << "start error " << result.startError;
+    EXPECT_EQ(0u, result.exitCode);
+
+    std::string log = ReadFile(box.mainTemp() + "d.log");
+    std::vector<std::string> texts = LogTexts(log);
+    ASSERT_FALSE(texts.empty()) << "no log in " << box.mainTemp();
+    auto failure = std::find_if(texts.begin(), texts.end(), [&](const std::string& line) {
+        return line.compare(0, 16 + box.mainTemp().size() + 3,
+                            "CreateDirectory(" + box.mainTemp() + "log") == 0;
+    });
+    ASSERT_NE(texts.end(), failure) << log;
+    EXPECT_NE(std::string::npos, failure->find(") failed, must use main temp path."));
+    EXPECT_EQ("GetLastError() returned 206 for the preceeding failure!", *(failure + 1));
+    EXPECT_TRUE(Contains(texts, "Using " + box.mainTemp() + " as temp log path.")) << log;
+    EXPECT_FALSE(Contains(texts, "Moving log files to main temp folder..."));
+    EXPECT_EQ("Exiting loader...", texts.back());
+    for (const std::string& name : ListFolder(box.mainTemp()))
+        EXPECT_NE(0u, name.find("log")) << "left behind: " << name;
+}
+
+TEST(MainSequence, KeepsLoggingWhereItIsWhenTheLogPathWouldExceedThePathLimit)
+{
+    Sandbox box;
+    std::string temp = MakeFolderOfLength(box, 236);
+    box.setTemp(temp);
+    std::string loader = box.install("download.exe");
+    RunResult result = box.run(loader);
+    ASSERT_TRUE(result.finished) << "start error " << result.startError;
+    EXPECT_EQ(0u, result.exitCode);
+
+    // The log could not follow into the per-run folder: every line stays in TEMP.
+    std::vector<std::string> texts = LogTexts(ReadFile(temp + "download.log"));
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ("Preparing loader...", texts.front());
+    EXPECT_EQ("Exiting loader...", texts.back());
+    EXPECT_TRUE(Contains(texts, "GetLastError() returned 206 for the preceeding failure!"));
+}
+
+TEST(MainSequence, DeletesAnOldLogAtStart)
+{
+    Sandbox box;
+    ASSERT_TRUE(WriteFile(box.temp() + "download.log", "OLD RUN\r\n"));
+    std::string loader = box.install("download.exe");
+    ASSERT_TRUE(box.run(loader).finished);
+    EXPECT_FALSE(FileExists(box.temp() + "download.log"));
+    std::string log = FindLog(box, "download.log");
+    EXPECT_EQ(std::string::npos, log.find("OLD RUN"));
+    EXPECT_EQ(0u, log.find("("));
+}
