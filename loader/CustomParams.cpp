@@ -52,11 +52,15 @@ void WriteParam(const CustomParamSlice& pair, void* context)
     VoRegistryEntry* customParams = static_cast<VoRegistryEntry*>(context);
     VoString name(pair.name, (int32)pair.nameLength);
     VoString value(pair.value, (int32)pair.valueLength);
+    if (!name.c_str() || !value.c_str())
+        return;  // out of memory: the pair is skipped rather than written under a wrong name
     char* decoded = DecodeFormValue(value.c_str());
     if (!decoded)
         return;
-    customParams->writeText(name, VoString(decoded));
+    VoString decodedValue(decoded);
     free(decoded);
+    if (decodedValue.c_str())
+        customParams->writeText(name, decodedValue);
 }
 
 }  // namespace

@@ -149,6 +149,24 @@ const char* TextOrEmpty(const char* text)
     return text ? text : "";
 }
 
+// A value name that ran out of memory has no text; passed on, it would name the key's
+// default value instead.
+bool IsUsableName(const VoString& name)
+{
+    return name.c_str() != nullptr;
+}
+
+// The converted path, or false when a copy ran out of memory: a string without its array
+// would reach the Win32 call as a null path, which names the root key itself, so an
+// operation meant for a sub-key would act on the root instead.
+bool ConvertPath(const VoString& path, VoString& converted)
+{
+    if (!path.c_str())
+        return false;
+    converted = toRegistryPath(path);
+    return converted.c_str() != nullptr && converted.length() == path.length();
+}
+
 }  // namespace
 
 VoString toRegistryPath(const VoString& path)
@@ -196,17 +214,22 @@ VoClearEntry::~VoClearEntry() {}
 
 HKEY VoClearEntry::openKey(int32 accessMode) const
 {
+    VoString path;
+    if (!ConvertPath(_path, path))
+        return nullptr;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(_rootKey, toRegistryPath(_path).c_str(), 0, VoAccessMask(accessMode), &key) !=
-        ERROR_SUCCESS)
+    if (RegOpenKeyExA(_rootKey, path.c_str(), 0, VoAccessMask(accessMode), &key) != ERROR_SUCCESS)
         return nullptr;
     return key;
 }
 
 HKEY VoClearEntry::createKey(int32 accessMode) const
 {
+    VoString path;
+    if (!ConvertPath(_path, path))
+        return nullptr;
     HKEY key = nullptr;
-    if (RegCreateKeyExA(_rootKey, toRegistryPath(_path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+    if (RegCreateKeyExA(_rootKey, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                         VoAccessMask(accessMode), nullptr, &key, nullptr) != ERROR_SUCCESS)
         return nullptr;
     return key;
@@ -226,6 +249,8 @@ void VoClearEntry::splitPath(VoString& parent, VoString& child) const
 
 bool VoClearEntry::valueExists(const VoString& name)
 {
+    if (!IsUsableName(name))
+        return false;
     ScopedKey key(openKey(kVoAccessRead));
     if (!key)
         return false;
@@ -235,12 +260,14 @@ bool VoClearEntry::valueExists(const VoString& name)
 
 bool VoClearEntry::subKeyExists(const VoString& subKeyPath)
 {
+    VoString path;
+    if (!ConvertPath(subKeyPath, path))
+        return false;
     ScopedKey key(openKey(kVoAccessRead));
     if (!key)
         return false;
     ScopedKey subKey;
-    return RegOpenKeyExA(key.get(), toRegistryPath(subKeyPath).c_str(), 0, kReadMask,
-                         subKey.out()) == ERROR_SUCCESS;
+    return RegOpenKeyExA(key.get(), path.c_str(), 0, kReadMask, subKey.out()) == ERROR_SUCCESS;
 }
 
 bool VoClearEntry::deleteKey()
@@ -249,12 +276,16 @@ bool VoClearEntry::deleteKey()
     VoString child;
     splitPath(parent, child);
     // An empty child would name the parent itself, and the shell's subtree deletion would
-    // then empty the parent: refuse instead.
-    if (child.length() == 0)
+    // then empty the parent: refuse instead. Parts that ran out of memory no longer add up
+    // to the path: refuse too, rather than delete the child from some other key.
+    int32 separators = _path.findLastOf("/", 0) < 0 ? 0 : 1;
+    VoString parentPath;
+    if (child.length() == 0 || !child.c_str() ||
+        parent.length() + separators + child.length() != _path.length() ||
+        !ConvertPath(parent, parentPath))
         return false;
     ScopedKey parentKey;
-    LONG result = RegOpenKeyExA(_rootKey, toRegistryPath(parent).c_str(), 0, kAllAccessMask,
-                                parentKey.out());
+    LONG result = RegOpenKeyExA(_rootKey, parentPath.c_str(), 0, kAllAccessMask, parentKey.out());
     if (result == ERROR_SUCCESS)
         result = DeleteChildKey(parentKey.get(), child.c_str());
     return IsDeletedOrMissing(result);
@@ -268,7 +299,7 @@ VoRegistryEntry* VoClearEntry::openSubEntry(const VoString& name)
 
 bool VoClearEntry::readDword(const VoString& name, uint32_t& value, uint32_t defaultValue)
 {
-    ScopedKey key(openKey(kVoAccessRead));
+    ScopedKey key(IsUsableName(name) ? openKey(kVoAccessRead) : nullptr);
     if (!key) {
         value = defaultValue;
         return false;
@@ -292,7 +323,7 @@ bool VoClearEntry::readText(const VoString& name, VoString& text, const char* de
     // non-text type) is ended right after the bytes it returned.
     char buffer[kVoReadTextBytes + 1];
     buffer[0] = '\0';
-    ScopedKey key(openKey(kVoAccessRead));
+    ScopedKey key(IsUsableName(name) ? openKey(kVoAccessRead) : nullptr);
     if (!key) {
         text = TextOrEmpty(defaultValue);
         return false;
@@ -310,6 +341,8 @@ bool VoClearEntry::readText(const VoString& name, VoString& text, const char* de
 
 bool VoClearEntry::writeDword(const VoString& name, uint32_t value)
 {
+    if (!IsUsableName(name))
+        return false;
     ScopedKey key(createKey(kVoAccessWrite));
     if (!key)
         return false;
@@ -320,6 +353,8 @@ bool VoClearEntry::writeDword(const VoString& name, uint32_t value)
 
 bool VoClearEntry::writeText(const VoString& name, const char* text)
 {
+    if (!IsUsableName(name))
+        return false;
     ScopedKey key(createKey(kVoAccessWrite));
     if (!key)
         return false;
@@ -336,6 +371,8 @@ bool VoClearEntry::writeText(const VoString& name, const VoString& text)
 
 bool VoClearEntry::deleteValue(const VoString& name)
 {
+    if (!IsUsableName(name))
+        return false;
     ScopedKey key(openKey(kVoAccessAll));
     if (!key)
         return true;  // a key that cannot be opened holds no value to delete

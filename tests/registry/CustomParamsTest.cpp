@@ -7,6 +7,7 @@
 
 #include "loader/CustomParams.h"
 #include "RegistryTestKeys.h"
+#include "VoFoundation/VoAllocator.h"
 
 namespace {
 
@@ -160,6 +161,35 @@ TEST_F(PersistCustomParamsTest, FormerVendorWithoutProductKeyIsNotUsed)
 
     EXPECT_EQ(ReadValues(kCustomParams), (Values{{"a", "1"}}));
     EXPECT_FALSE(regtest::KeyExists(kFormerProduct));
+}
+
+// Whichever allocation fails first, nothing may land outside the product and parameter
+// keys: no value under the root or "Software", no CustomParams key in the wrong place.
+TEST_F(PersistCustomParamsTest, RunningOutOfMemoryAnywhereWritesNothingElsewhere)
+{
+    int32 before = VoAllocCallCount();
+    loader::PersistCustomParams("a=1&b=2");
+    int32 allocations = VoAllocCallCount() - before;
+    ASSERT_GT(allocations, 0);
+
+    const char* strayKeys[] = {"CustomParams", "Software\\CustomParams", "Software\\Pemrod\\CustomParams"};
+    const char* strayParents[] = {"", "Software", "Software\\Pemrod"};
+    for (int32 failing = 1; failing <= allocations + 1; ++failing) {
+        Clean();
+        ASSERT_TRUE(regtest::SetText(kCustomParams, "stale", "old"));
+        VoAllocFailFrom(failing);
+        loader::PersistCustomParams("a=1&b=2");
+        VoAllocFailFrom(0);
+        for (const char* key : strayKeys)
+            EXPECT_FALSE(regtest::KeyExists(key)) << key << ", failing from " << failing;
+        for (const char* parent : strayParents) {
+            for (const char* name : {"a", "b", kList})
+                EXPECT_FALSE(regtest::GetValue(parent, name).found)
+                    << parent << "|" << name << ", failing from " << failing;
+        }
+        EXPECT_FALSE(regtest::GetValue(kProduct, "a").found) << "failing from " << failing;
+        EXPECT_FALSE(regtest::KeyExists(kFormerVendor)) << "failing from " << failing;
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "loader/DeleteKeyIfEmpty.h"
 #include "RegistryTestKeys.h"
 #include "TraceCapture.h"
+#include "VoFoundation/VoAllocator.h"
 
 namespace {
 
@@ -78,6 +79,27 @@ TEST_F(DeleteKeyIfEmptyTest, NeverClimbsToTheParent)
     EXPECT_TRUE(loader::DKIE(HKEY_LOCAL_MACHINE, VoString("Software/OrvaTestVendor/Product")));
     EXPECT_FALSE(regtest::KeyExists("Software\\OrvaTestVendor\\Product"));
     EXPECT_TRUE(regtest::KeyExists(kVendor));  // now empty, but only the given key goes
+}
+
+// Whichever allocation fails first, only the given key may go.
+TEST_F(DeleteKeyIfEmptyTest, RunningOutOfMemoryAnywhereDeletesNothingElse)
+{
+    const VoString path("Software/OrvaTestVendor/Product");
+    ASSERT_TRUE(regtest::CreateKey("Software\\OrvaTestVendor\\Product"));
+    int32 before = VoAllocCallCount();
+    EXPECT_TRUE(loader::DKIE(path));
+    int32 allocations = VoAllocCallCount() - before;
+
+    for (int32 failing = 1; failing <= allocations + 1; ++failing) {
+        ASSERT_TRUE(regtest::CreateKey("Software\\OrvaTestVendor\\Product"));
+        ASSERT_TRUE(regtest::CreateKey("Software\\OrvaTestVendor\\Sibling"));
+        VoAllocFailFrom(failing);
+        loader::DKIE(path);
+        VoAllocFailFrom(0);
+        EXPECT_TRUE(regtest::KeyExists("Software\\OrvaTestVendor\\Sibling")) << "failing from " << failing;
+        EXPECT_TRUE(regtest::KeyExists("Software\\Microsoft")) << "failing from " << failing;
+        regtest::DeleteTree("Software\\OrvaTestVendor\\Product");
+    }
 }
 
 }  // namespace

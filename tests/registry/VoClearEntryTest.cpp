@@ -292,3 +292,46 @@ TEST_F(VoClearEntryTest, StringWriteHonoursAnOverrideOfTheTextWrite)
 }
 
 }  // namespace
+
+namespace {
+
+// Makes every foundation allocation fail while it lives.
+class OutOfMemory {
+public:
+    OutOfMemory() { VoAllocFailFrom(1); }
+    ~OutOfMemory() { VoAllocFailFrom(0); }
+};
+
+TEST_F(VoClearEntryTest, CreateEntryGivesNullWhenOutOfMemory)
+{
+    VoString path("Software/OrvaTest/Key");
+    VoAllocFailOnCall(1);
+    VoRegistryEntry* entry = createEntry(path);
+    VoAllocFailOnCall(0);
+    EXPECT_EQ(entry, nullptr);
+    delete entry;
+}
+
+// Out of memory, a path or name copy has no text; it must never reach the registry as a
+// null path (the root key itself) or a null name (the default value).
+TEST_F(VoClearEntryTest, OperationsOutOfMemoryNeverFallBackToTheRootOrDefaultValue)
+{
+    ASSERT_TRUE(regtest::SetText("Software\\OrvaTest\\Parent\\Key", "v", "1"));
+    VoRegistryEntryPtr entry = Entry("Software/OrvaTest/Parent/Key");
+    VoString name("orva-test-value");
+    {
+        OutOfMemory oom;
+        EXPECT_FALSE(entry->writeText(name, "x"));
+        EXPECT_FALSE(entry->writeDword(name, 1));
+        EXPECT_FALSE(entry->deleteKey());
+        EXPECT_FALSE(entry->subKeyExists(VoString("Missing")));
+        EXPECT_FALSE(entry->writeText(VoString("made-without-memory"), "x"));
+    }
+    EXPECT_TRUE(regtest::KeyExists("Software\\OrvaTest\\Parent\\Key"));
+    EXPECT_EQ(regtest::GetText("Software\\OrvaTest\\Parent\\Key", "v"), "1");
+    EXPECT_EQ(regtest::GetText("Software\\OrvaTest\\Parent\\Key", ""), "<missing>");
+    EXPECT_FALSE(regtest::GetValue("", "orva-test-value").found);
+    EXPECT_FALSE(regtest::KeyExists("Key"));
+}
+
+}  // namespace
