@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-i686 libz-mingw-w64-dev
   googletest
   libdeflate-dev zlib1g-dev
-  icoutils
+  icoutils python3
   wine wine32
 )
 

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Sets everything up, builds the loader with its default payload (the demo installer) and
+# runs it under Wine, then shows the loader's log and what the installer was started with.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+scripts/setup.sh
+scripts/build.sh
+
+# The 32-bit loader is what ships; where this host cannot run 32-bit programs, the 64-bit
+# build of the same sources is run instead.
+if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then build=build/win32; else build=build/win64; fi
+export ORVA_BUILD_DIR="$root/$build"
+. cmake/wine-env.sh
+cmake/wine-prefix.sh "$ORVA_BUILD_DIR"
+temp="$WINEPREFIX/drive_c/users/$(whoami)/Temp"
+[ -d "$temp" ] || temp="$(ls -d "$WINEPREFIX"/drive_c/users/*/Temp | head -n 1)"
+rm -f "$temp/demo-installer.txt"
+
+echo "== Running $build/loader/loader.exe under Wine (no arguments; the parameter block applies)"
+set +e
+"$ORVA_WINE" "$build/loader/loader.exe"
+code=$?
+set -e
+"${WINESERVER:-wineserver}" -w
+echo "== Exit code: $code"
+echo "== Loader log ($temp/Qx_314/loader.log):"
+cat "$temp/Qx_314/loader.log" 2>/dev/null || echo "(none)"
+echo "== What the installer recorded ($temp/demo-installer.txt):"
+cat "$temp/demo-installer.txt" 2>/dev/null || echo "(the installer did not run)"

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Sets everything up, builds, and runs every test. Safe to run again.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+scripts/setup.sh
+scripts/build.sh
+# File-level checks of the delivered 32-bit loader (and its Wine tests where this host can run them).
+ctest --test-dir build/win32 --output-on-failure -j2
+# Every behaviour under Wine, from the 64-bit build of the same sources.
+ctest --test-dir build/win64 --output-on-failure -j2
+if [ -x scripts/test-native.sh ]; then
+  scripts/test-native.sh
+fi

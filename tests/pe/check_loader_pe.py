@@ -1,0 +1,63 @@
+#!/usr/bin/env python3
+"""Checks the delivered loader as a file: a 32-bit GUI executable for Intel 386 that imports
+system DLLs only and carries its icon group, version resource and elevation manifest."""
+import struct
+import sys
+import unittest
+
+from pe_file import PeFile
+
+RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "msvcrt.dll", "ole32.dll"}
+
+LOADER = None
+
+
+class LoaderExecutable(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.pe = PeFile(LOADER)
+        cls.res = cls.pe.resources()
+
+    def test_is_a_32_bit_gui_program_for_intel_386(self):
+        self.assertEqual(0x14C, self.pe.machine)
+        self.assertEqual(0x10B, self.pe.magic)
+        self.assertEqual(2, self.pe.subsystem)
+
+    def test_imports_system_dlls_only(self):
+        imported = {dll.lower() for dll in self.pe.imported_dlls()}
+        self.assertTrue(imported, "no imports found")
+        self.assertLessEqual(imported, SYSTEM_DLLS, "unexpected DLLs: %s" % (imported - SYSTEM_DLLS))
+
+    def test_icon_group_101_holds_a_16_colour_16x16_and_a_256_colour_32x32_image(self):
+        group = self.res[RT_GROUP_ICON][101]
+        data = next(iter(group.values()))
+        _, kind, count = struct.unpack_from("<HHH", data, 0)
+        self.assertEqual((1, 2), (kind, count))
+        images = set()
+        for i in range(count):
+            width, height, colours, _, _, bits, size, ident = struct.unpack_from("<BBBBHHIH", data, 6 + 14 * i)
+            icon = next(iter(self.res[RT_ICON][ident].values()))
+            self.assertEqual(size, len(icon))
+            header_bits = struct.unpack_from("<H", icon, 14)[0]
+            images.add((width, height, header_bits))
+        self.assertEqual({(16, 16, 4), (32, 32, 8)}, images)
+
+    def test_version_resource_names_build_314(self):
+        data = next(iter(self.res[RT_VERSION][1].values()))
+        at = data.index(struct.pack("<I", 0xFEEF04BD))
+        file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<IIII", data, at + 8)
+        self.assertEqual((4, 1, 0, 314), (file_ms >> 16, file_ms & 0xFFFF, file_ls >> 16, file_ls & 0xFFFF))
+        self.assertEqual((4, 1, 314, 0),
+                         (product_ms >> 16, product_ms & 0xFFFF, product_ls >> 16, product_ls & 0xFFFF))
+        self.assertIn("4.1 Build 314".encode("utf-16-le"), data)
+
+    def test_manifest_requires_administrator_and_names_supported_systems(self):
+        manifest = next(iter(self.res[RT_MANIFEST][1].values())).decode("utf-8")
+        self.assertIn('level="requireAdministrator"', manifest)
+        self.assertIn("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", manifest)  # Windows 10 and 11
+
+
+if __name__ == "__main__":
+    LOADER = sys.argv.pop(1)
+    unittest.main(verbosity=2)
