@@ -1,11 +1,10 @@
 // What a loader run leaves in the registry: the custom parameters (in place before the
 // installer starts) and the removal of an empty former vendor key at the end.
 #include "LoaderHarness.h"
+#include "../registry/RegistryTestKeys.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
-
-#include <string.h>
 
 #include <string>
 #include <vector>
@@ -17,67 +16,35 @@ namespace {
 constexpr char kCurrentVendor[] = "Software\\Pemrod";
 constexpr char kFormerVendor[] = "Software\\Brightholm";
 
-bool KeyExists(const char* path)
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-bool CreateKey(const char* path)
-{
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-bool SetText(const char* path, const char* name, const char* text)
-{
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
-        return false;
-    LONG result = RegSetValueExA(key, name, 0, REG_SZ, (const BYTE*)text, (DWORD)strlen(text) + 1);
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS;
-}
-
 class LoaderRegistry : public ::testing::Test {
 protected:
     void SetUp() override { Clean(); }
     void TearDown() override { Clean(); }
     static void Clean()
     {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kCurrentVendor);
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kCurrentVendor);
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kFormerVendor);
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kFormerVendor);
+        regtest::DeleteTree(kCurrentVendor);
+        regtest::DeleteTree(kFormerVendor);
     }
 };
 
 TEST_F(LoaderRegistry, EmptyFormerVendorKeyIsGoneAfterTheRun)
 {
-    ASSERT_TRUE(CreateKey(kFormerVendor));
+    ASSERT_TRUE(regtest::CreateKey(kFormerVendor));
     Sandbox box;
     RunResult result = box.run(box.install("download.exe"));
     ASSERT_TRUE(result.finished) << "start error " << result.startError;
-    EXPECT_FALSE(KeyExists(kFormerVendor));
+    EXPECT_FALSE(regtest::KeyExists(kFormerVendor));
 }
 
 TEST_F(LoaderRegistry, FormerVendorKeyThatHoldsAnythingStays)
 {
-    ASSERT_TRUE(SetText(kFormerVendor, "kept", "1"));
-    ASSERT_TRUE(CreateKey("Software\\Brightholm\\Other"));
+    ASSERT_TRUE(regtest::SetText(kFormerVendor, "kept", "1"));
+    ASSERT_TRUE(regtest::CreateKey("Software\\Brightholm\\Other"));
     Sandbox box;
     RunResult result = box.run(box.install("download.exe"));
     ASSERT_TRUE(result.finished) << "start error " << result.startError;
-    EXPECT_TRUE(KeyExists(kFormerVendor));
-    EXPECT_TRUE(KeyExists("Software\\Brightholm\\Other"));
+    EXPECT_TRUE(regtest::KeyExists(kFormerVendor));
+    EXPECT_TRUE(regtest::KeyExists("Software\\Brightholm\\Other"));
 }
 
 TEST_F(LoaderRegistry, CustomParamsArgumentIsInTheRegistryBeforeTheInstallerStarts)

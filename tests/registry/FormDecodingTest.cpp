@@ -1,6 +1,5 @@
 // Form decoding and pair splitting of custom-parameter texts.
 #include <stdlib.h>
-#include <string.h>
 
 #include <string>
 #include <utility>
@@ -37,9 +36,7 @@ TEST(HexPairValue, DigitsLettersAndOtherCharacters)
     } rows[] = {
         {"upper-case hex", "41", 0x41},
         {"lower-case hex gives plus", "2b", 0x2B},
-        {"upper-case letter digits", "FF", 0xFF},
         {"mixed case", "aF", 0xAF},
-        {"zero", "00", 0x00},
         {"non-hex first counts with its code, low 8 bits kept", "G1", 0x71},
         {"non-hex second is or-ed in with its code", "0z", 'z'},
     };
@@ -59,6 +56,7 @@ TEST(DecodeFormValue, Table)
         {"escapes give their bytes", "%41%42", "AB"},
         {"escaped plus stays a plus", "1%2b1", "1+1"},
         {"empty value", "", ""},
+        {"null value decodes as empty", nullptr, ""},
         {"%00 ends the text there", "ab%00cd", "ab"},
         {"percent as last character stays literal", "ab%", "ab%"},
         {"percent with one character after stays literal", "ab%4", "ab%4"},
@@ -68,23 +66,6 @@ TEST(DecodeFormValue, Table)
     };
     for (const Row& row : rows)
         EXPECT_EQ(Decode(row.value), row.expected) << row.name;
-}
-
-TEST(DecodeFormValue, NullValueDecodesAsEmpty)
-{
-    EXPECT_EQ(Decode(nullptr), "");
-}
-
-// Every input, including escapes cut short at the end, decodes within its own length.
-TEST(DecodeFormValue, NeverLongerThanTheInput)
-{
-    const char* inputs[] = {"%", "%%", "%%%", "+%4", "%4%", "a%%41", "%41%4"};
-    for (const char* input : inputs) {
-        char* decoded = DecodeFormValue(input);
-        ASSERT_NE(decoded, nullptr);
-        EXPECT_LE(strlen(decoded), strlen(input)) << input;
-        free(decoded);
-    }
 }
 
 typedef std::vector<std::pair<std::string, std::string>> Pairs;
@@ -110,13 +91,7 @@ TEST(ForEachCustomParam, Table)
         const char* text;
         Pairs expected;
     } rows[] = {
-        {"three pairs", "a=1&b=hello+world&d=%41%42",
-         {{"a", "1"}, {"b", "hello+world"}, {"d", "%41%42"}}},
-        {"a name without = swallows the next name", "a=1&b&d=3", {{"a", "1"}, {"b&d", "3"}}},
-        {"a value may hold =", "a=b=d", {{"a", "b=d"}}},
-        {"empty value", "a=&b=2", {{"a", ""}, {"b", "2"}}},
-        {"empty name", "=x", {{"", "x"}}},
-        {"no = gives no pair", "just text", {}},
+        {"values are not decoded here", "a=1&d=%41+", {{"a", "1"}, {"d", "%41+"}}},
         {"empty text", "", {}},
         {"trailing & ends the walk", "a=1&", {{"a", "1"}}},
         {"trailing = gives an empty value", "a=", {{"a", ""}}},
@@ -125,14 +100,6 @@ TEST(ForEachCustomParam, Table)
     };
     for (const Row& row : rows)
         EXPECT_EQ(Split(row.text), row.expected) << row.name;
-}
-
-TEST(ForEachCustomParam, StopsAtTheGivenLength)
-{
-    Pairs pairs;
-    const char text[] = "a=1&b=2";
-    ForEachCustomParam(text, 3, Collect, &pairs);
-    EXPECT_EQ(pairs, (Pairs{{"a", "1"}}));
 }
 
 }  // namespace

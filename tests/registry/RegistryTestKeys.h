@@ -3,7 +3,6 @@
 #pragma once
 
 #include <windows.h>
-#include <shlwapi.h>
 
 #include <string>
 
@@ -12,7 +11,8 @@ namespace regtest {
 // Removes the key and its whole subtree; a missing key is fine.
 inline void DeleteTree(const char* path, HKEY root = HKEY_LOCAL_MACHINE)
 {
-    SHDeleteKeyA(root, path);
+    RegDeleteTreeA(root, path);
+    RegDeleteKeyA(root, path);
 }
 
 inline bool KeyExists(const char* path, HKEY root = HKEY_LOCAL_MACHINE)
@@ -83,18 +83,6 @@ inline std::string GetText(const char* path, const char* name)
     if (!stored.found)
         return "<missing>";
     return std::string(stored.bytes.c_str());
-}
-
-inline DWORD ValueCount(const char* path)
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return 0;
-    DWORD values = 0;
-    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
-                     nullptr, nullptr, nullptr);
-    RegCloseKey(key);
-    return values;
 }
 
 }  // namespace regtest
