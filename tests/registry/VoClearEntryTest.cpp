@@ -150,7 +150,7 @@ TEST_F(VoClearEntryTest, ReadDwordTakesUpToFourBytesOfAnyType)
     }
 }
 
-TEST_F(VoClearEntryTest, WritesStoreTheDesignatedTypesAndSizes)
+TEST_F(VoClearEntryTest, WritesStoreTheirTypesAndSizes)
 {
     VoRegistryEntryPtr entry = Entry("Software/OrvaTest/Write");
     EXPECT_TRUE(entry->writeText(VoString("empty"), ""));
