@@ -7,4 +7,5 @@ ExternalProject_Add(host-tools
   CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release
   INSTALL_COMMAND ""
   BUILD_ALWAYS ON
+  BUILD_BYPRODUCTS ${ORVA_HOST_TOOLS_DIR}/loader-pack/loader-pack
   USES_TERMINAL_BUILD ON)

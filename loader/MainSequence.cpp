@@ -5,6 +5,7 @@
 #include "DeleteKeyIfEmpty.h"
 #include "FileOps.h"
 #include "LoaderLog.h"
+#include "payload/ExtractPayload.h"
 
 #include <windows.h>
 
@@ -167,6 +168,9 @@ int RunMainSequence(LoaderRun& run, int argc, char** argv)
     else
         LogFormatted(run, "%sSetup.exe is too long a path for the installer.", run.mainTempPath,
                      ERROR_FILENAME_EXCED_RANGE);
+
+    if (run.installerPathValid && ::ExtractPayload(kPayloadResourceId, run.installerPath, 1) == 0)
+        WriteLoaderLog("Success!");
 
     // The custom parameters must be in the registry before the installer starts.
     PersistCustomParams(run.customParams);

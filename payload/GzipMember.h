@@ -1,0 +1,76 @@
+// The embedded payload is one gzip member (RFC 1952) around raw deflate data. This unit checks
+// and skips its header and inflates its data through a caller-supplied sink. It works on the
+// payload's bytes alone, with no platform calls, so it can be tried on crafted byte strings.
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+
+namespace payload {
+
+// Inflated data leaves through one buffer of this size: written whenever it is full, and once
+// at the end if anything is left in it.
+constexpr size_t kOutputBufferBytes = 16384;
+
+enum class GzipHeaderStatus {
+    Ok,
+    NotGzip,            // bad magic, or the header runs past the end of the data
+    UnsupportedMethod,  // CM is not 8 (deflate)
+};
+
+struct GzipHeader {
+    GzipHeaderStatus status;
+    size_t deflateOffset;  // where the deflate data begin; meaningful only when status is Ok
+};
+
+// Checks the magic and method and skips the optional fields in RFC 1952 order (FEXTRA, FNAME,
+// FCOMMENT, FHCRC). FTEXT and the reserved flag bits are ignored. Never reads past size.
+GzipHeader ParseGzipHeader(const unsigned char* data, size_t size);
+
+// Receives inflated data. Returns false when the bytes could not be stored; the sink keeps
+// whatever it needs to report why.
+struct PayloadSink {
+    bool (*write)(void* context, const unsigned char* data, size_t size);
+    void* context;
+};
+
+enum class InflateStatus {
+    Ok,
+    NoOutputBuffer,   // the 16,384-byte buffer could not be allocated
+    NoStream,         // the zlib stream structure could not be allocated
+    InitFailed,       // inflateInit2 refused; zlibCode holds its result
+    InflateFailed,    // inflate reported an error or asked for a dictionary; zlibCode holds it
+    WriteFailed,      // the sink refused data
+    IntegrityFailed,  // the trailer is missing, or its CRC-32 or ISIZE do not match the output
+};
+
+struct InflateResult {
+    InflateStatus status;
+    int zlibCode;  // zlib's result for InitFailed and InflateFailed, else 0
+};
+
+// Inflates the raw deflate data of one gzip member and checks them against its trailer.
+// Start allocates the output buffer and the stream and initialises zlib; Run drives inflate to
+// the end of the stream. Release frees everything and may be called at any time (the
+// destructor calls it), so a caller can release before it reports a failure.
+class MemberInflater {
+public:
+    MemberInflater() = default;
+    ~MemberInflater();
+    MemberInflater(const MemberInflater&) = delete;
+    MemberInflater& operator=(const MemberInflater&) = delete;
+
+    // data/size: the bytes from the start of the deflate data to the end of the member,
+    // trailer included.
+    InflateResult Start(const unsigned char* data, size_t size);
+    InflateResult Run(PayloadSink sink);
+    void Release();
+
+private:
+    const unsigned char* _data = nullptr;
+    size_t _size = 0;
+    unsigned char* _buffer = nullptr;
+    void* _stream = nullptr;  // z_stream, kept opaque so zlib.h stays out of this header
+    bool _initialised = false;
+};
+
+}  // namespace payload

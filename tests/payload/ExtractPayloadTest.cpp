@@ -1,0 +1,299 @@
+#include "payload/ExtractPayload.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "PayloadBytes.h"
+#include "loader/LoaderLog.h"
+#include "payload/GzipMember.h"
+
+using namespace payload_test;
+
+// The loader log, captured: this definition stands in for the loader's own, so each line and
+// its error code can be checked exactly.
+namespace {
+struct LogLine {
+    std::string text;
+    long code;
+    bool operator==(const LogLine& o) const { return text == o.text && code == o.code; }
+};
+std::vector<LogLine> g_log;
+}  // namespace
+
+void loader::WriteLoaderLog(const char* text, long errorCode) {
+    if (text != nullptr) g_log.push_back({text, errorCode});
+}
+
+std::ostream& operator<<(std::ostream& os, const LogLine& line) {
+    return os << '"' << line.text << "\" (" << line.code << ')';
+}
+
+namespace {
+
+constexpr int kPayloadResource = 102;
+constexpr int kOriginalResource = 103;  // the unpacked payload, to compare against
+constexpr int kMissingResource = 999;
+const char kBoxMarker[] = "<box>";  // stands in the log where the box was shown
+
+struct Box {
+    std::string text;
+    std::string caption;
+    unsigned style;
+};
+std::vector<Box> g_boxes;
+
+int __stdcall RecordBox(HWND__*, const char* text, const char* caption, unsigned style) {
+    g_boxes.push_back({text, caption, style});
+    g_log.push_back({kBoxMarker, 0});
+    return IDOK;
+}
+
+// Write seams: each records the size asked for and behaves as its name says.
+std::vector<unsigned long> g_writeSizes;
+
+int __stdcall RecordWrites(void* file, const void* data, unsigned long size, unsigned long* written,
+                           _OVERLAPPED* overlapped) {
+    g_writeSizes.push_back(size);
+    return WriteFile(file, data, size, written, overlapped);
+}
+
+int __stdcall WriteAtMost1000(void* file, const void* data, unsigned long size,
+                              unsigned long* written, _OVERLAPPED* overlapped) {
+    g_writeSizes.push_back(size);
+    return WriteFile(file, data, size < 1000 ? size : 1000, written, overlapped);
+}
+
+int __stdcall WriteNothingButSucceed(void*, const void*, unsigned long size, unsigned long* written,
+                                     _OVERLAPPED*) {
+    g_writeSizes.push_back(size);
+    *written = 0;
+    return TRUE;
+}
+
+int __stdcall FailWithDiskFull(void*, const void*, unsigned long size, unsigned long* written,
+                               _OVERLAPPED*) {
+    g_writeSizes.push_back(size);
+    *written = 0;
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
+Bytes ReadResource(int id) {
+    HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(id), RT_RCDATA);
+    if (resource == nullptr) return {};
+    const unsigned char* data =
+        static_cast<const unsigned char*>(LockResource(LoadResource(nullptr, resource)));
+    return Bytes(data, data + SizeofResource(nullptr, resource));
+}
+
+class ExtractPayloadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH];
+        ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
+        folder_ = std::string(temp) + "payload-test-" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(folder_.c_str(), nullptr);
+        path_ = folder_ + "\\Setup.exe";
+        DeleteFileA(path_.c_str());
+        g_log.clear();
+        g_boxes.clear();
+        g_writeSizes.clear();
+        payload::g_showMessageBox = &RecordBox;
+        payload::g_writeFile = &RecordWrites;
+    }
+    void TearDown() override {
+        payload::g_showMessageBox = &MessageBoxA;
+        payload::g_writeFile = &WriteFile;
+        DeleteFileA(path_.c_str());
+        RemoveDirectoryA(folder_.c_str());
+    }
+
+    int Extract(const Bytes& member, int quiet = 1) {
+        return ExtractPayloadData(member.data(), member.size(), path_.c_str(), quiet);
+    }
+    std::string Line(const char* format) const {
+        char text[1024];
+        wsprintfA(text, format, path_.c_str());
+        return text;
+    }
+    bool FileExists() const { return GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES; }
+    Bytes FileBytes() const {
+        Bytes bytes;
+        HANDLE file = CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return bytes;
+        unsigned char chunk[65536];
+        DWORD got = 0;
+        while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+            bytes.insert(bytes.end(), chunk, chunk + got);
+        }
+        CloseHandle(file);
+        return bytes;
+    }
+
+    std::string folder_;
+    std::string path_;
+};
+
+TEST_F(ExtractPayloadTest, ExtractsItsOwnResourceByteForByte) {
+    const Bytes original = ReadResource(kOriginalResource);
+    ASSERT_GT(original.size(), 0u);
+    EXPECT_EQ(0, ExtractPayload(kPayloadResource, path_.c_str(), 1));
+    EXPECT_TRUE(original == FileBytes());
+    EXPECT_TRUE(g_log.empty());
+    EXPECT_TRUE(g_boxes.empty());
+}
+
+TEST_F(ExtractPayloadTest, MissingResourceIsLoggedWithTheLastErrorAndShowsTheBox) {
+    EXPECT_EQ(-1, ExtractPayload(kMissingResource, path_.c_str(), 1));
+    ASSERT_EQ(2u, g_log.size());
+    EXPECT_EQ(Line("Could not find resource for <%s>."), g_log[0].text);
+    EXPECT_EQ(long(ERROR_RESOURCE_NAME_NOT_FOUND), g_log[0].code);
+    EXPECT_EQ(kBoxMarker, g_log[1].text);
+    EXPECT_FALSE(FileExists());
+
+    // The box never tells the reason; that is in the log only.
+    ASSERT_EQ(1u, g_boxes.size());
+    EXPECT_EQ("Sorry, Orvadesk cannot be started at this time.\nPlease try again in a few minutes.",
+              g_boxes[0].text);
+    EXPECT_EQ("Error - Orvadesk", g_boxes[0].caption);
+    EXPECT_EQ(0x11010u, g_boxes[0].style);
+}
+
+TEST_F(ExtractPayloadTest, DamagedPayloadsAreLoggedBoxedAndLeaveNoFile) {
+    const Bytes data = SampleData(50000, 11);
+    const Bytes good = GzipMemberBytes(data);
+    MemberSpec method9, wrongCrc, wrongSize;
+    method9.method = 9;
+    wrongCrc.crcDelta = 0x100;
+    wrongSize.sizeDelta = 1;
+    Bytes badMagic = good;
+    badMagic[0] = 0x1E;
+    const Bytes header = GzipHeaderBytes(MemberSpec());
+    const Bytes truncatedHeader(header.begin(), header.end() - 3);  // inside the file name
+    const Bytes cutShort(good.begin(), good.begin() + good.size() / 2);
+    Bytes invalid = header;
+    invalid.insert(invalid.end(), 16, 0xFF);
+
+    const struct {
+        const char* name;
+        Bytes member;
+        std::vector<std::pair<const char*, long>> lines;  // "%s" = path; nullptr text = ignored
+    } cases[] = {
+        {"bad magic", badMagic, {{"Compressed executable not in GZIP format for <%s>.", -1}, {kBoxMarker, 0}}},
+        {"header cut inside the name", truncatedHeader,
+         {{"Compressed executable not in GZIP format for <%s>.", -1}, {kBoxMarker, 0}}},
+        {"compression method 9", GzipMemberBytes(data, method9),
+         {{"Unsupported compression method for <%s>.", -1}, {kBoxMarker, 0}}},
+        {"deflate data end early", cutShort,
+         {{"Could not decompress executable for <%s>.", -1}, {kBoxMarker, 0}, {"ZLIB error code is -5!", -1}}},
+        {"invalid deflate data", invalid,
+         {{"Could not decompress executable for <%s>.", -1}, {kBoxMarker, 0}, {"ZLIB error code is -3!", -1}}},
+        {"wrong CRC-32", GzipMemberBytes(data, wrongCrc),
+         {{"Extracted executable failed its integrity check for <%s>.", -1}, {kBoxMarker, 0}}},
+        {"wrong ISIZE", GzipMemberBytes(data, wrongSize),
+         {{"Extracted executable failed its integrity check for <%s>.", -1}, {kBoxMarker, 0}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_log.clear();
+        g_boxes.clear();
+        // quiet 1 keeps the box only for file failures, so these still show it.
+        EXPECT_EQ(-1, Extract(c.member, 1));
+        std::vector<LogLine> expected;
+        for (const auto& line : c.lines) expected.push_back({Line(line.first), line.second});
+        EXPECT_EQ(expected, g_log);
+        EXPECT_EQ(1u, g_boxes.size());
+        EXPECT_FALSE(FileExists());
+    }
+}
+
+TEST_F(ExtractPayloadTest, AnExistingFileIsReplacedAndWritesComeIn16KPieces) {
+    {
+        HANDLE file = CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        const Bytes old = SampleData(100000, 2);
+        DWORD written = 0;
+        WriteFile(file, old.data(), DWORD(old.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+    const Bytes data = SampleData(2 * payload::kOutputBufferBytes, 4);
+    EXPECT_EQ(0, Extract(GzipMemberBytes(data)));
+    EXPECT_TRUE(data == FileBytes());
+    EXPECT_EQ((std::vector<unsigned long>{16384, 16384}), g_writeSizes);
+    EXPECT_TRUE(g_log.empty());
+}
+
+TEST_F(ExtractPayloadTest, PartialWritesAreContinuedUntilTheBufferIsOut) {
+    payload::g_writeFile = &WriteAtMost1000;
+    const Bytes data = SampleData(payload::kOutputBufferBytes + 2500, 6);
+    EXPECT_EQ(0, Extract(GzipMemberBytes(data)));
+    EXPECT_TRUE(data == FileBytes());
+    EXPECT_EQ(16u + 1u + 3u, g_writeSizes.size());  // 16,384 in 17 calls, 2,500 in 3
+}
+
+TEST_F(ExtractPayloadTest, FileFailuresShowTheBoxUnlessQuietIsExactlyOne) {
+    const Bytes member = GzipMemberBytes(SampleData(30000, 8));
+    HANDLE holder = CreateFileA(path_.c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    const struct {
+        const char* name;
+        payload::WriteFileFunction write;  // null: the file is held open without sharing
+        long code;
+        const char* line;
+    } cases[] = {
+        {"file held open by another handle", nullptr, ERROR_SHARING_VIOLATION,
+         "Could not create temporary file for <%s>."},
+        {"write fails", &FailWithDiskFull, ERROR_DISK_FULL, "Could not write data to file for <%s>."},
+        {"write succeeds with nothing written", &WriteNothingButSucceed, -1,
+         "Could not write data to file for <%s>."},
+    };
+    for (const auto& c : cases) {
+        if (c.write != nullptr && holder != INVALID_HANDLE_VALUE) {
+            CloseHandle(holder);
+            holder = INVALID_HANDLE_VALUE;
+        }
+        payload::g_writeFile = c.write != nullptr ? c.write : &RecordWrites;
+        for (int quiet : {1, 0, 2}) {
+            SCOPED_TRACE(std::string(c.name) + ", quiet " + std::to_string(quiet));
+            g_log.clear();
+            g_boxes.clear();
+            g_writeSizes.clear();
+            EXPECT_EQ(-1, Extract(member, quiet));
+            ASSERT_FALSE(g_log.empty());
+            EXPECT_EQ((LogLine{Line(c.line), c.code}), g_log[0]);
+            EXPECT_EQ(quiet == 1 ? 0u : 1u, g_boxes.size());
+            EXPECT_EQ(quiet == 1 ? 1u : 2u, g_log.size());
+            if (c.write != nullptr) {
+                EXPECT_EQ(1u, g_writeSizes.size());  // no retry after a failed write
+                EXPECT_FALSE(FileExists());
+            }
+        }
+    }
+    if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+}
+
+TEST_F(ExtractPayloadTest, TheFinishedFileCanBeHeldReadOnly) {
+    const Bytes data = SampleData(5000, 12);
+    const Bytes member = GzipMemberBytes(data);
+    void* held = nullptr;
+    ASSERT_EQ(0, ExtractPayloadData(member.data(), member.size(), path_.c_str(), 1, &held));
+    ASSERT_NE(nullptr, held);
+    HANDLE writer = CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, writer);
+    EXPECT_FALSE(DeleteFileA(path_.c_str()));
+    EXPECT_TRUE(data == FileBytes());  // readers are still let in
+    CloseHandle(held);
+
+    void* none = &held;
+    EXPECT_EQ(-1, ExtractPayloadData(nullptr, 0, path_.c_str(), 1, &none));
+    EXPECT_EQ(nullptr, none);
+}
+
+}  // namespace
