@@ -2,6 +2,8 @@
 
 #include "BoundedText.h"
 #include "CommandLineStep.h"
+#include "CustomParams.h"
+#include "DeleteKeyIfEmpty.h"
 #include "FileOps.h"
 #include "Launch.h"
 #include "LoaderLog.h"
@@ -17,6 +19,8 @@ char g_loaderFileName[kPathChars];
 char g_logFileName[kPathChars];
 
 constexpr char kFallbackLogFileName[] = "loader.log";
+// Removed at the end of a run when an earlier installation left it empty.
+constexpr char kFormerVendorKey[] = "Software/Brightholm";
 
 // The system temp path, or, when GetTempPathA fails or its answer does not fit the buffer,
 // the Windows folder's Temp folder. Returns the error to log, or kNoErrorCode.
@@ -174,11 +178,14 @@ int RunMainSequence(LoaderRun& run, int argc, char** argv)
     }
 
     BuildInstallerCommandLine(run, argc, argv);
+    // The custom parameters must be in the registry before the installer starts.
+    PersistCustomParams(run.customParams);
     RunInstallerAndCleanUp(run);
     // Only a loader started with arguments deletes itself, and not in a silent install.
     if (argc > 1 && !IsSilentInstall(argc, argv))
         ScheduleSelfDeletion(run.systemTempPath, run.modulePath, run.modulePathComplete);
 
+    DKIE(VoString(kFormerVendorKey));
     WriteLoaderLog("Exiting loader...");
     return 0;
 }
