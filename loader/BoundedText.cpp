@@ -11,10 +11,13 @@ bool TextAppendN(char* dst, size_t capacity, const char* src, size_t count)
 {
     if (!dst || capacity == 0)
         return false;
-    size_t have = strnlen(dst, capacity);
-    if (have >= capacity)
+    const void* end = memchr(dst, '\0', capacity);
+    if (!end)
         return false;  // dst is not terminated within its buffer: refuse rather than guess
-    size_t add = src ? strnlen(src, count) : 0;
+    size_t have = (size_t)((const char*)end - dst);
+    size_t add = 0;
+    while (src && add < count && src[add])
+        ++add;
     if (add >= capacity - have)
         return false;
     memcpy(dst + have, src, add);

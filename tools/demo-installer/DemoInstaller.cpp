@@ -4,6 +4,7 @@
 //   cmdline: <GetCommandLineA>
 //   cwd: <current folder>
 //   self: <own path>
+//   digest: <FNV-1a 64 of its own file, 16 hex digits>
 //   reg: <key>|<value name>=<value>     one per string value found under the product keys
 //   end
 //
@@ -113,6 +114,30 @@ void LeaveFileIn(const char* folder)
 }
 
 // Leaves a file in every folder named log* beside this program's own file.
+struct Digest {
+    char text[17];
+};
+
+// FNV-1a over the file's bytes, so a test can tell that exactly this file ran.
+Digest FileDigest(const char* path)
+{
+    Digest digest = {"unreadable"};
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return digest;
+    unsigned long long hash = 1469598103934665603ull;
+    unsigned char buffer[16384];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) {
+        for (DWORD i = 0; i < got; ++i)
+            hash = (hash ^ buffer[i]) * 1099511628211ull;
+    }
+    CloseHandle(file);
+    wsprintfA(digest.text, "%08lx%08lx", (unsigned long)(hash >> 32), (unsigned long)hash);
+    return digest;
+}
+
 void LeaveFileInRunFolders(const char* self)
 {
     char folder[MAX_PATH];
@@ -169,6 +194,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         record.line("cmdline: ", GetCommandLineA());
         record.line("cwd: ", currentFolder);
         record.line("self: ", self);
+        record.line("digest: ", FileDigest(self).text);
         RecordStringValues(record, "Software\\Pemrod\\Orvadesk");
         RecordStringValues(record, "Software\\Pemrod\\Orvadesk\\CustomParams");
         RecordStringValues(record, "Software\\Brightholm\\Orvadesk");

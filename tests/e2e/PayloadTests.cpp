@@ -1,0 +1,91 @@
+// Loaders built with different payloads: what they extract and how they fail.
+#include "LoaderHarness.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+
+using namespace e2e;
+
+namespace {
+
+std::vector<std::string> RunAndReadLog(Sandbox& box, const std::string& loader,
+                                       const std::string& logName)
+{
+    RunResult result = box.run(loader);
+    EXPECT_TRUE(result.finished) << "start error " << result.startError;
+    EXPECT_EQ(0u, result.exitCode);
+    std::string log = ReadFile(box.mainTemp() + logName);
+    if (log.empty()) {
+        for (const std::string& sub : ListFolder(box.mainTemp())) {
+            if (sub.compare(0, 3, "log") == 0)
+                log = ReadFile(box.mainTemp() + sub + "\\" + logName);
+        }
+    }
+    return LogTexts(log);
+}
+
+std::string FileDigest(const std::string& path)
+{
+    std::string bytes = ReadFile(path);
+    unsigned long long hash = 1469598103934665603ull;
+    for (unsigned char c : bytes)
+        hash = (hash ^ c) * 1099511628211ull;
+    char text[17];
+    snprintf(text, sizeof(text), "%016llx", hash);
+    return text;
+}
+
+size_t IndexOf(const std::vector<std::string>& lines, const std::string& text)
+{
+    return std::find(lines.begin(), lines.end(), text) - lines.begin();
+}
+
+}  // namespace
+
+TEST(Payload, TheDefaultInstallerIsExtractedAndReportedAsSuccess)
+{
+    Sandbox box;
+    std::vector<std::string> lines = RunAndReadLog(box, box.install("download.exe"), "download.log");
+    size_t path = IndexOf(lines, box.mainTemp() + "Setup.exe");
+    ASSERT_LT(path + 1, lines.size());
+    EXPECT_EQ("Success!", lines[path + 1]);
+    // What ran is the demo installer, byte for byte: it records a digest of its own file.
+    std::vector<std::string> records = box.installerRecords();
+    ASSERT_EQ(1u, records.size());
+    EXPECT_NE(std::string::npos, records[0].find("self: " + box.mainTemp() + "Setup.exe\r\n"));
+    EXPECT_NE(std::string::npos, records[0].find("digest: " + FileDigest(DemoInstallerExe()) + "\r\n"))
+        << records[0];
+}
+
+TEST(Payload, ALoaderWithoutPayloadLogsTheMissingResourceAndGoesOn)
+{
+    Sandbox box;
+    std::string loader = box.install("download.exe", BuildFile("loader/loader-nopayload.exe"));
+    std::vector<std::string> lines = RunAndReadLog(box, loader, "download.log");
+    size_t failure = IndexOf(lines, "Could not find resource for <" + box.mainTemp() + "Setup.exe>.");
+    ASSERT_LT(failure + 1, lines.size());
+    EXPECT_EQ("GetLastError() returned 1813 for the preceeding failure!", lines[failure + 1]);
+    EXPECT_EQ(lines.size(), IndexOf(lines, "Success!"));
+    EXPECT_EQ("Exiting loader...", lines.back());
+}
+
+TEST(Payload, AnOutputFileHeldOpenByAnotherProcessCannotBeCreated)
+{
+    Sandbox box;
+    CreateDirectoryA(box.mainTemp().c_str(), nullptr);
+    std::string setup = box.mainTemp() + "Setup.exe";
+    ASSERT_TRUE(WriteFile(setup, "an installer of an earlier run, still running"));
+    HANDLE held = CreateFileA(setup.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    std::vector<std::string> lines = RunAndReadLog(box, box.install("download.exe"), "download.log");
+    CloseHandle(held);
+
+    size_t failure = IndexOf(lines, "Could not create temporary file for <" + setup + ">.");
+    ASSERT_LT(failure + 1, lines.size());
+    EXPECT_EQ("GetLastError() returned 32 for the preceeding failure!", lines[failure + 1]);
+    EXPECT_EQ(lines.size(), IndexOf(lines, "Success!"));
+    EXPECT_EQ("an installer of an earlier run, still running", ReadFile(setup));
+}
