@@ -1,9 +1,16 @@
-# Flags for what ships: small (-Os, sections collected, stripped), no exceptions, no RTTI.
+# Flags for what ships: small (-Os, functions collected, stripped), no exceptions, no RTTI.
+# No -fdata-sections: on PE targets it puts zero-filled objects into .data$<name>, so every
+# static buffer would be stored in the file instead of costing nothing in .bss.
+# __USE_MINGW_ANSI_STDIO=0: the C stdio names go to the system runtime instead of MinGW's own
+# printf engine (about 25 KB with its floating-point conversions). Any C++ library header
+# turns the engine back on, so the foundation formats through VoFormat, which calls the
+# runtime's formatter by its own name; the stub-size test catches a return of the engine.
 function(orva_product_target target)
   target_compile_options(${target} PRIVATE
     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics>
-    -Os -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables
+    -Os -ffunction-sections -fno-asynchronous-unwind-tables
     -Wall -Wextra)
+  target_compile_definitions(${target} PRIVATE __USE_MINGW_ANSI_STDIO=0)
 endfunction()
 
 # Windows programs link the compiler's runtime statically, so they import system DLLs only.
