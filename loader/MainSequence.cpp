@@ -1,6 +1,8 @@
 #include "MainSequence.h"
 
 #include "BoundedText.h"
+#include "CustomParams.h"
+#include "DeleteKeyIfEmpty.h"
 #include "FileOps.h"
 #include "LoaderLog.h"
 #include "payload/ExtractPayload.h"
@@ -14,6 +16,8 @@ char g_loaderFileName[kPathChars];
 char g_logFileName[kPathChars];
 
 constexpr char kFallbackLogFileName[] = "loader.log";
+// Removed at the end of a run when an earlier installation left it empty.
+constexpr char kFormerVendorKey[] = "Software/Brightholm";
 
 // The system temp path, or, when GetTempPathA fails or its answer does not fit the buffer,
 // the Windows folder's Temp folder. Returns the error to log, or kNoErrorCode.
@@ -168,6 +172,10 @@ int RunMainSequence(LoaderRun& run, int argc, char** argv)
     if (run.installerPathValid && ::ExtractPayload(kPayloadResourceId, run.installerPath, 1) == 0)
         WriteLoaderLog("Success!");
 
+    // The custom parameters must be in the registry before the installer starts.
+    PersistCustomParams(run.customParams);
+
+    DKIE(VoString(kFormerVendorKey));
     WriteLoaderLog("Exiting loader...");
     return 0;
 }

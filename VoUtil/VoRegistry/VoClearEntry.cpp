@@ -1,0 +1,385 @@
+#include "VoClearEntry.h"
+
+#include <string.h>
+
+#include "VoFoundation/VoFailureReport.h"
+#include "loader/FileOps.h"
+
+namespace {
+
+constexpr REGSAM kReadMask = KEY_READ;        // 0x20019
+constexpr REGSAM kWriteMask = KEY_WRITE;      // 0x20006
+constexpr REGSAM kAllAccessMask = KEY_ALL_ACCESS;  // 0xF003F
+
+const HKEY kRootKeys[] = {
+    HKEY_LOCAL_MACHINE,  // kVoRootLocalMachine
+    HKEY_CURRENT_USER,   // kVoRootCurrentUser
+    HKEY_CLASSES_ROOT,   // kVoRootClassesRoot
+    HKEY_USERS,          // kVoRootUsers
+};
+constexpr int32 kRootKeyCount = (int32)(sizeof(kRootKeys) / sizeof(kRootKeys[0]));
+
+constexpr char kPathSeparator = '/';
+constexpr char kRegistrySeparator = '\\';
+
+// The shell light-weight utility library deletes a key together with its whole subtree
+// from version 4.71 on.
+constexpr char kShellLibraryName[] = "shlwapi.dll";
+constexpr DWORD kShellDeleteMinVersion = 0x40047;  // 4.71: major in the high 16 bits
+
+// DllGetVersion's argument: size, major, minor, build, platform.
+struct VoDllVersionInfo {
+    DWORD size;
+    DWORD majorVersion;
+    DWORD minorVersion;
+    DWORD buildNumber;
+    DWORD platformId;
+};
+constexpr DWORD kDllVersionInfoSize = 20;
+static_assert(sizeof(VoDllVersionInfo) == kDllVersionInfoSize, "DllGetVersion layout");
+
+typedef HRESULT(CALLBACK* DllGetVersionProc)(VoDllVersionInfo*);
+typedef LONG(WINAPI* ShDeleteKeyProc)(HKEY, LPCSTR);
+
+// Closes a registry handle when it goes out of scope.
+class ScopedKey {
+public:
+    explicit ScopedKey(HKEY key = nullptr) : _key(key) {}
+    ~ScopedKey()
+    {
+        if (_key)
+            RegCloseKey(_key);
+    }
+    HKEY get() const { return _key; }
+    HKEY* out() { return &_key; }
+    explicit operator bool() const { return _key != nullptr; }
+
+private:
+    ScopedKey(const ScopedKey&) = delete;
+    ScopedKey& operator=(const ScopedKey&) = delete;
+    HKEY _key;
+};
+
+// Releases a loaded library when it goes out of scope.
+class ScopedLibrary {
+public:
+    explicit ScopedLibrary(HMODULE module) : _module(module) {}
+    ~ScopedLibrary()
+    {
+        if (_module)
+            FreeLibrary(_module);
+    }
+    HMODULE get() const { return _module; }
+
+private:
+    ScopedLibrary(const ScopedLibrary&) = delete;
+    ScopedLibrary& operator=(const ScopedLibrary&) = delete;
+    HMODULE _module;
+};
+
+// Loads the shell utility library from the system folder only: a bare name would search
+// the application's folder first, where a planted copy could be picked up.
+HMODULE LoadShellLibraryFromSystemFolder()
+{
+    char path[MAX_PATH];
+    UINT folderLength = GetSystemDirectoryA(path, sizeof(path));
+    if (folderLength == 0 || folderLength >= sizeof(path))
+        return nullptr;
+    size_t nameLength = sizeof(kShellLibraryName);  // terminator included
+    if (folderLength + 1 + nameLength > sizeof(path))
+        return nullptr;
+    path[folderLength] = kRegistrySeparator;
+    memcpy(path + folderLength + 1, kShellLibraryName, nameLength);
+    return LoadLibraryA(path);
+}
+
+// The library's version as major << 16 | minor, 0 when DllGetVersion fails.
+DWORD ShellLibraryVersion(HMODULE library)
+{
+    DllGetVersionProc getVersion = reinterpret_cast<DllGetVersionProc>(
+        reinterpret_cast<void*>(GetProcAddress(library, "DllGetVersion")));
+    if (!getVersion)
+        return 0;
+    VoDllVersionInfo info;
+    memset(&info, 0, sizeof(info));
+    info.size = kDllVersionInfoSize;
+    if (FAILED(getVersion(&info)))
+        return 0;
+    return ((info.majorVersion & 0xFFFF) << 16) | (info.minorVersion & 0xFFFF);
+}
+
+// The shell utility library when it can delete a whole subtree (4.71 or later), else null.
+// Asked anew on every key deletion; the caller releases the library.
+HMODULE isShellDeleteAvailable()
+{
+    HMODULE library = LoadShellLibraryFromSystemFolder();
+    if (!library)
+        return nullptr;
+    if (ShellLibraryVersion(library) < kShellDeleteMinVersion) {
+        FreeLibrary(library);
+        return nullptr;
+    }
+    return library;
+}
+
+// Deletes child below the open parent: with its whole subtree through the shell library
+// on NT-family systems where it is recent enough, otherwise with RegDeleteKeyA.
+LONG DeleteChildKey(HKEY parent, const char* child)
+{
+    if (loader::IsNtPlatform()) {
+        ScopedLibrary shell(isShellDeleteAvailable());
+        if (shell.get()) {
+            // Resolved only now that the library's version has been confirmed.
+            ShDeleteKeyProc shDeleteKey = reinterpret_cast<ShDeleteKeyProc>(
+                reinterpret_cast<void*>(GetProcAddress(shell.get(), "SHDeleteKeyA")));
+            if (shDeleteKey)
+                return shDeleteKey(parent, child);
+        }
+    }
+    return RegDeleteKeyA(parent, child);
+}
+
+bool IsDeletedOrMissing(LONG result)
+{
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+}
+
+const char* TextOrEmpty(const char* text)
+{
+    return text ? text : "";
+}
+
+// A value name that ran out of memory has no text; passed on, it would name the key's
+// default value instead.
+bool IsUsableName(const VoString& name)
+{
+    return name.c_str() != nullptr;
+}
+
+// The converted path, or false when a copy ran out of memory: a string without its array
+// would reach the Win32 call as a null path, which names the root key itself, so an
+// operation meant for a sub-key would act on the root instead.
+bool ConvertPath(const VoString& path, VoString& converted)
+{
+    if (!path.c_str())
+        return false;
+    converted = toRegistryPath(path);
+    return converted.c_str() != nullptr && converted.length() == path.length();
+}
+
+}  // namespace
+
+VoString toRegistryPath(const VoString& path)
+{
+    VoString converted(path);
+    int32 length = converted.length();
+    for (int32 i = 0; i < length; ++i) {
+        if (converted.charAt(i) == kPathSeparator)
+            converted.setCharAt(kRegistrySeparator, i);
+    }
+    return converted;
+}
+
+HKEY VoRootKeyFromIndex(int32 rootIndex)
+{
+    if (rootIndex >= 0 && rootIndex < kRootKeyCount)
+        return kRootKeys[rootIndex];
+    int32 lastError = (int32)GetLastError();
+    VoReportFailedCheck("false", "Unknown key %d", __FILE__, __LINE__, lastError, rootIndex);
+    return HKEY_CURRENT_USER;
+}
+
+REGSAM VoAccessMask(int32 accessMode)
+{
+    switch (accessMode) {
+    case kVoAccessRead:
+        return kReadMask;
+    case kVoAccessWrite:
+        return kWriteMask;
+    default:
+        return kAllAccessMask;
+    }
+}
+
+VoClearEntry::VoClearEntry(const VoString& path, int32 rootIndex)
+    : _rootKey(VoRootKeyFromIndex(rootIndex)), _path(path)
+{
+}
+
+VoClearEntry::VoClearEntry(const VoString& path, HKEY rootKey) : _rootKey(rootKey), _path(path)
+{
+}
+
+VoClearEntry::~VoClearEntry() {}
+
+HKEY VoClearEntry::openKey(int32 accessMode) const
+{
+    VoString path;
+    if (!ConvertPath(_path, path))
+        return nullptr;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(_rootKey, path.c_str(), 0, VoAccessMask(accessMode), &key) != ERROR_SUCCESS)
+        return nullptr;
+    return key;
+}
+
+HKEY VoClearEntry::createKey(int32 accessMode) const
+{
+    VoString path;
+    if (!ConvertPath(_path, path))
+        return nullptr;
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(_rootKey, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        VoAccessMask(accessMode), nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return nullptr;
+    return key;
+}
+
+void VoClearEntry::splitPath(VoString& parent, VoString& child) const
+{
+    int32 slash = _path.findLastOf("/", 0);
+    if (slash < 0) {
+        parent = "";
+        child = _path;
+        return;
+    }
+    parent = _path.substr(0, slash);
+    child = _path.substr(slash + 1, -1);
+}
+
+bool VoClearEntry::valueExists(const VoString& name)
+{
+    if (!IsUsableName(name))
+        return false;
+    ScopedKey key(openKey(kVoAccessRead));
+    if (!key)
+        return false;
+    return RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
+}
+
+bool VoClearEntry::subKeyExists(const VoString& subKeyPath)
+{
+    VoString path;
+    if (!ConvertPath(subKeyPath, path))
+        return false;
+    ScopedKey key(openKey(kVoAccessRead));
+    if (!key)
+        return false;
+    ScopedKey subKey;
+    return RegOpenKeyExA(key.get(), path.c_str(), 0, kReadMask, subKey.out()) == ERROR_SUCCESS;
+}
+
+bool VoClearEntry::deleteKey()
+{
+    VoString parent;
+    VoString child;
+    splitPath(parent, child);
+    // An empty child would name the parent itself, and the shell's subtree deletion would
+    // then empty the parent: refuse instead. Parts that ran out of memory no longer add up
+    // to the path: refuse too, rather than delete the child from some other key.
+    int32 separators = _path.findLastOf("/", 0) < 0 ? 0 : 1;
+    VoString parentPath;
+    if (child.length() == 0 || !child.c_str() ||
+        parent.length() + separators + child.length() != _path.length() ||
+        !ConvertPath(parent, parentPath))
+        return false;
+    ScopedKey parentKey;
+    LONG result = RegOpenKeyExA(_rootKey, parentPath.c_str(), 0, kAllAccessMask, parentKey.out());
+    if (result == ERROR_SUCCESS)
+        result = DeleteChildKey(parentKey.get(), child.c_str());
+    return IsDeletedOrMissing(result);
+}
+
+VoRegistryEntry* VoClearEntry::openSubEntry(const VoString& name)
+{
+    VoString path = _path + "/" + name;
+    return new VoClearEntry(path, _rootKey);
+}
+
+bool VoClearEntry::readDword(const VoString& name, uint32_t& value, uint32_t defaultValue)
+{
+    ScopedKey key(IsUsableName(name) ? openKey(kVoAccessRead) : nullptr);
+    if (!key) {
+        value = defaultValue;
+        return false;
+    }
+    // The type is not checked: a value of up to 4 bytes is taken as stored. The bytes land
+    // in a zeroed word, so a shorter value never mixes with the caller's old contents.
+    DWORD stored = 0;
+    DWORD size = sizeof(stored);
+    if (RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, (BYTE*)&stored, &size) !=
+        ERROR_SUCCESS) {
+        value = defaultValue;
+        return false;
+    }
+    value = stored;
+    return true;
+}
+
+bool VoClearEntry::readText(const VoString& name, VoString& text, const char* defaultValue)
+{
+    // One byte beyond the queried size, so a value stored without a terminator (or of a
+    // non-text type) is ended right after the bytes it returned.
+    char buffer[kVoReadTextBytes + 1];
+    buffer[0] = '\0';
+    ScopedKey key(IsUsableName(name) ? openKey(kVoAccessRead) : nullptr);
+    if (!key) {
+        text = TextOrEmpty(defaultValue);
+        return false;
+    }
+    DWORD size = kVoReadTextBytes;
+    if (RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, (BYTE*)buffer, &size) !=
+        ERROR_SUCCESS) {
+        text = TextOrEmpty(defaultValue);
+        return false;
+    }
+    buffer[size <= kVoReadTextBytes ? size : kVoReadTextBytes] = '\0';
+    text = buffer;
+    return true;
+}
+
+bool VoClearEntry::writeDword(const VoString& name, uint32_t value)
+{
+    if (!IsUsableName(name))
+        return false;
+    ScopedKey key(createKey(kVoAccessWrite));
+    if (!key)
+        return false;
+    DWORD stored = value;
+    return RegSetValueExA(key.get(), name.c_str(), 0, REG_DWORD, (const BYTE*)&stored,
+                          sizeof(stored)) == ERROR_SUCCESS;
+}
+
+bool VoClearEntry::writeText(const VoString& name, const char* text)
+{
+    if (!IsUsableName(name))
+        return false;
+    ScopedKey key(createKey(kVoAccessWrite));
+    if (!key)
+        return false;
+    text = TextOrEmpty(text);
+    return RegSetValueExA(key.get(), name.c_str(), 0, REG_SZ, (const BYTE*)text,
+                          (DWORD)strlen(text) + 1) == ERROR_SUCCESS;
+}
+
+bool VoClearEntry::writeText(const VoString& name, const VoString& text)
+{
+    VoRegistryEntry& entry = *this;  // through the interface, so an override is honoured
+    return entry.writeText(name, text.c_str());
+}
+
+bool VoClearEntry::deleteValue(const VoString& name)
+{
+    if (!IsUsableName(name))
+        return false;
+    ScopedKey key(openKey(kVoAccessAll));
+    if (!key)
+        return true;  // a key that cannot be opened holds no value to delete
+    return IsDeletedOrMissing(RegDeleteValueA(key.get(), name.c_str()));
+}
+
+VoRegistryEntry* createEntry(const VoString& path)
+{
+    return new VoClearEntry(path, (int32)kVoRootLocalMachine);
+}

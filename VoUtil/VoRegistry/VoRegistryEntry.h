@@ -1,0 +1,47 @@
+// The registry-entry interface: one registry key named by a root and a "/"-separated path.
+// An entry holds no open handle; every operation opens the key, does its work and closes
+// it again, so an entry may name a key that does not exist yet.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <memory>
+
+#include "VoFoundation/VoAllocator.h"
+#include "VoFoundation/VoString/VoString.h"
+
+class VoRegistryEntry {
+public:
+    virtual ~VoRegistryEntry() {}
+
+    // Entries come from the foundation's allocator: a failed allocation yields null
+    // (the new-expression then constructs nothing) instead of throwing.
+    static void* operator new(size_t size) noexcept { return VoAlloc(size); }
+    static void operator delete(void* block) noexcept { VoFree(block); }
+
+    // True if the value exists in this key, whatever its type.
+    virtual bool valueExists(const VoString& name) = 0;
+    // True if the "/"-separated sub-key path exists below this key.
+    virtual bool subKeyExists(const VoString& subKeyPath) = 0;
+    // Deletes this key from its parent; true on success or when it is already gone.
+    virtual bool deleteKey() = 0;
+    // New entry for this path + "/" + name under the same root; null if out of memory.
+    // The registry is not touched. The caller owns the result.
+    virtual VoRegistryEntry* openSubEntry(const VoString& name) = 0;
+    // True if read; on any failure value := defaultValue.
+    virtual bool readDword(const VoString& name, uint32_t& value, uint32_t defaultValue) = 0;
+    // True if read; on any failure text := defaultValue.
+    virtual bool readText(const VoString& name, VoString& text, const char* defaultValue) = 0;
+    // Writes a 4-byte REG_DWORD, creating the key and any missing parents.
+    virtual bool writeDword(const VoString& name, uint32_t value) = 0;
+    // Writes a REG_SZ of the text and its terminator, creating the key and missing parents.
+    virtual bool writeText(const VoString& name, const char* text) = 0;
+    // Forwards to the text form above through the interface, so an override of it applies.
+    virtual bool writeText(const VoString& name, const VoString& text) = 0;
+    // True if the value was deleted or does not exist (also when the key is missing).
+    virtual bool deleteValue(const VoString& name) = 0;
+};
+
+// Sole owner of an entry: the entry is deleted with its owner on every path.
+typedef std::unique_ptr<VoRegistryEntry> VoRegistryEntryPtr;

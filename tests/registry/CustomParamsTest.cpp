@@ -1,0 +1,169 @@
+// PersistCustomParams against the real registry of the test's Wine prefix. Each test
+// removes both vendors' Orvadesk keys before and after it runs.
+#include <map>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "loader/CustomParams.h"
+#include "RegistryTestKeys.h"
+#include "VoFoundation/VoAllocator.h"
+
+namespace {
+
+constexpr char kCurrentVendor[] = "Software\\Pemrod";
+constexpr char kFormerVendor[] = "Software\\Brightholm";
+constexpr char kProduct[] = "Software\\Pemrod\\Orvadesk";
+constexpr char kCustomParams[] = "Software\\Pemrod\\Orvadesk\\CustomParams";
+constexpr char kFormerProduct[] = "Software\\Brightholm\\Orvadesk";
+constexpr char kFormerCustomParams[] = "Software\\Brightholm\\Orvadesk\\CustomParams";
+constexpr char kList[] = "InstallerCPList";
+
+typedef std::map<std::string, std::string> Values;
+
+// Every value of a key, by name, as text; empty when the key is missing.
+Values ReadValues(const char* path)
+{
+    Values values;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return values;
+    for (DWORD index = 0;; ++index) {
+        char name[256];
+        DWORD nameSize = sizeof(name);
+        BYTE data[2048];
+        DWORD dataSize = sizeof(data) - 1;
+        DWORD type = 0;
+        if (RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS)
+            break;
+        data[dataSize] = 0;
+        values[name] = (const char*)data;
+    }
+    RegCloseKey(key);
+    return values;
+}
+
+class PersistCustomParamsTest : public ::testing::Test {
+protected:
+    void SetUp() override { Clean(); }
+    void TearDown() override { Clean(); }
+    static void Clean()
+    {
+        regtest::DeleteTree(kCurrentVendor);
+        regtest::DeleteTree(kFormerVendor);
+    }
+};
+
+struct Case {
+    const char* name;
+    const char* storedList;  // InstallerCPList before the run, null for none
+    const char* text;
+    Values params;           // the CustomParams key afterwards
+    const char* list;        // InstallerCPList afterwards, "<missing>" for none
+};
+
+TEST_F(PersistCustomParamsTest, CurrentVendorTable)
+{
+    const Case cases[] = {
+        {"pairs are decoded, the list is kept as given", nullptr, "a=1&b=hello+world&d=%41%42",
+         {{"a", "1"}, {"b", "hello world"}, {"d", "AB"}}, "a=1&b=hello+world&d=%41%42"},
+        {"trailing CR LF is trimmed before parsing and storing", nullptr, "a=1&b=2\r\n",
+         {{"a", "1"}, {"b", "2"}}, "a=1&b=2"},
+        {"trailing blanks and tabs are trimmed, leading ones stay", nullptr, " a=1 \t",
+         {{" a", "1"}}, " a=1"},
+        {"empty text rebuilds from the stored list", "c=7&e=%41", "",
+         {{"c", "7"}, {"e", "A"}}, "c=7&e=%41"},
+        {"empty text with no stored list leaves the key deleted", nullptr, "", {}, "<missing>"},
+        {"placeholder prefix acts as an empty text", "c=7", "xxxxxxxxa=1", {{"c", "7"}}, "c=7"},
+        {"bare placeholder acts as an empty text", nullptr, "xxxxxxxx", {}, "<missing>"},
+        {"fewer than 8 x never match the prefix", "c=7", "xxxxxxx=1", {{"xxxxxxx", "1"}},
+         "xxxxxxx=1"},
+        {"a name without = joins the next name", nullptr, "a=1&b&d=3",
+         {{"a", "1"}, {"b&d", "3"}}, "a=1&b&d=3"},
+        {"a value may hold =", nullptr, "a=b=d", {{"a", "b=d"}}, "a=b=d"},
+        {"empty value", nullptr, "a=&b=2", {{"a", ""}, {"b", "2"}}, "a=&b=2"},
+        {"empty name is the default value", nullptr, "=x", {{"", "x"}}, "=x"},
+        {"text without = is stored but writes no pair", "c=7", "plain", {}, "plain"},
+        {"%00 ends the stored value", nullptr, "a=x%00y", {{"a", "x"}}, "a=x%00y"},
+        {"white space alone stores the empty list", "c=7", "   \r\n", {}, ""},
+    };
+    for (const Case& c : cases) {
+        Clean();
+        // Stale parameters of an earlier run must never survive.
+        ASSERT_TRUE(regtest::SetText(kCustomParams, "stale", "old"));
+        if (c.storedList)
+            ASSERT_TRUE(regtest::SetText(kProduct, kList, c.storedList));
+
+        loader::PersistCustomParams(c.text);
+
+        EXPECT_EQ(ReadValues(kCustomParams), c.params) << c.name;
+        if (c.params.empty())
+            EXPECT_FALSE(regtest::KeyExists(kCustomParams)) << c.name;
+        EXPECT_EQ(regtest::GetText(kProduct, kList), c.list) << c.name;
+        EXPECT_FALSE(regtest::KeyExists(kFormerVendor)) << c.name;
+    }
+}
+
+TEST_F(PersistCustomParamsTest, NullTextChangesNothing)
+{
+    ASSERT_TRUE(regtest::SetText(kCustomParams, "stale", "old"));
+    ASSERT_TRUE(regtest::SetText(kProduct, kList, "c=7"));
+    loader::PersistCustomParams(nullptr);
+    EXPECT_EQ(ReadValues(kCustomParams), (Values{{"stale", "old"}}));
+    EXPECT_EQ(regtest::GetText(kProduct, kList), "c=7");
+}
+
+TEST_F(PersistCustomParamsTest, FormerVendorKeyTakesTheParametersAndBothOldKeysGo)
+{
+    ASSERT_TRUE(regtest::SetText(kCustomParams, "stale", "current"));
+    ASSERT_TRUE(regtest::SetText(kFormerCustomParams, "stale", "former"));
+    ASSERT_TRUE(regtest::SetText(kProduct, kList, "p=1"));
+
+    loader::PersistCustomParams("a=1&b=hello+world");
+
+    EXPECT_FALSE(regtest::KeyExists(kCustomParams));
+    EXPECT_EQ(ReadValues(kFormerCustomParams), (Values{{"a", "1"}, {"b", "hello world"}}));
+    EXPECT_EQ(regtest::GetText(kFormerProduct, kList), "a=1&b=hello+world");
+    EXPECT_EQ(regtest::GetText(kProduct, kList), "p=1");  // the current vendor's is left alone
+}
+
+TEST_F(PersistCustomParamsTest, FormerVendorWithoutProductKeyIsNotUsed)
+{
+    ASSERT_TRUE(regtest::CreateKey(kFormerVendor));
+
+    loader::PersistCustomParams("a=1");
+
+    EXPECT_EQ(ReadValues(kCustomParams), (Values{{"a", "1"}}));
+    EXPECT_FALSE(regtest::KeyExists(kFormerProduct));
+}
+
+// Whichever allocation fails first, nothing may land outside the product and parameter
+// keys: no value under the root or "Software", no CustomParams key in the wrong place.
+TEST_F(PersistCustomParamsTest, RunningOutOfMemoryAnywhereWritesNothingElsewhere)
+{
+    int32 before = VoAllocCallCount();
+    loader::PersistCustomParams("a=1&b=2");
+    int32 allocations = VoAllocCallCount() - before;
+    ASSERT_GT(allocations, 0);
+
+    const char* strayKeys[] = {"CustomParams", "Software\\CustomParams", "Software\\Pemrod\\CustomParams"};
+    const char* strayParents[] = {"", "Software", "Software\\Pemrod"};
+    for (int32 failing = 1; failing <= allocations + 1; ++failing) {
+        Clean();
+        ASSERT_TRUE(regtest::SetText(kCustomParams, "stale", "old"));
+        VoAllocFailFrom(failing);
+        loader::PersistCustomParams("a=1&b=2");
+        VoAllocFailFrom(0);
+        for (const char* key : strayKeys)
+            EXPECT_FALSE(regtest::KeyExists(key)) << key << ", failing from " << failing;
+        for (const char* parent : strayParents) {
+            for (const char* name : {"a", "b", kList})
+                EXPECT_FALSE(regtest::GetValue(parent, name).found)
+                    << parent << "|" << name << ", failing from " << failing;
+        }
+        EXPECT_FALSE(regtest::GetValue(kProduct, "a").found) << "failing from " << failing;
+        EXPECT_FALSE(regtest::KeyExists(kFormerVendor)) << "failing from " << failing;
+    }
+}
+
+}  // namespace

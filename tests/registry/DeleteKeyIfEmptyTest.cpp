@@ -1,0 +1,105 @@
+// DKIE against the real registry of the test's Wine prefix, with the trace records it
+// writes. Every test removes its keys before and after it runs.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "loader/DeleteKeyIfEmpty.h"
+#include "RegistryTestKeys.h"
+#include "TraceCapture.h"
+#include "VoFoundation/VoAllocator.h"
+
+namespace {
+
+constexpr char kVendor[] = "Software\\OrvaTestVendor";
+constexpr char kVendorPath[] = "Software/OrvaTestVendor";
+constexpr char kPathRecord[] = "## DKIE() path[Software/OrvaTestVendor]";
+constexpr char kSuccessRecord[] = "## DKIE() successful ##";
+constexpr int kDebugLevel = 0;
+
+class DeleteKeyIfEmptyTest : public ::testing::Test {
+protected:
+    void SetUp() override { regtest::DeleteTree(kVendor); }
+    void TearDown() override { regtest::DeleteTree(kVendor); }
+
+    static void ExpectRecords(const TraceCapture& trace, bool deleted)
+    {
+        const auto& records = trace.records();
+        ASSERT_EQ(records.size(), deleted ? 2u : 1u);
+        EXPECT_EQ(records[0].level, kDebugLevel);
+        EXPECT_EQ(records[0].message, kPathRecord);
+        if (deleted) {
+            EXPECT_EQ(records[1].level, kDebugLevel);
+            EXPECT_EQ(records[1].message, kSuccessRecord);
+        }
+    }
+};
+
+TEST_F(DeleteKeyIfEmptyTest, EmptyKeyIsDeletedWithBothRecords)
+{
+    ASSERT_TRUE(regtest::CreateKey(kVendor));
+    TraceCapture trace;
+    EXPECT_TRUE(loader::DKIE(VoString(kVendorPath)));
+    EXPECT_FALSE(regtest::KeyExists(kVendor));
+    EXPECT_TRUE(regtest::KeyExists("Software"));
+    ExpectRecords(trace, true);
+}
+
+TEST_F(DeleteKeyIfEmptyTest, KeysThatHoldAnythingStay)
+{
+    struct Row {
+        const char* name;
+        bool (*fill)();
+    } rows[] = {
+        {"one value", [] { return regtest::SetText(kVendor, "v", "1"); }},
+        {"an empty default value", [] { return regtest::SetText(kVendor, "", ""); }},
+        {"one empty sub-key", [] { return regtest::CreateKey("Software\\OrvaTestVendor\\Orvadesk"); }},
+    };
+    for (const Row& row : rows) {
+        regtest::DeleteTree(kVendor);
+        ASSERT_TRUE(regtest::CreateKey(kVendor));
+        ASSERT_TRUE(row.fill()) << row.name;
+        TraceCapture trace;
+        EXPECT_FALSE(loader::DKIE(VoString(kVendorPath))) << row.name;
+        EXPECT_TRUE(regtest::KeyExists(kVendor)) << row.name;
+        ExpectRecords(trace, false);
+    }
+}
+
+TEST_F(DeleteKeyIfEmptyTest, MissingKeyGivesFalseAndOnlyThePathRecord)
+{
+    TraceCapture trace;
+    EXPECT_FALSE(loader::DKIE(VoString(kVendorPath)));
+    ExpectRecords(trace, false);
+}
+
+TEST_F(DeleteKeyIfEmptyTest, NeverClimbsToTheParent)
+{
+    ASSERT_TRUE(regtest::CreateKey("Software\\OrvaTestVendor\\Product"));
+    EXPECT_TRUE(loader::DKIE(HKEY_LOCAL_MACHINE, VoString("Software/OrvaTestVendor/Product")));
+    EXPECT_FALSE(regtest::KeyExists("Software\\OrvaTestVendor\\Product"));
+    EXPECT_TRUE(regtest::KeyExists(kVendor));  // now empty, but only the given key goes
+}
+
+// Whichever allocation fails first, only the given key may go.
+TEST_F(DeleteKeyIfEmptyTest, RunningOutOfMemoryAnywhereDeletesNothingElse)
+{
+    const VoString path("Software/OrvaTestVendor/Product");
+    ASSERT_TRUE(regtest::CreateKey("Software\\OrvaTestVendor\\Product"));
+    int32 before = VoAllocCallCount();
+    EXPECT_TRUE(loader::DKIE(path));
+    int32 allocations = VoAllocCallCount() - before;
+
+    for (int32 failing = 1; failing <= allocations + 1; ++failing) {
+        ASSERT_TRUE(regtest::CreateKey("Software\\OrvaTestVendor\\Product"));
+        ASSERT_TRUE(regtest::CreateKey("Software\\OrvaTestVendor\\Sibling"));
+        VoAllocFailFrom(failing);
+        loader::DKIE(path);
+        VoAllocFailFrom(0);
+        EXPECT_TRUE(regtest::KeyExists("Software\\OrvaTestVendor\\Sibling")) << "failing from " << failing;
+        EXPECT_TRUE(regtest::KeyExists("Software\\Microsoft")) << "failing from " << failing;
+        regtest::DeleteTree("Software\\OrvaTestVendor\\Product");
+    }
+}
+
+}  // namespace

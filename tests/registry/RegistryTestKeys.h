@@ -1,0 +1,88 @@
+// Direct registry access for the registry tests: set up and inspect keys under
+// HKEY_LOCAL_MACHINE without going through the code under test. Paths use backslashes.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace regtest {
+
+// Removes the key and its whole subtree; a missing key is fine.
+inline void DeleteTree(const char* path, HKEY root = HKEY_LOCAL_MACHINE)
+{
+    RegDeleteTreeA(root, path);
+    RegDeleteKeyA(root, path);
+}
+
+inline bool KeyExists(const char* path, HKEY root = HKEY_LOCAL_MACHINE)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+inline bool CreateKey(const char* path, HKEY root = HKEY_LOCAL_MACHINE)
+{
+    HKEY key;
+    if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+inline bool SetValue(const char* path, const char* name, DWORD type, const void* data,
+                     DWORD size, HKEY root = HKEY_LOCAL_MACHINE)
+{
+    HKEY key;
+    if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    LONG result = RegSetValueExA(key, name, 0, type, (const BYTE*)data, size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+inline bool SetText(const char* path, const char* name, const std::string& text)
+{
+    return SetValue(path, name, REG_SZ, text.c_str(), (DWORD)text.size() + 1);
+}
+
+struct StoredValue {
+    bool found = false;
+    DWORD type = REG_NONE;
+    std::string bytes;  // as stored, terminator included for text values
+};
+
+inline StoredValue GetValue(const char* path, const char* name, HKEY root = HKEY_LOCAL_MACHINE)
+{
+    StoredValue stored;
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return stored;
+    DWORD size = 0;
+    if (RegQueryValueExA(key, name, nullptr, &stored.type, nullptr, &size) == ERROR_SUCCESS) {
+        stored.bytes.resize(size);
+        if (RegQueryValueExA(key, name, nullptr, &stored.type, (BYTE*)&stored.bytes[0], &size) ==
+            ERROR_SUCCESS) {
+            stored.found = true;
+            stored.bytes.resize(size);
+        }
+    }
+    RegCloseKey(key);
+    return stored;
+}
+
+// The text of a value, up to its first zero byte; "<missing>" when there is none.
+inline std::string GetText(const char* path, const char* name)
+{
+    StoredValue stored = GetValue(path, name);
+    if (!stored.found)
+        return "<missing>";
+    return std::string(stored.bytes.c_str());
+}
+
+}  // namespace regtest
