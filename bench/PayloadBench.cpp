@@ -4,6 +4,7 @@
 //   payload-bench time [runs]   median throughput of both, interleaved, and their ratio
 //   payload-bench memory        one ExtractPayload, then this process's memory counters
 //
+// With ORVA_BENCH_SAMPLES set, "time" also prints every run's milliseconds (sorted).
 // Output files go to the temporary folder and are deleted after each run. Lines are
 // "key value" pairs so that a script can read them.
 #include <windows.h>
@@ -136,6 +137,12 @@ int Time(const Payload& payload, int runs) {
             fprintf(stderr, "extraction failed in run %d\n", i + 1);
             return 1;
         }
+    }
+    if (getenv("ORVA_BENCH_SAMPLES")) {
+        std::sort(baseline.begin(), baseline.end());
+        std::sort(loader.begin(), loader.end());
+        for (size_t i = 0; i < baseline.size(); ++i)
+            printf("sample %.2f %.2f\n", baseline[i] * 1000, loader[i] * 1000);
     }
     const double mib = payload.outputBytes / kMiB;
     const double baselineRate = mib / Median(baseline);
