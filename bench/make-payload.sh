@@ -16,7 +16,7 @@ sizes=("$@")
 source_dir=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
 [ -d "$source_dir" ] || { echo "no $source_dir (install wine64)" >&2; exit 1; }
 mkdir -p "$out"
-version=$(dpkg-query -W -f='${Version}' libwine 2>/dev/null || echo unknown)
+version=$(dpkg-query -W -f='${Version}' libwine:amd64 2>/dev/null || echo unknown)
 echo "source $source_dir (libwine $version)"
 
 # Every PE file once, by name in byte order, repeated if the sizes ask for more.
