@@ -4,11 +4,12 @@
 #include <stdio.h>
 
 #include "VoFoundation/VoTraceLog.h"
+#include "VoFoundation/VoFormat.h"
 
 VoTextBuffer VoLocationText(const char* prefix, const char* file, int32 line) {
     VoTextBuffer text(prefix);
     char suffix[kVoLocationSuffixChars + 1];
-    snprintf(suffix, sizeof suffix, ", %s:%d", file != nullptr ? file : "", line);
+    VoFormat(suffix, sizeof suffix, ", %s:%d", file != nullptr ? file : "", line);
     text.append(suffix);
     return text;
 }
@@ -30,7 +31,7 @@ void VoReportFailedCheck(const char* condition, const char* format, const char* 
     if (format != nullptr) {
         va_list args;
         va_start(args, lastOsError);
-        if (vsnprintf(message, sizeof message, format, args) < 0) message[0] = 0;
+        VoFormatV(message, sizeof message, format, args);
         va_end(args);
     }
     VoTraceLog::error("(%s) failed: %s in %s at line %d. (Last OS error: %d)",

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "VoFoundation/VoTraceLog.h"
+#include "VoFoundation/VoFormat.h"
 
 namespace {
 
@@ -12,9 +13,7 @@ const char kContextSeparator[] = "\n\t";
 
 // Formats into line (kVoStatusTextChars + 1 bytes), cutting longer output.
 void formatLine(char* line, const char* format, va_list args) {
-    int written = vsnprintf(line, kVoStatusTextChars + 1, format, args);
-    if (written < 0) line[0] = 0;
-    line[kVoStatusTextChars] = 0;
+    VoFormatV(line, kVoStatusTextChars + 1, format, args);
 }
 
 }  // namespace

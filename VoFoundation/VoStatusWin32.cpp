@@ -6,6 +6,7 @@
 
 #include "VoFoundation/VoStatus.h"
 #include "VoFoundation/VoStatusWin32.h"
+#include "VoFoundation/VoFormat.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ bool VoSystemFilePath(const char* fileName, char* path, int32 capacity) {
 VoStatus VoStatusFromWin32(const char* call, int32 win32Error) {
     VoStatus result(VoMapWin32Error(win32Error));
     char firstLine[kFirstLineChars + 1];
-    snprintf(firstLine, sizeof firstLine, "Win32 method \"%s\" returned with error (%d). ",
+    VoFormat(firstLine, sizeof firstLine, "Win32 method \"%s\" returned with error (%d). ",
              call != nullptr ? call : "", win32Error);
 
     DWORD flags = kSystemMessageFlags;

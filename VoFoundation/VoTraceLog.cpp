@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "VoFoundation/VoAllocator.h"
+#include "VoFoundation/VoFormat.h"
 #include "VoFoundation/VoStatus.h"
 #include "VoFoundation/VoThreads/VoThreadLocalStorage.h"
 
@@ -27,8 +28,7 @@ const char* levelPrefix(int32 level, bool debugOn) {
 }
 
 void formatMessage(char* message, const char* format, va_list args) {
-    if (vsnprintf(message, kVoTraceMessageChars + 1, format, args) < 0) message[0] = 0;
-    message[kVoTraceMessageChars] = 0;
+    VoFormatV(message, kVoTraceMessageChars + 1, format, args);
 }
 
 }  // namespace
@@ -71,7 +71,7 @@ void VoTraceLog::write(int32 level, const char* name, const char* message) {
         VoComposeTraceLine(level, stamp, name, id.c_str(), message, log->_debug, log->_threadIdOn);
     if (line.isEmpty()) return;
     if (log->_fileOutput) log->_file.write(line.c_str(), true);
-    if (log->_consoleOutput) printf("%s\n", line.c_str());
+    if (log->_consoleOutput) puts(line.c_str());
 }
 
 void VoTraceLog::debug(const char* format, ...) {
@@ -118,7 +118,7 @@ void VoTraceLog::_threadId(VoTextBuffer& id) const {
     }
     if (!kVoLocationDetails) return;
     char number[16];
-    snprintf(number, sizeof number, "%d", VoTraceThreadNumber());
+    VoFormat(number, sizeof number, "%d", VoTraceThreadNumber());
     id = VoTextBuffer(number);
 }
 
@@ -169,7 +169,7 @@ void VoFormatPstTimeStamp(time_t now, char* stamp) {
     pacific.tm_hour -= kVoPacificOffsetHours;
     pacific.tm_isdst = -1;
     mktime(&pacific);
-    snprintf(stamp, kVoTraceStampChars + 1, "%04u-%02u-%02u %02u:%02u:%02u PST",
+    VoFormat(stamp, kVoTraceStampChars + 1, "%04u-%02u-%02u %02u:%02u:%02u PST",
              static_cast<unsigned>(pacific.tm_year + 1900), static_cast<unsigned>(pacific.tm_mon + 1),
              static_cast<unsigned>(pacific.tm_mday), static_cast<unsigned>(pacific.tm_hour),
              static_cast<unsigned>(pacific.tm_min), static_cast<unsigned>(pacific.tm_sec));

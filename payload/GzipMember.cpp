@@ -3,7 +3,10 @@
 #include "VoFoundation/VoAllocator.h"
 
 #include <string.h>
-#include <zlib.h>
+
+// The loader's own zlib build; its symbols carry the z_ prefix (third_party/zlib).
+#define Z_PREFIX
+#include "third_party/zlib/zlib.h"
 
 namespace payload {
 namespace {
