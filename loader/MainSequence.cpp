@@ -38,6 +38,25 @@ long QuerySystemTempPath(char (&path)[kPathChars])
     return error;
 }
 
+const char* FileNamePart(const char* path)
+{
+    const char* name = path;
+    for (const char* p = path; *p; ++p) {
+        if (*p == '\\')
+            name = p + 1;
+    }
+    return name;
+}
+
+bool HoldsWildcard(const char* text)
+{
+    for (const char* p = text; *p; ++p) {
+        if (*p == '?' || *p == '*')
+            return true;
+    }
+    return false;
+}
+
 bool IsFolder(const char* path)
 {
     DWORD attributes = GetFileAttributesA(path);
@@ -119,13 +138,19 @@ void NameLoaderLog(LoaderRun& run)
     run.modulePath[kPathChars - 1] = '\0';
     run.modulePathComplete = length != 0 && length < (DWORD)kPathChars;
 
-    const char* fileName = run.modulePath;
-    for (const char* p = run.modulePath; *p; ++p) {
-        if (*p == '\\')
-            fileName = p + 1;
-    }
-    TextCopy(g_loaderFileName, fileName);
+    TextCopy(g_loaderFileName, FileNamePart(run.modulePath));
     if (!MakeLogFileName(g_loaderFileName, g_logFileName, sizeof(g_logFileName)))
+        TextCopy(g_logFileName, kFallbackLogFileName);
+
+    // A name the ANSI code page cannot carry comes back with "?" in it, and no file of that
+    // name can be made: the whole log would be lost. Name the log after the file's short
+    // name instead, or, where there is none, use a fixed name.
+    if (!HoldsWildcard(g_logFileName))
+        return;
+    char shortPath[kPathChars];
+    DWORD shortLength = GetShortPathNameA(run.modulePath, shortPath, kPathChars);
+    if (shortLength == 0 || shortLength >= (DWORD)kPathChars || HoldsWildcard(shortPath) ||
+        !MakeLogFileName(FileNamePart(shortPath), g_logFileName, sizeof(g_logFileName)))
         TextCopy(g_logFileName, kFallbackLogFileName);
 }
 

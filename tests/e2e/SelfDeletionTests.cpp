@@ -188,6 +188,20 @@ TEST(SelfDeletion, DeletesNothingWhenTheLoaderNameIsOutsideTheAnsiCodePage)
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((bin + name).c_str()));
     EXPECT_TRUE(FileExists(lookalike));
     EXPECT_TRUE(NoBatchIn(box.temp()));
+
+    // The log is not lost to the unusable name: it is named after the file's short name (or
+    // a fixed name) and says why the loader kept its file.
+    std::string log;
+    for (const std::string& entry : ListFolder(box.mainTemp())) {
+        if (entry.size() > 4 && entry.compare(entry.size() - 4, 4, ".log") == 0)
+            log = ReadFile(box.mainTemp() + entry);
+    }
+    std::vector<std::string> texts = LogTexts(log);
+    ASSERT_FALSE(texts.empty()) << "no log in " << box.mainTemp();
+    EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(),
+                                     "Self-deletion skipped: the loader's path holds '?' or '*' "
+                                     "and would match other files."));
+    EXPECT_EQ("Exiting loader...", texts.back());
 }
 
 }  // namespace
