@@ -168,13 +168,13 @@ TEST_F(ExtractPayloadTest, MissingResourceIsLoggedWithTheLastErrorAndShowsTheBox
 TEST_F(ExtractPayloadTest, DamagedPayloadsAreLoggedBoxedAndLeaveNoFile) {
     const Bytes data = SampleData(50000, 11);
     const Bytes good = GzipMemberBytes(data);
-    MemberSpec method9, wrongCrc, wrongSize;
+    MemberShape method9, wrongCrc, wrongSize;
     method9.method = 9;
     wrongCrc.crcDelta = 0x100;
     wrongSize.sizeDelta = 1;
     Bytes badMagic = good;
     badMagic[0] = 0x1E;
-    const Bytes header = GzipHeaderBytes(MemberSpec());
+    const Bytes header = GzipHeaderBytes(MemberShape());
     const Bytes truncatedHeader(header.begin(), header.end() - 3);  // inside the file name
     const Bytes cutShort(good.begin(), good.begin() + good.size() / 2);
     Bytes invalid = header;

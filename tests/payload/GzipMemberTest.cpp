@@ -20,13 +20,13 @@ GzipHeader Parse(const Bytes& bytes, size_t size) {
 
 struct HeaderCase {
     const char* name;
-    MemberSpec spec;
+    MemberShape shape;
 };
 
-MemberSpec WithFlags(unsigned char flags) {
-    MemberSpec spec;
-    spec.flags = flags;
-    return spec;
+MemberShape WithFlags(unsigned char flags) {
+    MemberShape shape;
+    shape.flags = flags;
+    return shape;
 }
 
 TEST(GzipHeader, SkipsExactlyTheOptionalFieldsThatAreFlagged) {
@@ -37,11 +37,11 @@ TEST(GzipHeader, SkipsExactlyTheOptionalFieldsThatAreFlagged) {
         {"extra and header CRC", WithFlags(kFlagExtra | kFlagHeaderCrc)},
         {"comment only", WithFlags(kFlagComment)},
         {"FTEXT and reserved bits are ignored", WithFlags(kFlagText | kFlagsReserved | kFlagName)},
-        {"empty extra field", [] { MemberSpec s = WithFlags(kFlagExtra); s.extra = ""; return s; }()},
+        {"empty extra field", [] { MemberShape s = WithFlags(kFlagExtra); s.extra = ""; return s; }()},
     };
     for (const HeaderCase& c : cases) {
         SCOPED_TRACE(c.name);
-        Bytes bytes = GzipHeaderBytes(c.spec);
+        Bytes bytes = GzipHeaderBytes(c.shape);
         const size_t headerSize = bytes.size();
         bytes.push_back(0x03);  // the first deflate byte follows
         const GzipHeader header = Parse(bytes, bytes.size());
@@ -122,10 +122,10 @@ TEST(MemberInflater, ExtractsWithAllOptionalFieldsAndWithNone) {
 TEST(MemberInflater, RejectsDamagedDeflateDataWithZlibResult) {
     const Bytes data = SampleData(50000, 3);
     const Bytes good = GzipMemberBytes(data);
-    const size_t headerSize = GzipHeaderBytes(MemberSpec()).size();
+    const size_t headerSize = GzipHeaderBytes(MemberShape()).size();
 
     Bytes cutShort(good.begin(), good.begin() + headerSize + (good.size() - headerSize) / 2);
-    Bytes invalid = GzipHeaderBytes(MemberSpec());
+    Bytes invalid = GzipHeaderBytes(MemberShape());
     invalid.insert(invalid.end(), {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0});  // block type 3
 
     const struct {
@@ -147,7 +147,7 @@ TEST(MemberInflater, RejectsDamagedDeflateDataWithZlibResult) {
 
 TEST(MemberInflater, RejectsATrailerThatDoesNotMatch) {
     const Bytes data = SampleData(20000, 5);
-    MemberSpec wrongCrc, wrongSize;
+    MemberShape wrongCrc, wrongSize;
     wrongCrc.crcDelta = 1;
     wrongSize.sizeDelta = 1;
     Bytes noTrailer = GzipMemberBytes(data);

@@ -37,22 +37,22 @@ Bytes RawDeflate(const Bytes& data) {
     return out;
 }
 
-Bytes GzipHeaderBytes(const MemberSpec& spec) {
-    Bytes out = {0x1F, 0x8B, spec.method, spec.flags, 0, 0, 0, 0, 2, 255};
-    if (spec.flags & kFlagExtra) {
-        out.push_back(static_cast<unsigned char>(spec.extra.size()));
-        out.push_back(static_cast<unsigned char>(spec.extra.size() >> 8));
-        out.insert(out.end(), spec.extra.begin(), spec.extra.end());
+Bytes GzipHeaderBytes(const MemberShape& shape) {
+    Bytes out = {0x1F, 0x8B, shape.method, shape.flags, 0, 0, 0, 0, 2, 255};
+    if (shape.flags & kFlagExtra) {
+        out.push_back(static_cast<unsigned char>(shape.extra.size()));
+        out.push_back(static_cast<unsigned char>(shape.extra.size() >> 8));
+        out.insert(out.end(), shape.extra.begin(), shape.extra.end());
     }
-    if (spec.flags & kFlagName) {
-        out.insert(out.end(), spec.name.begin(), spec.name.end());
+    if (shape.flags & kFlagName) {
+        out.insert(out.end(), shape.name.begin(), shape.name.end());
         out.push_back(0);
     }
-    if (spec.flags & kFlagComment) {
-        out.insert(out.end(), spec.comment.begin(), spec.comment.end());
+    if (shape.flags & kFlagComment) {
+        out.insert(out.end(), shape.comment.begin(), shape.comment.end());
         out.push_back(0);
     }
-    if (spec.flags & kFlagHeaderCrc) {
+    if (shape.flags & kFlagHeaderCrc) {
         const uLong crc = crc32(0L, out.data(), static_cast<uInt>(out.size()));
         out.push_back(static_cast<unsigned char>(crc));
         out.push_back(static_cast<unsigned char>(crc >> 8));
@@ -60,13 +60,13 @@ Bytes GzipHeaderBytes(const MemberSpec& spec) {
     return out;
 }
 
-Bytes GzipMemberBytes(const Bytes& data, const MemberSpec& spec) {
-    Bytes out = GzipHeaderBytes(spec);
+Bytes GzipMemberBytes(const Bytes& data, const MemberShape& shape) {
+    Bytes out = GzipHeaderBytes(shape);
     const Bytes deflated = RawDeflate(data);
     out.insert(out.end(), deflated.begin(), deflated.end());
     const uLong crc = crc32(0L, data.data(), static_cast<uInt>(data.size()));
-    PutLittleEndian32(&out, static_cast<uint32_t>(crc) + spec.crcDelta);
-    PutLittleEndian32(&out, static_cast<uint32_t>(data.size()) + spec.sizeDelta);
+    PutLittleEndian32(&out, static_cast<uint32_t>(crc) + shape.crcDelta);
+    PutLittleEndian32(&out, static_cast<uint32_t>(data.size()) + shape.sizeDelta);
     return out;
 }
 

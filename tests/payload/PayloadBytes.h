@@ -15,7 +15,7 @@ constexpr unsigned char kFlagName = 0x08;
 constexpr unsigned char kFlagComment = 0x10;
 constexpr unsigned char kFlagsReserved = 0xE0;
 
-struct MemberSpec {
+struct MemberShape {
     unsigned char method = 8;
     unsigned char flags = kFlagName;        // optional fields are written for the bits set
     std::string extra = "XY\x02\x00ab";     // FEXTRA payload (subfield id, length, data)
@@ -31,10 +31,10 @@ Bytes SampleData(size_t size, uint32_t seed = 1);
 // Raw deflate data (no wrapper) of data, as zlib makes them.
 Bytes RawDeflate(const Bytes& data);
 
-// Just the header of a member as spec describes it.
-Bytes GzipHeaderBytes(const MemberSpec& spec);
+// Just the header of a member as shape describes it.
+Bytes GzipHeaderBytes(const MemberShape& shape);
 
 // A whole member: header, raw deflate data and trailer.
-Bytes GzipMemberBytes(const Bytes& data, const MemberSpec& spec = MemberSpec());
+Bytes GzipMemberBytes(const Bytes& data, const MemberShape& shape = MemberShape());
 
 }  // namespace payload_test

@@ -23,17 +23,17 @@ bool CheckCarried(const std::string& text, const char* what, std::string& error)
 
 }  // namespace
 
-bool ParseSwitch(const std::string& spec, StampItem& item, std::string& error)
+bool ParseSwitch(const std::string& text, StampItem& item, std::string& error)
 {
     item = StampItem();
-    size_t equals = spec.find('=');
-    item.name = spec.substr(0, equals);
+    size_t equals = text.find('=');
+    item.name = text.substr(0, equals);
     if (equals != std::string::npos) {
         item.hasValue = true;
-        item.value = spec.substr(equals + 1);
+        item.value = text.substr(equals + 1);
     }
     if (item.name.empty()) {
-        error = "switch '" + spec + "' has no name";
+        error = "switch '" + text + "' has no name";
         return false;
     }
     if (item.name.find(' ') != std::string::npos) {
