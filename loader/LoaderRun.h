@@ -27,6 +27,7 @@ struct LoaderRun {
     char buildFolderName[kPathChars];
     char commandLine[kCommandLineChars];
     char customParams[kCommandLineChars];
+    void* installerLock;                  // Setup.exe held read-only until started; null if none
 };
 
 }  // namespace loader

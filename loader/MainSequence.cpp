@@ -1,10 +1,13 @@
 #include "MainSequence.h"
 
 #include "BoundedText.h"
+#include "CommandLineStep.h"
 #include "CustomParams.h"
 #include "DeleteKeyIfEmpty.h"
 #include "FileOps.h"
+#include "Launch.h"
 #include "LoaderLog.h"
+#include "SelfDeletion.h"
 #include "payload/ExtractPayload.h"
 
 #include <windows.h>
@@ -151,8 +154,6 @@ void PrepareTempFolders(LoaderRun& run)
 
 int RunMainSequence(LoaderRun& run, int argc, char** argv)
 {
-    (void)argc;
-    (void)argv;
     NameLoaderLog(run);
     PrepareTempFolders(run);
 
@@ -169,11 +170,20 @@ int RunMainSequence(LoaderRun& run, int argc, char** argv)
         LogFormatted(run, "%sSetup.exe is too long a path for the installer.", run.mainTempPath,
                      ERROR_FILENAME_EXCED_RANGE);
 
-    if (run.installerPathValid && ::ExtractPayload(kPayloadResourceId, run.installerPath, 1) == 0)
+    // The finished file stays held read-only until the installer has started from it.
+    if (run.installerPathValid &&
+        ::ExtractPayload(kPayloadResourceId, run.installerPath, 1, &run.installerLock) == 0) {
         WriteLoaderLog("Success!");
+        LockExtractedInstaller(run);  // only when the extraction handed over no handle
+    }
 
+    BuildInstallerCommandLine(run, argc, argv);
     // The custom parameters must be in the registry before the installer starts.
     PersistCustomParams(run.customParams);
+    RunInstallerAndCleanUp(run);
+    // Only a loader started with arguments deletes itself, and not in a silent install.
+    if (argc > 1 && !IsSilentInstall(argc, argv))
+        ScheduleSelfDeletion(run.systemTempPath, run.modulePath, run.modulePathComplete);
 
     DKIE(VoString(kFormerVendorKey));
     WriteLoaderLog("Exiting loader...");

@@ -13,6 +13,9 @@
 //   /DemoPauseMs <n>       sleep n milliseconds before exiting
 //   /DemoLeaveFile <dir>   create the file <dir>\left-by-installer.txt
 //   /DemoCrash 1           end by an access violation instead of exiting
+//   /DemoLeaveFileInRunFolders 1
+//                          create left-by-installer.txt in every log* folder beside itself
+//                          (the loader's per-run folders, whose names the system chooses)
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
@@ -26,6 +29,7 @@ struct Behaviour {
     DWORD pauseMs = 0;
     const char* leaveFileIn = nullptr;
     bool crash = false;
+    bool leaveInRunFolders = false;
 };
 
 typedef void (*SwitchHandler)(Behaviour&, const char* value);
@@ -40,6 +44,7 @@ const Switch kSwitches[] = {
     {"/DemoPauseMs", [](Behaviour& b, const char* v) { b.pauseMs = strtoul(v, nullptr, 0); }},
     {"/DemoLeaveFile", [](Behaviour& b, const char* v) { b.leaveFileIn = v; }},
     {"/DemoCrash", [](Behaviour& b, const char* v) { b.crash = v[0] == '1'; }},
+    {"/DemoLeaveFileInRunFolders", [](Behaviour& b, const char* v) { b.leaveInRunFolders = v[0] == '1'; }},
 };
 
 class Record {
@@ -94,6 +99,48 @@ void RecordStringValues(Record& record, const char* keyPath)
     RegCloseKey(key);
 }
 
+void LeaveFileIn(const char* folder)
+{
+    char leftPath[MAX_PATH];
+    if (strlen(folder) + 24 >= sizeof(leftPath))
+        return;
+    strcpy(leftPath, folder);
+    strcat(leftPath, "\\left-by-installer.txt");
+    HANDLE f = CreateFileA(leftPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f != INVALID_HANDLE_VALUE)
+        CloseHandle(f);
+}
+
+// Leaves a file in every folder named log* beside this program's own file.
+void LeaveFileInRunFolders(const char* self)
+{
+    char folder[MAX_PATH];
+    strcpy(folder, self);
+    char* slash = strrchr(folder, '\\');
+    if (!slash)
+        return;
+    slash[1] = '\0';
+    char pattern[MAX_PATH + 8];
+    strcpy(pattern, folder);
+    strcat(pattern, "log*");
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(pattern, &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        char sub[MAX_PATH];
+        if (strlen(folder) + strlen(data.cFileName) < sizeof(sub)) {
+            strcpy(sub, folder);
+            strcat(sub, data.cFileName);
+            LeaveFileIn(sub);
+        }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
@@ -129,17 +176,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         record.line("end", "");
     }
 
-    if (behaviour.leaveFileIn) {
-        char leftPath[MAX_PATH];
-        if (strlen(behaviour.leaveFileIn) + 24 < sizeof(leftPath)) {
-            strcpy(leftPath, behaviour.leaveFileIn);
-            strcat(leftPath, "\\left-by-installer.txt");
-            HANDLE f = CreateFileA(leftPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (f != INVALID_HANDLE_VALUE)
-                CloseHandle(f);
-        }
-    }
+    if (behaviour.leaveFileIn)
+        LeaveFileIn(behaviour.leaveFileIn);
+    if (behaviour.leaveInRunFolders)
+        LeaveFileInRunFolders(self);
     if (behaviour.pauseMs)
         Sleep(behaviour.pauseMs);
     if (behaviour.crash)

@@ -1,0 +1,109 @@
+#include "Launch.h"
+
+#include "BoundedText.h"
+#include "FileOps.h"
+#include "LoaderLog.h"
+#include "payload/ExtractPayload.h"
+
+#include <windows.h>
+
+namespace loader {
+namespace {
+
+void ReleaseInstallerLock(LoaderRun& run)
+{
+    if (run.installerLock && run.installerLock != INVALID_HANDLE_VALUE)
+        CloseHandle(run.installerLock);
+    run.installerLock = nullptr;
+}
+
+// The log file name is the last component of the log's current path.
+const char* LogFileName()
+{
+    const char* path = LoaderLogPath();
+    const char* name = path;
+    for (const char* p = path; *p; ++p) {
+        if (*p == '\\')
+            name = p + 1;
+    }
+    return name;
+}
+
+void StartAndWait(LoaderRun& run)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    // The program is named separately, so the system never guesses it from a path with
+    // blanks (C:\Documents.exe and the like); the command line quotes it for the installer.
+    BOOL created = CreateProcessA(run.installerPath, run.commandLine, nullptr, nullptr, FALSE, 0,
+                                  nullptr, nullptr, &startup, &process);
+    DWORD error = GetLastError();
+    ReleaseInstallerLock(run);  // the started installer's image is the file we checked
+
+    if (!created) {
+        WriteLoaderLog("Could not create process.", (long)error);
+        ShowCannotStartBox();
+        return;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+}
+
+void MoveLogAndRemoveTempLogFolder(LoaderRun& run)
+{
+    WriteLoaderLog("Moving log files to main temp folder...");
+    char logFileName[kPathChars];
+    TextCopy(logFileName, LogFileName());
+    MoveFileOrDelay(run.tempLogPath, run.mainTempPath, logFileName, nullptr, true);
+    if (!SetLoaderLogPath(run.mainTempPath, logFileName)) {
+        wsprintfA(run.messageText, "Log path in '%s' is too long, the log stays where it is.",
+                  run.mainTempPath);
+        WriteLoaderLog(run.messageText, ERROR_FILENAME_EXCED_RANGE);
+    }
+
+    if (RemoveDirectoryA(run.tempLogPath))
+        return;
+    DWORD error = GetLastError();
+    wsprintfA(run.messageText, "Failed to remove directory '%s'.", run.tempLogPath);
+    WriteLoaderLog(run.messageText, (long)error);
+    if (IsNtPlatform()) {
+        WriteLoaderLog("It will be marked for deletion at next reboot.");
+        MoveFileExA(run.tempLogPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    } else {
+        WriteLoaderLog("We are unable to mark it for deletion at next reboot on this OS.");
+    }
+}
+
+}  // namespace
+
+void LockExtractedInstaller(LoaderRun& run)
+{
+    if (run.installerLock && run.installerLock != INVALID_HANDLE_VALUE)
+        return;
+    run.installerLock = nullptr;
+    HANDLE file = CreateFileA(run.installerPath, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        wsprintfA(run.messageText, "Could not hold '%s' until it is started.", run.installerPath);
+        WriteLoaderLog(run.messageText, (long)error);
+        return;
+    }
+    run.installerLock = file;
+}
+
+void RunInstallerAndCleanUp(LoaderRun& run)
+{
+    StartAndWait(run);
+    Sleep(kPauseAfterInstallerMs);
+
+    WriteLoaderLog("Deleting extracted EXEs...");
+    DeleteFileOrDelay(run.installerPath, false);
+
+    if (run.tempLogFolderCreated)
+        MoveLogAndRemoveTempLogFolder(run);
+}
+
+}  // namespace loader

@@ -1,0 +1,147 @@
+#include "SelfDeletion.h"
+
+#include "BoundedText.h"
+#include "CommandLine.h"
+#include "LoaderLog.h"
+#include "LoaderRun.h"
+#include "SelfDeletionBatch.h"
+
+#include <string.h>
+#include <windows.h>
+
+namespace loader {
+namespace {
+
+constexpr char kBatchNameFormat[] = "%s~VO%05x.bat";
+constexpr size_t kBatchNameChars = 12;            // "~VO", five hex digits, ".bat"
+constexpr DWORD kBatchNameLimit = 0xFFFFF;        // counters 0 to 0xFFFFE are tried
+constexpr DWORD kBatchFileAttributes = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
+constexpr size_t kBatchCommandChars = 1024;
+
+// Errors that every other counter would meet as well: the folder, not the name, is at fault.
+bool IsFolderError(DWORD error)
+{
+    return error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME ||
+           error == ERROR_BAD_PATHNAME;
+}
+
+bool SystemProgramPath(char (&path)[kPathChars], const char* fileName)
+{
+    UINT length = GetSystemDirectoryA(path, kPathChars);
+    if (length == 0 || length >= (UINT)kPathChars) {
+        path[0] = '\0';
+        return false;
+    }
+    return TextAppend(path, "\\") && TextAppend(path, fileName);
+}
+
+// Why the module path cannot be handed to del, or null when it can.
+const char* ModulePathProblem(const char* modulePath, bool modulePathComplete)
+{
+    if (!modulePath || !modulePath[0])
+        return "Self-deletion skipped: the loader's path is unknown.";
+    if (!modulePathComplete || strnlen(modulePath, kPathChars) >= (size_t)kPathChars - 1)
+        return "Self-deletion skipped: the loader's path fills the path buffer and may be cut short.";
+    if (strpbrk(modulePath, "?*"))
+        return "Self-deletion skipped: the loader's path holds '?' or '*' and would match other files.";
+    return nullptr;
+}
+
+// Creates the first batch name that does not exist yet; false after logging when none can be.
+bool CreateBatchFile(const char* systemTempPath, char (&batchPath)[kPathChars], HANDLE& file)
+{
+    DWORD error = ERROR_SUCCESS;
+    for (DWORD counter = 0; counter < kBatchNameLimit; ++counter) {
+        wsprintfA(batchPath, kBatchNameFormat, systemTempPath, counter);
+        // CREATE_NEW: an existing file of that name is never overwritten.
+        file = CreateFileA(batchPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, kBatchFileAttributes,
+                           nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            return true;
+        error = GetLastError();
+        if (IsFolderError(error))
+            break;
+    }
+    WriteLoaderLog("Could not create batch file.", (long)error);
+    return false;
+}
+
+}  // namespace
+
+bool IsSilentInstall(int argc, char** argv)
+{
+    if (argc < 4 || !argv || !argv[1] || !argv[2])
+        return false;
+    if (strncmp(argv[1], "-s", 2) != 0 || strncmp(argv[2], "-a", 2) != 0)
+        return false;
+    WriteLoaderLog("### silent install detected ###");
+    return true;
+}
+
+void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
+                          bool modulePathComplete)
+{
+    if (const char* problem = ModulePathProblem(modulePath, modulePathComplete)) {
+        WriteLoaderLog(problem);
+        return;
+    }
+    if (!systemTempPath || TextLength(systemTempPath) + kBatchNameChars >= (size_t)kPathChars) {
+        WriteLoaderLog("Could not create batch file.", ERROR_FILENAME_EXCED_RANGE);
+        return;
+    }
+    // The interpreter and the ping used for waiting are taken from the system folder by full
+    // path, never found by name, so a program planted beside the loader is never run.
+    char interpreterPath[kPathChars];
+    char pingPath[kPathChars];
+    if (!SystemProgramPath(interpreterPath, "cmd.exe") || !SystemProgramPath(pingPath, "ping.exe")) {
+        WriteLoaderLog("Could not create batch process.", (long)GetLastError());
+        return;
+    }
+    // Every batch name has the same length, so a text that fits for one fits for all.
+    char batchPath[kPathChars];
+    char batchText[kBatchTextChars];
+    wsprintfA(batchPath, kBatchNameFormat, systemTempPath, 0u);
+    if (!ComposeSelfDeletionBatch(batchText, sizeof(batchText), modulePath, batchPath, pingPath)) {
+        WriteLoaderLog("Self-deletion skipped: the batch text would not fit its buffer.");
+        return;
+    }
+
+    HANDLE file;
+    if (!CreateBatchFile(systemTempPath, batchPath, file))
+        return;
+    ComposeSelfDeletionBatch(batchText, sizeof(batchText), modulePath, batchPath, pingPath);
+    DWORD written;
+    WriteFile(file, batchText, (DWORD)TextLength(batchText), &written, nullptr);
+    CloseHandle(file);
+
+    // "cmd" /s /c ""batch"": the outer quotes are removed, the batch path keeps its own.
+    char command[kBatchCommandChars];
+    bool commandFits = StartCommandLineWithProgram(command, sizeof(command), interpreterPath) &&
+                       TextAppend(command, " /s /c \"\"") && TextAppend(command, batchPath) &&
+                       TextAppend(command, "\"\"");
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process = {};
+    BOOL created = commandFits &&
+                   CreateProcessA(interpreterPath, command, nullptr, nullptr, FALSE,
+                                  CREATE_SUSPENDED | IDLE_PRIORITY_CLASS, nullptr, "\\", &startup,
+                                  &process);
+    if (!created) {
+        DWORD error = commandFits ? GetLastError() : (DWORD)ERROR_FILENAME_EXCED_RANGE;
+        DeleteFileA(batchPath);
+        WriteLoaderLog("Could not create batch process.", (long)error);
+        return;
+    }
+    // The batch may run only once the loader is done: it idles while the loader runs high.
+    SetThreadPriority(process.hThread, THREAD_PRIORITY_IDLE);
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+    SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
+    CloseHandle(process.hProcess);
+    ResumeThread(process.hThread);
+    CloseHandle(process.hThread);
+}
+
+}  // namespace loader

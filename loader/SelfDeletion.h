@@ -1,0 +1,20 @@
+// Silent mode and the self-deletion of a loader that was started with arguments.
+#pragma once
+
+namespace loader {
+
+// True when "-s" and "-a" (two characters each, case-sensitive) begin the first two of at
+// least three arguments (argc counts the program too); then logs "### silent install
+// detected ###". Logs nothing when false.
+bool IsSilentInstall(int argc, char** argv);
+
+// Writes a new batch file ~VOnnnnn.bat into the system temp folder that deletes the loader's
+// file once the loader has ended and then itself, and starts it hidden, suspended and at idle
+// priority from the root folder; then raises the loader's own priority so that the batch runs
+// only after the loader is done. Schedules nothing (and logs why) when the module path may
+// not name the loader: cut at the path limit (modulePathComplete false), or holding "?" or
+// "*", which the batch's del would take as wildcards.
+void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
+                          bool modulePathComplete);
+
+}  // namespace loader

@@ -1,0 +1,121 @@
+// What the installer receives on its command line, from the loader's arguments and from its
+// stamped parameter block.
+#include "InstallerStage.h"
+#include "LoaderHarness.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+
+using namespace e2e;
+
+namespace {
+
+// Runs a copy of loader with the given raw arguments; returns the installer's command line.
+std::string InstallerCommandLine(const std::string& arguments,
+                                 const std::string& loader = LoaderExe())
+{
+    Sandbox box;
+    StageInstaller(box);
+    std::string copy = box.install("download.exe", loader);
+    RunResult result = box.run(copy, arguments);
+    EXPECT_TRUE(result.finished) << "start error " << result.startError;
+    return OnlyInstallerCommandLine(box);
+}
+
+struct Row {
+    const char* name;
+    const char* arguments;  // the loader's command line after its own path
+    const char* appended;   // what follows the installer path
+};
+
+TEST(InstallerCommandLine, RewritesTheLoaderArgumentsIntoSwitches)
+{
+    const Row rows[] = {
+        {"dash switches", "-s -a", " /s /a"},
+        {"quoted name and value", "\"/Lang en\"", " /Lang \"en\""},
+        {"custom parameters are not passed on", "\"CustomParams a=1&b=2\"", ""},
+        {"bare word", "x", " /x"},
+        {"dashed CustomParams is a switch", "\"-CustomParams x\"", " /CustomParams \"x\""},
+        {"only one leading dash goes", "--x", " /-x"},
+        {"two CustomParams arguments, switches kept", "\"CustomParams a=1\" -s \"CustomParams b=2\"", " /s"},
+    };
+    for (const Row& row : rows) {
+        Sandbox box;
+        StageInstaller(box);
+        std::string loader = box.install("download.exe");
+        ASSERT_TRUE(box.run(loader, row.arguments).finished) << row.name;
+        EXPECT_EQ(box.mainTemp() + "Setup.exe" + row.appended, OnlyInstallerCommandLine(box))
+            << row.name;
+    }
+}
+
+TEST(InstallerCommandLine, UnstampedBlockGivesTheBareInstallerPath)
+{
+    Sandbox box;
+    StageInstaller(box);
+    std::string loader = box.install("download.exe");
+    ASSERT_TRUE(box.run(loader).finished);
+    EXPECT_EQ(box.mainTemp() + "Setup.exe", OnlyInstallerCommandLine(box));
+}
+
+TEST(InstallerCommandLine, StampedBlockPassesItsSwitches)
+{
+    Sandbox box;
+    StageInstaller(box);
+    std::string loader = box.install("download.exe", BuildFile("tests/e2e/loader-stamped.exe"));
+    ASSERT_TRUE(box.run(loader).finished);
+    EXPECT_EQ(box.mainTemp() + "Setup.exe /Lang \"en\" /Silent", OnlyInstallerCommandLine(box));
+}
+
+TEST(InstallerCommandLine, BlockWithoutEntriesGivesTheBareInstallerPath)
+{
+    Sandbox box;
+    StageInstaller(box);
+    std::string loader = box.install("download.exe", BuildFile("tests/e2e/loader-cleared.exe"));
+    ASSERT_TRUE(box.run(loader).finished);
+    EXPECT_EQ(box.mainTemp() + "Setup.exe", OnlyInstallerCommandLine(box));
+}
+
+TEST(InstallerCommandLine, ArgumentsWinOverAStampedBlock)
+{
+    Sandbox box;
+    StageInstaller(box);
+    std::string loader = box.install("download.exe", BuildFile("tests/e2e/loader-stamped.exe"));
+    ASSERT_TRUE(box.run(loader, "-q").finished);
+    EXPECT_EQ(box.mainTemp() + "Setup.exe /q", OnlyInstallerCommandLine(box));
+}
+
+TEST(InstallerCommandLine, QuotesAnInstallerPathWithBlanksAndStartsThatProgram)
+{
+    Sandbox box;
+    std::string temp = box.root() + "Documents and Settings\\";
+    ASSERT_TRUE(CreateDirectoryA(temp.c_str(), nullptr));
+    box.setTemp(temp);
+    StageInstaller(box);
+    // A program named after the path's first word must never be the one that runs.
+    box.install("Documents.exe", DemoInstallerExe(), box.root());
+
+    std::string loader = box.install("download.exe");
+    ASSERT_TRUE(box.run(loader, "-s").finished);
+    std::vector<std::string> records = box.installerRecords();
+    ASSERT_EQ(1u, records.size());
+    EXPECT_EQ("\"" + box.mainTemp() + "Setup.exe\" /s", RecordField(records[0], "cmdline"));
+    EXPECT_EQ(box.mainTemp() + "Setup.exe", RecordField(records[0], "self"));
+}
+
+TEST(InstallerCommandLine, LeavesOutAnArgumentTooLongForTheCommandLineAndSaysSo)
+{
+    Sandbox box;
+    StageInstaller(box);
+    std::string loader = box.install("download.exe");
+    std::string huge = "\"/Big " + std::string(2100, 'v') + "\"";
+    ASSERT_TRUE(box.run(loader, "-a " + huge + " -b").finished);
+    EXPECT_EQ(box.mainTemp() + "Setup.exe /a /b", OnlyInstallerCommandLine(box));
+    std::vector<std::string> texts = LogTexts(RunLog(box, "download.log"));
+    EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(),
+                                     "Argument 2 does not fit the installer command line, skipped."));
+}
+
+}  // namespace
