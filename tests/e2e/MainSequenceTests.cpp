@@ -150,22 +150,6 @@ TEST(MainSequence, RunsToItsEndWhenTheTempFolderIsMissing)
     EXPECT_FALSE(FolderExists(missing));
 }
 
-// Makes (and returns) a folder below the sandbox whose path, final backslash included, is
-// exactly length characters long.
-std::string MakeFolderOfLength(const Sandbox& box, size_t length)
-{
-    std::string folder = box.root();
-    while (folder.size() < length) {
-        size_t remaining = length - folder.size();
-        size_t segment = std::min<size_t>(remaining - 1, 40);
-        if (remaining - (segment + 1) == 1)
-            --segment;
-        folder += std::string(segment, 'd') + "\\";
-        CreateDirectoryA(folder.c_str(), nullptr);
-    }
-    return folder;
-}
-
 TEST(MainSequence, KeepsTheLogInTheMainTempFolderWhenThePerRunFolderCannotBeNamed)
 {
     // A main temp path of 248 characters: the per-run folder's name takes the path to 259
