@@ -5,6 +5,7 @@
 #include "LoaderLog.h"
 #include "payload/ExtractPayload.h"
 
+#include <string.h>
 #include <windows.h>
 
 namespace loader {
@@ -17,7 +18,7 @@ void ReleaseInstallerLock(LoaderRun& run)
     run.installerLock = nullptr;
 }
 
-// The log file name is the last component of the log's current path.
+// The log file name: the last component of the log's current path.
 const char* LogFileName()
 {
     const char* path = LoaderLogPath();
@@ -27,6 +28,15 @@ const char* LogFileName()
             name = p + 1;
     }
     return name;
+}
+
+// True when the log is in the per-run folder now. It is not when its path there would have
+// exceeded the path limit: then it never left the system temp folder and stays there.
+bool LogIsInTempLogFolder(const LoaderRun& run)
+{
+    size_t folderLength = (size_t)(LogFileName() - LoaderLogPath());
+    return folderLength == TextLength(run.tempLogPath) &&
+           strncmp(LoaderLogPath(), run.tempLogPath, folderLength) == 0;
 }
 
 void StartAndWait(LoaderRun& run)
@@ -53,14 +63,16 @@ void StartAndWait(LoaderRun& run)
 
 void MoveLogAndRemoveTempLogFolder(LoaderRun& run)
 {
-    WriteLoaderLog("Moving log files to main temp folder...");
-    char logFileName[kPathChars];
-    TextCopy(logFileName, LogFileName());
-    MoveFileOrDelay(run.tempLogPath, run.mainTempPath, logFileName, nullptr, true);
-    if (!SetLoaderLogPath(run.mainTempPath, logFileName)) {
-        wsprintfA(run.messageText, "Log path in '%s' is too long, the log stays where it is.",
-                  run.mainTempPath);
-        WriteLoaderLog(run.messageText, ERROR_FILENAME_EXCED_RANGE);
+    if (LogIsInTempLogFolder(run)) {
+        WriteLoaderLog("Moving log files to main temp folder...");
+        char logFileName[kPathChars];
+        TextCopy(logFileName, LogFileName());
+        MoveFileOrDelay(run.tempLogPath, run.mainTempPath, logFileName, nullptr, true);
+        if (!SetLoaderLogPath(run.mainTempPath, logFileName)) {
+            wsprintfA(run.messageText, "Log path in '%s' is too long, the log stays where it is.",
+                      run.mainTempPath);
+            WriteLoaderLog(run.messageText, ERROR_FILENAME_EXCED_RANGE);
+        }
     }
 
     if (RemoveDirectoryA(run.tempLogPath))

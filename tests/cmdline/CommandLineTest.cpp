@@ -117,13 +117,6 @@ TEST(InstallerCommandLineArguments, AreCutInPlaceAtTheirFirstBlank)
     EXPECT_STREQ(custom, "a b");
 }
 
-TEST(InstallerCommandLineArguments, AreUsedInsteadOfTheBlock)
-{
-    Built built = Build({"-s"}, "\"/FromBlock\" \"/CustomParams c\"");
-    EXPECT_EQ(Appended(built), " /s");
-    EXPECT_EQ(built.customParams, "");
-}
-
 struct BlockCase {
     const char* name;
     std::string block;
@@ -222,17 +215,6 @@ TEST(InstallerCommandLineBounds, SkipsACustomParamsValueThatWouldNotFitAndKeepsT
     built = Build({"CustomParams 1234"}, "", kInstaller, 2048, 5);
     EXPECT_EQ(built.customParams, "1234");
     EXPECT_TRUE(built.notes.empty());
-}
-
-TEST(InstallerCommandLineBounds, LongArgumentsUpToTheBufferAreKeptWhole)
-{
-    // "S", " /x", " \"", the value, "\"" and the zero byte: 8 characters besides the value.
-    std::string value(2048 - 8, 'v');
-    Built built = Build({"/x " + value}, "", "S");
-    EXPECT_EQ(built.commandLine, "S /x \"" + value + "\"");
-    built = Build({"/x " + value + "v"}, "", "S");
-    EXPECT_EQ(built.commandLine, "S");
-    EXPECT_EQ(built.notes.size(), 1u);
 }
 
 TEST(InstallerCommandLineBounds, SkipsBlockEntriesThatWouldNotFit)

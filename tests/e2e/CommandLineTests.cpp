@@ -2,6 +2,7 @@
 // stamped parameter block.
 #include "InstallerStage.h"
 #include "LoaderHarness.h"
+#include "../registry/RegistryTestKeys.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -116,6 +117,33 @@ TEST(InstallerCommandLine, LeavesOutAnArgumentTooLongForTheCommandLineAndSaysSo)
     std::vector<std::string> texts = LogTexts(RunLog(box, "download.log"));
     EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(),
                                      "Argument 2 does not fit the installer command line, skipped."));
+}
+
+struct CustomCase {
+    const char* name;
+    const char* loader;     // relative to the build folder
+    const char* arguments;
+    const char* storedList;
+};
+
+// The custom-parameter text is only seen through what the loader records in the registry.
+TEST(InstallerCommandLine, CustomParamsTextFromArgumentsAndBlock)
+{
+    const CustomCase cases[] = {
+        {"last CustomParams argument wins", "loader/loader.exe",
+         "\"CustomParams a=1\" \"CustomParams b=2\"", "b=2"},
+        {"block CustomParams entries are joined", "tests/e2e/loader-joined.exe", "", "a=1&b=2"},
+    };
+    const char kProduct[] = "Software\\Pemrod\\Orvadesk";
+    for (const CustomCase& c : cases) {
+        regtest::DeleteTree("Software\\Pemrod");
+        Sandbox box;
+        StageInstaller(box);
+        std::string loader = box.install("download.exe", BuildFile(c.loader));
+        ASSERT_TRUE(box.run(loader, c.arguments).finished) << c.name;
+        EXPECT_EQ(c.storedList, regtest::GetText(kProduct, "InstallerCPList")) << c.name;
+    }
+    regtest::DeleteTree("Software\\Pemrod");
 }
 
 }  // namespace

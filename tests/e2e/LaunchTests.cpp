@@ -59,19 +59,6 @@ TEST(Launch, PausesFiveSecondsAfterTheInstallerEndsThenCleansUp)
     EXPECT_EQ("Exiting loader...", texts.back());
 }
 
-TEST(Launch, IgnoresTheInstallerExitCode)
-{
-    Sandbox box;
-    StageInstaller(box);
-    std::string loader = box.install("download.exe");
-    RunResult result = box.run(loader, "\"/DemoExitCode 7\"");
-    ASSERT_TRUE(result.finished);
-    EXPECT_EQ(0u, result.exitCode);
-    std::vector<std::string> texts = LogTexts(ReadFile(box.mainTemp() + "download.log"));
-    EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), "Deleting extracted EXEs..."));
-    EXPECT_FALSE(FileExists(box.mainTemp() + "Setup.exe"));
-}
-
 TEST(Launch, FailedStartIsLoggedAndTheCleanUpStillRuns)
 {
     Sandbox box;  // nothing staged, and this loader carries no installer

@@ -9,6 +9,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <iostream>
 #include <string>
