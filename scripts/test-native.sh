@@ -19,9 +19,13 @@ for corpus in fuzz/corpus/*/; do
   work="build/native-fuzz/corpus/$name"
   mkdir -p "$work"
   echo "== fuzz_$name for ${seconds}s"
-  "$fuzz_bin/fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 \
-    -artifact_prefix="build/native-fuzz/" "$work" "$corpus" 2>&1 | tail -n 12
   # A finding ends the run with a non-zero status and leaves its input as an artifact.
-  [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "fuzz_$name found a fault"; exit 1; }
+  if ! "$fuzz_bin/fuzz_$name" -max_total_time="$seconds" -print_final_stats=1 \
+      -artifact_prefix="build/native-fuzz/" "$work" "$corpus" > "$work.log" 2>&1; then
+    tail -n 40 "$work.log"
+    echo "fuzz_$name found a fault; its input is in build/native-fuzz/"
+    exit 1
+  fi
+  grep -E '^(Done|stat::number_of_executed_units)' "$work.log" || true
 done
 echo "native tests and fuzzing passed"
