@@ -74,28 +74,27 @@ void PersistCustomParams(const char* text)
     VoRegistryEntryPtr software = MakeEntry(kSoftwareKey);
     bool formerVendor = software && software->subKeyExists(VoString(kFormerProductSubKey));
 
-    VoRegistryEntryPtr productKey;
-    VoRegistryEntryPtr customParams;
-    if (formerVendor) {
-        productKey = MakeEntry(kFormerProductKey);
-        MakeAndDeleteKey(kCustomParamsKey, kFailedRemoveCurrent);
-        customParams = MakeAndDeleteKey(kFormerCustomParamsKey, kFailedRemoveFormer);
-    } else {
-        productKey = MakeEntry(kProductKey);
-        customParams = MakeAndDeleteKey(kCustomParamsKey, kFailedRemoveCurrent);
-    }
-
+    VoRegistryEntryPtr productKey = MakeEntry(formerVendor ? kFormerProductKey : kProductKey);
     bool storeList;
     if (list.length() == 0 || HasPlaceholderPrefix(list)) {
         // No new parameters: rebuild from the list an earlier run stored, if any.
         storeList = false;
-        if (productKey)
-            productKey->readText(VoString(kStoredListValue), list, "");
-        else
-            list = "";
+        VoString stored;
+        if (productKey && !productKey->readText(VoString(kStoredListValue), stored, "") &&
+            productKey->valueExists(VoString(kStoredListValue)))
+            return;  // stored, but too long to read back: the parameters in place stay
+        list = stored;
     } else {
         storeList = true;
         list.trimRight();
+    }
+
+    VoRegistryEntryPtr customParams;
+    if (formerVendor) {
+        MakeAndDeleteKey(kCustomParamsKey, kFailedRemoveCurrent);
+        customParams = MakeAndDeleteKey(kFormerCustomParamsKey, kFailedRemoveFormer);
+    } else {
+        customParams = MakeAndDeleteKey(kCustomParamsKey, kFailedRemoveCurrent);
     }
 
     if (customParams && list.length() > 0)

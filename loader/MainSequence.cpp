@@ -19,6 +19,9 @@ char g_loaderFileName[kPathChars];
 char g_logFileName[kPathChars];
 
 constexpr char kFallbackLogFileName[] = "loader.log";
+// GetTempFileNameA's room for what it adds to its folder: the longest folder it takes is
+// MAX_PATH less this.
+constexpr int kTempFileNameRoom = 14;
 // Removed at the end of a run when an earlier installation left it empty.
 constexpr char kFormerVendorKey[] = "Software/Brightholm";
 
@@ -98,8 +101,12 @@ void MakeTempLogFolder(LoaderRun& run)
     WriteLoaderLog("Trying to create temp log folder.");
     run.tempLogFolderCreated = false;
 
-    if (!GetTempFileNameA(run.mainTempPath, kTempLogPrefix, 0, run.tempLogPath)) {
-        WriteLoaderLog("GetTempFileName() failed, must use main temp path.", (long)GetLastError());
+    // GetTempFileNameA takes folders of at most MAX_PATH - 14 characters; with a longer one
+    // the name it makes would not fit the path buffer (some implementations write past it).
+    bool folderFits = TextLength(run.mainTempPath) <= (size_t)(kPathChars - kTempFileNameRoom);
+    if (!folderFits || !GetTempFileNameA(run.mainTempPath, kTempLogPrefix, 0, run.tempLogPath)) {
+        WriteLoaderLog("GetTempFileName() failed, must use main temp path.",
+                       folderFits ? (long)GetLastError() : (long)ERROR_BUFFER_OVERFLOW);
         TextCopy(run.tempLogPath, run.mainTempPath);
         return;
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -294,6 +295,20 @@ void ClearPendingRenames()
         RegDeleteValueA(key, kPendingValue);
         RegCloseKey(key);
     }
+}
+
+std::string MakeFolderOfLength(const Sandbox& box, size_t length)
+{
+    std::string folder = box.root();
+    while (folder.size() < length) {
+        size_t remaining = length - folder.size();
+        size_t segment = std::min<size_t>(remaining - 1, 40);
+        if (remaining - (segment + 1) == 1)
+            --segment;
+        folder += std::string(segment, 'd') + "\\";
+        CreateDirectoryA(folder.c_str(), nullptr);
+    }
+    return folder;
 }
 
 }  // namespace e2e

@@ -75,6 +75,10 @@ void RemoveTree(const std::string& path);
 bool WaitUntil(bool (*condition)(const std::string&), const std::string& argument,
                unsigned long timeoutMs);
 
+// Makes (and returns) a folder below the sandbox whose path, final backslash included, is
+// exactly length characters long.
+std::string MakeFolderOfLength(const Sandbox& box, size_t length);
+
 // The loader log of a finished run: the main temp folder's log named after loaderFileName.
 std::string FinalLog(const Sandbox& sandbox, const std::string& logFileName);
 

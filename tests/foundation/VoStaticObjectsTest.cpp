@@ -4,6 +4,7 @@
 #include <string>
 
 #include "FoundationTestSupport.h"
+#include "FoundationFileSupport.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "FoundationTestSupport.h"
+#include "FoundationFileSupport.h"
 #include "VoFoundation/VoThreads/VoThreadLocalStorage.h"
 
 namespace {

@@ -1,0 +1,12 @@
+// A check that stops the fuzzer with a message: a broken invariant counts as a crash.
+#pragma once
+#include <stdio.h>
+#include <stdlib.h>
+
+#define FUZZ_CHECK(condition)                                                             \
+    do {                                                                                  \
+        if (!(condition)) {                                                               \
+            fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
+            abort();                                                                      \
+        }                                                                                 \
+    } while (0)

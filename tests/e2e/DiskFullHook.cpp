@@ -1,0 +1,63 @@
+// Linked into a test copy of the loader: the disk holds only kRoomBytes of the installer.
+// The message box is recorded in %TEMP%\boxes.txt (caption, text) before it is shown, so a
+// scenario can tell what the user was shown.
+// Writes are served in full until the room runs out, then in part, then refused with
+// ERROR_DISK_FULL, as a volume that fills up during the extraction answers.
+#include "payload/ExtractPayload.h"
+
+#include <windows.h>
+
+namespace {
+
+constexpr DWORD kRoomBytes = 10000;  // less than one output buffer, and than the installer
+DWORD g_used = 0;
+
+int __stdcall WriteUntilFull(void* file, const void* data, unsigned long size,
+                             unsigned long* written, _OVERLAPPED* overlapped)
+{
+    const DWORD room = kRoomBytes - g_used;
+    if (room == 0) {
+        if (written)
+            *written = 0;
+        SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
+    DWORD done = 0;
+    BOOL ok = WriteFile(file, data, size < room ? size : room, &done,
+                        overlapped);
+    if (written)
+        *written = done;
+    g_used += done;
+    return ok;
+}
+
+int __stdcall RecordAndShowBox(HWND__* owner, const char* text, const char* caption,
+                               unsigned style)
+{
+    char path[MAX_PATH + 16];
+    DWORD length = GetTempPathA(MAX_PATH, path);
+    if (length > 0 && length < MAX_PATH) {
+        lstrcatA(path, "boxes.txt");
+        HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            DWORD done;
+            WriteFile(file, caption, lstrlenA(caption), &done, nullptr);
+            WriteFile(file, "|", 1, &done, nullptr);
+            WriteFile(file, text, lstrlenA(text), &done, nullptr);
+            WriteFile(file, "\r\n", 2, &done, nullptr);
+            CloseHandle(file);
+        }
+    }
+    return MessageBoxA(owner, text, caption, style);
+}
+
+struct InstallHook {
+    InstallHook()
+    {
+        payload::g_writeFile = &WriteUntilFull;
+        payload::g_showMessageBox = &RecordAndShowBox;
+    }
+} g_installHook;
+
+}  // namespace

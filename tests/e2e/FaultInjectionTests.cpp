@@ -1,0 +1,333 @@
+// Faults from outside: a disk that fills up, files held open by others, an installer that
+// crashes or takes its time, paths at the path limit, oversized registry values and a damaged
+// parameter block. Each scenario checks what the user is left with: log, box and files.
+#include "InstallerStage.h"
+#include "LoaderHarness.h"
+#include "../registry/RegistryTestKeys.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+using namespace e2e;
+
+namespace {
+
+constexpr char kBoxRecord[] =
+    "Error - Orvadesk|Sorry, Orvadesk cannot be started at this time.\nPlease try again in a few "
+    "minutes.\r\n";
+
+std::string LastError(long code)
+{
+    return "GetLastError() returned " + std::to_string(code) + " for the preceeding failure!";
+}
+
+bool Contains(const std::vector<std::string>& texts, const std::string& text)
+{
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+// The text after line, or "" when line is missing or last.
+std::string After(const std::vector<std::string>& texts, const std::string& line)
+{
+    auto it = std::find(texts.begin(), texts.end(), line);
+    return it == texts.end() || it + 1 == texts.end() ? std::string() : *(it + 1);
+}
+
+long long FileSize(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return -1;
+    return ((long long)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+}
+
+// Every name below folder, with its path relative to folder.
+void ListTree(const std::string& folder, const std::string& prefix, std::vector<std::string>& out)
+{
+    for (const std::string& name : ListFolder(folder)) {
+        out.push_back(prefix + name);
+        if (FolderExists(folder + name))
+            ListTree(folder + name + "\\", prefix + name + "\\", out);
+    }
+}
+
+// Runs a loader on another thread, so that the scenario can act while it runs.
+class BackgroundRun {
+public:
+    BackgroundRun(Sandbox& box, const std::string& loader, const std::string& arguments)
+        : _thread([this, &box, loader, arguments] { _result = box.run(loader, arguments); }) {}
+    ~BackgroundRun() { join(); }
+    RunResult join()
+    {
+        if (_thread.joinable())
+            _thread.join();
+        return _result;
+    }
+
+private:
+    RunResult _result;
+    std::thread _thread;
+};
+
+}  // namespace
+
+TEST(FaultInjection, DiskFullDuringExtractionLeavesNoPartialInstaller)
+{
+    Sandbox box;
+    std::string loader =
+        box.install("download.exe", BuildFile("tests/e2e/loader-diskfull.exe"));
+    RunResult result = box.run(loader);
+    ASSERT_TRUE(result.finished) << "start error " << result.startError;
+    EXPECT_EQ(0u, result.exitCode);
+
+    const std::string setup = box.mainTemp() + "Setup.exe";
+    std::string log = RunLog(box, "download.log");
+    std::vector<std::string> texts = LogTexts(log);
+    EXPECT_EQ(LastError(ERROR_DISK_FULL),
+              After(texts, "Could not write data to file for <" + setup + ">."))
+        << log;
+    EXPECT_FALSE(Contains(texts, "Success!"));
+    // No half-written installer is left, and none is started.
+    EXPECT_FALSE(FileExists(setup));
+    EXPECT_TRUE(box.installerRecords().empty());
+    EXPECT_EQ(LastError(ERROR_FILE_NOT_FOUND), After(texts, "Could not create process.")) << log;
+    // One box, from the failed start; the extraction itself is quiet.
+    EXPECT_EQ(kBoxRecord, ReadFile(box.temp() + "boxes.txt"));
+    EXPECT_EQ("Exiting loader...", texts.back());
+}
+
+TEST(FaultInjection, InstallerHeldOpenAtCleanUpStaysWhole)
+{
+    Sandbox box;
+    std::string loader = box.install("download.exe");
+    const std::string setup = box.mainTemp() + "Setup.exe";
+    HANDLE holder = INVALID_HANDLE_VALUE;
+    RunResult result;
+    {
+        BackgroundRun run(box, loader, "\"DemoPauseMs 1500\"");
+        // Once the installer has written its record, another process opens its file without
+        // letting it be deleted, and keeps it open past the loader's end.
+        ASSERT_TRUE(WaitUntil(&FileExists, box.temp() + "demo-installer.txt", 60000));
+        holder = CreateFileA(setup.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(INVALID_HANDLE_VALUE, holder);
+        result = run.join();
+    }
+    if (holder != INVALID_HANDLE_VALUE)
+        CloseHandle(holder);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(0u, result.exitCode);
+
+    std::string log = RunLog(box, "download.log");
+    std::vector<std::string> texts = LogTexts(log);
+    EXPECT_EQ(LastError(ERROR_SHARING_VIOLATION),
+              After(texts, "Failed to delete file '" + setup + "'."))
+        << log;
+    EXPECT_EQ("Exiting loader...", texts.back());
+    // The file that could not be deleted is the whole installer, not a part of it.
+    EXPECT_EQ(FileSize(DemoInstallerExe()), FileSize(setup));
+    EXPECT_TRUE(PendingRenames().empty());
+}
+
+TEST(FaultInjection, LogHeldOpenWithoutSharingDropsLinesAndTheRunGoesOn)
+{
+    Sandbox box;
+    const std::string oldLog = box.temp() + "download.log";
+    ASSERT_TRUE(WriteFile(oldLog, "OLD RUN\r\n"));
+    HANDLE holder = CreateFileA(oldLog.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    std::string loader = box.install("download.exe");
+    RunResult result = box.run(loader);
+    CloseHandle(holder);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(0u, result.exitCode);
+
+    // The held file is neither deleted nor written; the lines meant for it are lost, the
+    // rest of the run logs in the per-run folder as usual and ends in the main temp folder.
+    EXPECT_EQ("OLD RUN\r\n", ReadFile(oldLog));
+    EXPECT_EQ(1u, box.installerRecords().size());
+    std::vector<std::string> texts = LogTexts(ReadFile(box.mainTemp() + "download.log"));
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ("Starting loader...", texts.front());
+    EXPECT_FALSE(Contains(texts, "Preparing loader..."));
+    EXPECT_EQ("Exiting loader...", texts.back());
+    EXPECT_FALSE(FileExists(box.mainTemp() + "Setup.exe"));
+}
+
+TEST(FaultInjection, InstallerThatCrashesIsCleanedUpAfter)
+{
+    Sandbox box;
+    std::string loader = box.install("download.exe");
+    // One argument holding a blank: the installer receives /DemoCrash "1".
+    RunResult result = box.run(loader, "\"DemoCrash 1\"");
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(0u, result.exitCode);
+    EXPECT_EQ(box.mainTemp() + "Setup.exe /DemoCrash \"1\"", OnlyInstallerCommandLine(box));
+
+    std::vector<std::string> texts = LogTexts(RunLog(box, "download.log"));
+    EXPECT_TRUE(Contains(texts, "Deleting extracted EXEs..."));
+    EXPECT_EQ("Exiting loader...", texts.back());
+    EXPECT_FALSE(FileExists(box.mainTemp() + "Setup.exe"));
+    EXPECT_FALSE(FileExists(box.temp() + "boxes.txt"));
+}
+
+TEST(FaultInjection, WaitsForAnInstallerThatTakesLongWithoutTouchingItsFile)
+{
+    Sandbox box;
+    std::string loader = box.install("download.exe");
+    const std::string setup = box.mainTemp() + "Setup.exe";
+    const auto start = std::chrono::steady_clock::now();
+    BackgroundRun run(box, loader, "\"DemoPauseMs 12000\"");
+    ASSERT_TRUE(WaitUntil(&FileExists, box.temp() + "demo-installer.txt", 60000));
+    std::this_thread::sleep_for(std::chrono::seconds(8));
+    // No time limit: the installer still runs, its file still there and whole.
+    EXPECT_EQ(FileSize(DemoInstallerExe()), FileSize(setup));
+    RunResult result = run.join();
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                             std::chrono::steady_clock::now() - start)
+                             .count();
+    ASSERT_TRUE(result.finished);
+    EXPECT_GE(seconds, 12 + 5);
+    EXPECT_FALSE(FileExists(setup));
+    EXPECT_EQ("Exiting loader...", LogTexts(RunLog(box, "download.log")).back());
+}
+
+// Every place where a folder and a name are joined, at 259, 260 and 261 characters: a path
+// that fits is used, one that does not is refused with a log line, and nothing is ever made
+// under a cut name.
+TEST(FaultInjection, PathsAtThePathLimit)
+{
+    struct Join {
+        const char* name;
+        size_t tail;  // characters the join adds to TEMP (with its final backslash)
+    };
+    const Join joins[] = {
+        {"main temp folder", 7},  // Qx_314 and a backslash
+        {"installer path", 16},   // Qx_314\Setup.exe
+        {"log in TEMP", 5},       // d.log
+    };
+    for (const Join& join : joins) {
+        for (size_t total : {259u, 260u, 261u}) {
+            SCOPED_TRACE(std::string(join.name) + " of " + std::to_string(total) + " characters");
+            Sandbox box;
+            const std::string temp = MakeFolderOfLength(box, total - join.tail);
+            ASSERT_EQ(total - join.tail, temp.size());
+            box.setTemp(temp);
+            std::string loader = box.install("d.exe");
+            RunResult result = box.run(loader);
+            ASSERT_TRUE(result.finished) << "start error " << result.startError;
+            EXPECT_EQ(0u, result.exitCode);
+
+            std::string log = RunLog(box, "d.log");
+            if (log.empty())
+                log = ReadFile(temp + "d.log");
+            std::vector<std::string> texts = LogTexts(log);
+            if (join.tail == 5 && total > 259) {
+                // No place for the log at all: the run goes on without one.
+                EXPECT_TRUE(texts.empty());
+            } else {
+                ASSERT_FALSE(texts.empty());
+                EXPECT_EQ("Exiting loader...", texts.back());
+            }
+
+            const std::string setup = box.mainTemp() + "Setup.exe";
+            if (join.tail == 16) {
+                // (The demo installer keeps no record from so deep a folder; the log tells.)
+                if (total == 259) {
+                    EXPECT_TRUE(Contains(texts, "Success!")) << log;
+                    EXPECT_FALSE(Contains(texts, "Could not create process.")) << log;
+                } else {
+                    EXPECT_FALSE(Contains(texts, "Extracting data for...") &&
+                                 Contains(texts, "Success!"));
+                    EXPECT_EQ(LastError(ERROR_FILENAME_EXCED_RANGE),
+                              After(texts, setup + " is too long a path for the installer."))
+                        << log;
+                }
+                EXPECT_FALSE(FileExists(setup));
+            }
+            if (join.tail == 7 && total == 259) {
+                // The folder is made, but too long a folder for the per-run folder's name.
+                EXPECT_EQ(LastError(ERROR_BUFFER_OVERFLOW),
+                          After(texts, "GetTempFileName() failed, must use main temp path."))
+                    << log;
+            }
+            std::vector<std::string> names;
+            ListTree(temp, "", names);
+            for (const std::string& name : names) {
+                std::string leaf = name.substr(name.rfind('\\') + 1);
+                bool known = leaf == "Qx_314" || leaf == "Setup.exe" || leaf == "d.log" ||
+                             leaf == "demo-installer.txt" || leaf.compare(0, 3, "log") == 0;
+                EXPECT_TRUE(known) << "made under a cut name: " << name;
+            }
+        }
+    }
+}
+
+// InstallerCPList as left by an earlier run, read back when a run brings no new parameters.
+TEST(FaultInjection, StoredParameterListAroundTheReadLimit)
+{
+    const char* product = "Software\\Pemrod\\Orvadesk";
+    const char* custom = "Software\\Pemrod\\Orvadesk\\CustomParams";
+    for (size_t bytes : {1023u, 1024u, 1025u}) {
+        SCOPED_TRACE(std::to_string(bytes) + " bytes");
+        regtest::DeleteTree("Software\\Pemrod");
+        const std::string value(bytes - 3, 'v');  // "p=", the value and the terminator
+        ASSERT_TRUE(regtest::SetText(product, "InstallerCPList", "p=" + value));
+        ASSERT_TRUE(regtest::SetText(custom, "earlier", "1"));
+        Sandbox box;
+        RunResult result =
+            box.run(box.install("download.exe"), "\"CustomParams xxxxxxxxplaceholder\"");
+        ASSERT_TRUE(result.finished);
+        std::vector<std::string> records = box.installerRecords();
+        ASSERT_EQ(1u, records.size());
+        const std::string params = "reg: " + std::string(custom) + "|";
+        if (bytes <= 1024) {
+            EXPECT_NE(std::string::npos, records[0].find(params + "p=" + value + "\r\n"));
+            EXPECT_EQ(std::string::npos, records[0].find(params + "earlier="));
+        } else {
+            // Too long to read back: the parameters in place are kept, not wiped.
+            EXPECT_NE(std::string::npos, records[0].find(params + "earlier=1\r\n")) << records[0];
+        }
+        EXPECT_EQ("p=" + value, regtest::GetText(product, "InstallerCPList"));
+    }
+    regtest::DeleteTree("Software\\Pemrod");
+}
+
+// A stamp that ran over its block: no closing quote for the last entry and no zero byte
+// anywhere in or after the 273 characters.
+TEST(FaultInjection, StampedBlockWithoutClosingQuoteOrZeroByte)
+{
+    const std::string unstamped =
+        "\"/CustomParams" + std::string(257, ' ') + "\" " + std::string(1, '\0');
+    std::string image = ReadFile(LoaderExe());
+    size_t at = image.find(unstamped);
+    ASSERT_NE(std::string::npos, at);
+    ASSERT_EQ(std::string::npos, image.find(unstamped, at + 1));
+    const struct {
+        const char* name;
+        std::string block;
+        const char* appended;
+    } rows[] = {
+        {"last entry open", "\"/Lang en\" \"/Open", " /Lang \"en\""},
+        {"custom parameters open", "\"/CustomParams a=1", ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string patched = image;
+        std::string block = row.block + std::string(unstamped.size() - row.block.size(), 'x');
+        patched.replace(at, block.size(), block);
+        Sandbox box;
+        const std::string loader = box.bin() + "download.exe";
+        ASSERT_TRUE(WriteFile(loader, patched));
+        RunResult result = box.run(loader);
+        ASSERT_TRUE(result.finished) << "start error " << result.startError;
+        EXPECT_EQ(0u, result.exitCode);
+        EXPECT_EQ(box.mainTemp() + "Setup.exe" + row.appended, OnlyInstallerCommandLine(box));
+        EXPECT_EQ("Exiting loader...", LogTexts(RunLog(box, "download.log")).back());
+    }
+}
