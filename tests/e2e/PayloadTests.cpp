@@ -60,6 +60,21 @@ TEST(Payload, TheDefaultInstallerIsExtractedAndReportedAsSuccess)
         << records[0];
 }
 
+TEST(Payload, ALoaderBuiltWithAnotherInstallerCarriesAndRunsThatOne)
+{
+    Sandbox box;
+    std::string loader = box.install("download.exe", BuildFile("tests/e2e/loader-other.exe"));
+    std::vector<std::string> lines = RunAndReadLog(box, loader, "download.log");
+    EXPECT_NE(lines.size(), IndexOf(lines, "Success!"));
+    std::vector<std::string> records = box.installerRecords();
+    ASSERT_EQ(1u, records.size());
+    EXPECT_NE(std::string::npos, records[0].find("flavour: other\r\n")) << records[0];
+    EXPECT_NE(std::string::npos,
+              records[0].find("digest: " + FileDigest(BuildFile("tests/e2e/other-installer.exe")) +
+                              "\r\n"))
+        << records[0];
+}
+
 TEST(Payload, ALoaderWithoutPayloadLogsTheMissingResourceAndGoesOn)
 {
     Sandbox box;

@@ -5,6 +5,7 @@
 //   cwd: <current folder>
 //   self: <own path>
 //   digest: <FNV-1a 64 of its own file, 16 hex digits>
+//   flavour: <which build of this program ran: "demo" unless built otherwise>
 //   reg: <key>|<value name>=<value>     one per string value found under the product keys
 //   end
 //
@@ -20,6 +21,10 @@
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
+
+#ifndef DEMO_INSTALLER_FLAVOUR
+#define DEMO_INSTALLER_FLAVOUR "demo"
+#endif
 
 namespace {
 
@@ -195,6 +200,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         record.line("cwd: ", currentFolder);
         record.line("self: ", self);
         record.line("digest: ", FileDigest(self).text);
+        record.line("flavour: ", DEMO_INSTALLER_FLAVOUR);
         RecordStringValues(record, "Software\\Pemrod\\Orvadesk");
         RecordStringValues(record, "Software\\Pemrod\\Orvadesk\\CustomParams");
         RecordStringValues(record, "Software\\Brightholm\\Orvadesk");
