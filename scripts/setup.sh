@@ -6,11 +6,11 @@ if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
-  g++-mingw-w64-i686 libz-mingw-w64-dev
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
   googletest
   libdeflate-dev zlib1g-dev
   icoutils python3
-  wine wine32
+  wine wine32 wine64
 )
 
 missing=()
