@@ -13,7 +13,7 @@ struct StampItem {
 
 // Parses "Name" or "Name=Value" (the first "=" splits). Refuses, with a reason, what the
 // loader could not read back as this same switch.
-bool ParseSwitch(const std::string& spec, StampItem& item, std::string& error);
+bool ParseSwitch(const std::string& text, StampItem& item, std::string& error);
 
 // Checks a custom-parameter text for what the block grammar cannot carry.
 bool CheckCustomText(const std::string& text, std::string& error);
