@@ -27,8 +27,11 @@ const char* levelPrefix(int32 level, bool debugOn) {
     }
 }
 
-void formatMessage(char* message, const char* format, va_list args) {
-    VoFormatV(message, kVoTraceMessageChars + 1, format, args);
+// The printf-style front ends: the message is cut to 1023 characters on the stack.
+void writeFormatted(int32 level, const char* format, va_list args) {
+    char message[kVoTraceMessageChars + 1];
+    VoFormatV(message, sizeof(message), format, args);
+    VoTraceLog::write(level, VoTraceLog::name(), message);
 }
 
 }  // namespace
@@ -76,22 +79,18 @@ void VoTraceLog::write(int32 level, const char* name, const char* message) {
 
 void VoTraceLog::debug(const char* format, ...) {
     if (format == nullptr) return;
-    char message[kVoTraceMessageChars + 1];
     va_list args;
     va_start(args, format);
-    formatMessage(message, format, args);
+    writeFormatted(kVoTraceLevelDebug, format, args);
     va_end(args);
-    write(kVoTraceLevelDebug, name(), message);
 }
 
 void VoTraceLog::error(const char* format, ...) {
     if (format == nullptr) return;
-    char message[kVoTraceMessageChars + 1];
     va_list args;
     va_start(args, format);
-    formatMessage(message, format, args);
+    writeFormatted(kVoTraceLevelError, format, args);
     va_end(args);
-    write(kVoTraceLevelError, name(), message);
 }
 
 void VoTraceLog::_enqueue(int32 level, const char* stamp, const char* name, const char* id,
