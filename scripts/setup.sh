@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
   googletest
-  libdeflate-dev zlib1g-dev
+  zlib1g-dev
   icoutils python3
   wine wine32 wine64
 )

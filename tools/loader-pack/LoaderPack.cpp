@@ -3,9 +3,11 @@
 //
 //   loader-pack [--name <stored name>] <input file> <output file>
 //
-// The deflate data come from libdeflate at its strongest level. Before the output is written,
-// the member is inflated back with zlib's raw inflate (as the loader reads it) and compared
-// with the input, so the build never links a payload the loader could not extract.
+// The deflate data come from the tree's own libdeflate (third_party/libdeflate) at its strongest
+// level, where each block is also divided wherever dividing it costs fewer bits. Before the
+// output is written, the member is inflated back with zlib's raw inflate (as the loader reads
+// it) and compared with the input, so the build never links a payload the loader could not
+// extract.
 #include <libdeflate.h>
 #include <zlib.h>
 
@@ -18,7 +20,7 @@
 
 namespace {
 
-constexpr int kCompressionLevel = 12;  // libdeflate's strongest
+constexpr int kCompressionLevel = 12;  // the strongest, with block division
 constexpr unsigned char kGzipId1 = 0x1F;
 constexpr unsigned char kGzipId2 = 0x8B;
 constexpr unsigned char kMethodDeflate = 8;
