@@ -3307,62 +3307,22 @@ deflate_find_min_cost_path(struct libdeflate_compressor *c,
 }
 
 /*
- * Choose the literal/match sequence to use for the current block.  The basic
- * algorithm finds a minimum-cost path through the block's graph of
- * literal/match choices, given a cost model.  However, the cost of each symbol
- * is unknown until the Huffman codes have been built, but at the same time the
- * Huffman codes depend on the frequencies of chosen symbols.  Consequently,
- * multiple passes must be used to try to approximate an optimal solution.  The
- * first pass uses default costs, mixed with the costs from the previous block
- * if any.  Later passes use the Huffman codeword lengths from the previous pass
- * as the costs.
+ * Set the costs for the first optimization pass over a block: default costs,
+ * mixed with the costs from the previous block if any.
  */
 static void
-deflate_optimize_block(struct libdeflate_compressor *c,
-		       const u8 *block_begin, u32 block_length,
-		       const struct lz_match *cache_ptr, bool is_first_block,
-		       bool is_final_block)
+deflate_set_initial_costs(struct libdeflate_compressor *c,
+			  const u8 *block_begin, u32 block_length,
+			  bool is_first_block)
 {
-	unsigned num_passes_remaining = c->p.n.num_optim_passes;
 	u32 lit_cost, len_sym_cost;
-	u32 i;
 
-	/*
-	 * Force the block to really end at the desired length, even if some
-	 * matches extend beyond it.
-	 */
-	for (i = block_length;
-	     i <= MIN(block_length - 1 + DEFLATE_MAX_MATCH_LEN,
-		      ARRAY_LEN(c->p.n.optimum_nodes) - 1); i++)
-		c->p.n.optimum_nodes[i].cost_to_end = 0x80000000;
-
-	/* Set the initial costs. */
 	deflate_choose_default_litlen_costs(c, block_begin, block_length,
 					    &lit_cost, &len_sym_cost);
 	if (is_first_block)
 		deflate_set_default_costs(c, lit_cost, len_sym_cost);
 	else
 		deflate_adjust_costs(c, lit_cost, len_sym_cost);
-
-	do {
-		/* Find the minimum cost path for this pass. */
-		deflate_find_min_cost_path(c, block_length, cache_ptr);
-
-		/* Compute frequencies of the chosen symbols. */
-		deflate_reset_symbol_frequencies(c);
-		deflate_tally_item_list(c, block_length);
-
-		/* Make the Huffman codes. */
-		deflate_make_huffman_codes(&c->freqs, &c->codes);
-
-		/*
-		 * Update the costs.  After the last optimization pass, the
-		 * final costs won't be needed for this block, but they will be
-		 * used in determining the initial costs for the next block.
-		 */
-		if (--num_passes_remaining || !is_final_block)
-			deflate_set_costs_from_codes(c, &c->codes.lens);
-	} while (num_passes_remaining);
 }
 
 /*
@@ -3394,6 +3354,31 @@ deflate_optimize_part(struct libdeflate_compressor *c, u32 length,
 		deflate_set_costs_from_codes(c, &c->codes.lens);
 	} while (--num_passes);
 }
+
+/*
+ * Choose the literal/match sequence to use for the current block.  The basic
+ * algorithm finds a minimum-cost path through the block's graph of
+ * literal/match choices, given a cost model.  However, the cost of each symbol
+ * is unknown until the Huffman codes have been built, but at the same time the
+ * Huffman codes depend on the frequencies of chosen symbols.  Consequently,
+ * multiple passes must be used to try to approximate an optimal solution.  The
+ * first pass uses default costs, mixed with the costs from the previous block
+ * if any.  Later passes use the Huffman codeword lengths from the previous pass
+ * as the costs.
+ */
+static void
+deflate_optimize_block(struct libdeflate_compressor *c,
+		       const u8 *block_begin, u32 block_length,
+		       const struct lz_match *cache_ptr, bool is_first_block)
+{
+	struct deflate_costs initial_costs;
+
+	deflate_set_initial_costs(c, block_begin, block_length, is_first_block);
+	initial_costs = c->p.n.costs;
+	deflate_optimize_part(c, block_length, cache_ptr, &initial_costs,
+			      c->p.n.num_optim_passes);
+}
+
 
 /*
  * The size in bits of the part just parsed by deflate_optimize_part() as one
@@ -3494,7 +3479,6 @@ deflate_optimize_divide_and_flush(struct libdeflate_compressor *c,
 {
 	const struct lz_match *cache_ptr = cache_end;
 	struct deflate_costs initial_costs;
-	u32 lit_cost, len_sym_cost;
 	unsigned num_parts = 0;
 	unsigned i;
 	u32 pos;
@@ -3507,13 +3491,7 @@ deflate_optimize_divide_and_flush(struct libdeflate_compressor *c,
 	}
 	c->p.n.cache_at[0] = cache_ptr;
 
-	/* The same initial costs as deflate_optimize_block() uses. */
-	deflate_choose_default_litlen_costs(c, block_begin, block_length,
-					    &lit_cost, &len_sym_cost);
-	if (is_first_block)
-		deflate_set_default_costs(c, lit_cost, len_sym_cost);
-	else
-		deflate_adjust_costs(c, lit_cost, len_sym_cost);
+	deflate_set_initial_costs(c, block_begin, block_length, is_first_block);
 	initial_costs = c->p.n.costs;
 
 	deflate_optimize_part(c, block_length, cache_end, &initial_costs,
@@ -3555,7 +3533,7 @@ deflate_optimize_and_flush_block(struct libdeflate_compressor *c,
 		return;
 	}
 	deflate_optimize_block(c, block_begin, block_length, cache_end,
-			       is_first_block, is_final_block);
+			       is_first_block);
 	deflate_flush_block(c, os, block_begin, block_length, NULL,
 			    is_final_block);
 }
