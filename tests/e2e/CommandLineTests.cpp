@@ -2,6 +2,7 @@
 // stamped parameter block.
 #include "InstallerStage.h"
 #include "LoaderHarness.h"
+#include "RunFolders.h"
 #include "../registry/RegistryTestKeys.h"
 
 #include <gtest/gtest.h>
@@ -47,7 +48,7 @@ TEST(InstallerCommandLine, RewritesTheLoaderArgumentsIntoSwitches)
         StageInstaller(box);
         std::string loader = box.install("download.exe");
         ASSERT_TRUE(box.run(loader, row.arguments).finished) << row.name;
-        EXPECT_EQ(box.mainTemp() + "Setup.exe" + row.appended, OnlyInstallerCommandLine(box))
+        EXPECT_EQ(OnlyInstallerSelf(box) + row.appended, OnlyInstallerCommandLine(box))
             << row.name;
     }
 }
@@ -58,7 +59,7 @@ TEST(InstallerCommandLine, UnstampedBlockGivesTheBareInstallerPath)
     StageInstaller(box);
     std::string loader = box.install("download.exe");
     ASSERT_TRUE(box.run(loader).finished);
-    EXPECT_EQ(box.mainTemp() + "Setup.exe", OnlyInstallerCommandLine(box));
+    EXPECT_EQ(OnlyInstallerSelf(box), OnlyInstallerCommandLine(box));
 }
 
 TEST(InstallerCommandLine, StampedBlockPassesItsSwitches)
@@ -67,7 +68,7 @@ TEST(InstallerCommandLine, StampedBlockPassesItsSwitches)
     StageInstaller(box);
     std::string loader = box.install("download.exe", BuildFile("tests/e2e/loader-stamped.exe"));
     ASSERT_TRUE(box.run(loader).finished);
-    EXPECT_EQ(box.mainTemp() + "Setup.exe /Lang \"en\" /Silent", OnlyInstallerCommandLine(box));
+    EXPECT_EQ(OnlyInstallerSelf(box) + " /Lang \"en\" /Silent", OnlyInstallerCommandLine(box));
 }
 
 TEST(InstallerCommandLine, BlockWithoutEntriesGivesTheBareInstallerPath)
@@ -76,7 +77,7 @@ TEST(InstallerCommandLine, BlockWithoutEntriesGivesTheBareInstallerPath)
     StageInstaller(box);
     std::string loader = box.install("download.exe", BuildFile("tests/e2e/loader-cleared.exe"));
     ASSERT_TRUE(box.run(loader).finished);
-    EXPECT_EQ(box.mainTemp() + "Setup.exe", OnlyInstallerCommandLine(box));
+    EXPECT_EQ(OnlyInstallerSelf(box), OnlyInstallerCommandLine(box));
 }
 
 TEST(InstallerCommandLine, ArgumentsWinOverAStampedBlock)
@@ -85,7 +86,7 @@ TEST(InstallerCommandLine, ArgumentsWinOverAStampedBlock)
     StageInstaller(box);
     std::string loader = box.install("download.exe", BuildFile("tests/e2e/loader-stamped.exe"));
     ASSERT_TRUE(box.run(loader, "-q").finished);
-    EXPECT_EQ(box.mainTemp() + "Setup.exe /q", OnlyInstallerCommandLine(box));
+    EXPECT_EQ(OnlyInstallerSelf(box) + " /q", OnlyInstallerCommandLine(box));
 }
 
 TEST(InstallerCommandLine, QuotesAnInstallerPathWithBlanksAndStartsThatProgram)
@@ -102,8 +103,9 @@ TEST(InstallerCommandLine, QuotesAnInstallerPathWithBlanksAndStartsThatProgram)
     ASSERT_TRUE(box.run(loader, "-s").finished);
     std::vector<std::string> records = box.installerRecords();
     ASSERT_EQ(1u, records.size());
-    EXPECT_EQ("\"" + box.mainTemp() + "Setup.exe\" /s", RecordField(records[0], "cmdline"));
-    EXPECT_EQ(box.mainTemp() + "Setup.exe", RecordField(records[0], "self"));
+    const std::string self = RecordField(records[0], "self");
+    EXPECT_EQ(0u, self.find(box.mainTemp() + "log")) << self;
+    EXPECT_EQ("\"" + self + "\" /s", RecordField(records[0], "cmdline"));
 }
 
 TEST(InstallerCommandLine, LeavesOutAnArgumentTooLongForTheCommandLineAndSaysSo)
@@ -113,7 +115,7 @@ TEST(InstallerCommandLine, LeavesOutAnArgumentTooLongForTheCommandLineAndSaysSo)
     std::string loader = box.install("download.exe");
     std::string huge = "\"/Big " + std::string(2100, 'v') + "\"";
     ASSERT_TRUE(box.run(loader, "-a " + huge + " -b").finished);
-    EXPECT_EQ(box.mainTemp() + "Setup.exe /a /b", OnlyInstallerCommandLine(box));
+    EXPECT_EQ(OnlyInstallerSelf(box) + " /a /b", OnlyInstallerCommandLine(box));
     std::vector<std::string> texts = LogTexts(RunLog(box, "download.log"));
     EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(),
                                      "Argument 2 does not fit the installer command line, skipped."));

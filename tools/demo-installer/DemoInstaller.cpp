@@ -16,8 +16,9 @@
 //   /DemoLeaveFile <dir>   create the file <dir>\left-by-installer.txt
 //   /DemoCrash 1           end by an access violation instead of exiting
 //   /DemoLeaveFileInRunFolders 1
-//                          create left-by-installer.txt in every log* folder beside itself
-//                          (the loader's per-run folders, whose names the system chooses)
+//                          create left-by-installer.txt in the loader's per-run folder, whose
+//                          name the system chooses: its own folder when that is named log*,
+//                          else every log* folder beside itself
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
@@ -150,6 +151,13 @@ void LeaveFileInRunFolders(const char* self)
     char* slash = strrchr(folder, '\\');
     if (!slash)
         return;
+    slash[0] = '\0';
+    const char* ownName = strrchr(folder, '\\');
+    if (ownName && _strnicmp(ownName + 1, "log", 3) == 0) {
+        LeaveFileIn(folder);
+        return;
+    }
+    slash[0] = '\\';
     slash[1] = '\0';
     char pattern[MAX_PATH + 8];
     strcpy(pattern, folder);

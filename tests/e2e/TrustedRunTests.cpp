@@ -1,0 +1,346 @@
+// The installer that runs is the one this run wrote into a folder only it can write, held and
+// checked: files placed, swapped or linked by someone else are never started or written
+// through, and the self-deleting batch runs only what the loader means.
+#include "FolderSecurity.h"
+#include "InstallerStage.h"
+#include "LoaderHarness.h"
+#include "RunFolders.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <future>
+
+using namespace e2e;
+
+namespace {
+
+constexpr unsigned long kRecordWithinMs = 60000;
+
+std::string LastError(long code)
+{
+    return "GetLastError() returned " + std::to_string(code) + " for the preceeding failure!";
+}
+
+// The text after line, or "" when line is missing or last.
+std::string Following(const std::vector<std::string>& texts, const std::string& line)
+{
+    auto it = std::find(texts.begin(), texts.end(), line);
+    return it == texts.end() || it + 1 == texts.end() ? std::string() : *(it + 1);
+}
+
+bool Holds(const std::vector<std::string>& texts, const std::string& line)
+{
+    return std::find(texts.begin(), texts.end(), line) != texts.end();
+}
+
+bool StartsWith(const std::string& text, const std::string& head)
+{
+    return text.compare(0, head.size(), head) == 0;
+}
+
+// Sets an environment variable of this process, which the programs it starts inherit, for
+// the life of the object.
+class ScopedSetting {
+public:
+    ScopedSetting(const char* name, const std::string& value) : _name(name)
+    {
+        char old[MAX_PATH];
+        DWORD length = GetEnvironmentVariableA(name, old, MAX_PATH);
+        _had = length > 0 && length < MAX_PATH;
+        if (_had)
+            _old = old;
+        SetEnvironmentVariableA(name, value.c_str());
+    }
+    ~ScopedSetting() { SetEnvironmentVariableA(_name, _had ? _old.c_str() : nullptr); }
+
+private:
+    const char* _name;
+    bool _had;
+    std::string _old;
+};
+
+// The processes a hooked loader started, one "program|command line" per entry.
+std::vector<std::string> StartedProcesses(const Sandbox& box)
+{
+    std::vector<std::string> lines;
+    std::string content = ReadFile(box.temp() + "processes.txt");
+    for (size_t start = 0, end; start < content.size(); start = end + 2) {
+        end = content.find("\r\n", start);
+        if (end == std::string::npos)
+            end = content.size();
+        lines.push_back(content.substr(start, end - start));
+    }
+    return lines;
+}
+
+// The folder path without its final backslash, as the security calls take it.
+std::string Bare(std::string folder)
+{
+    if (!folder.empty() && folder.back() == '\\')
+        folder.pop_back();
+    return folder;
+}
+
+TEST(TrustedRun, InstallerRunsFromAPrivateFolderOfItsOwnThatIsGoneAfterwards)
+{
+    Sandbox box;
+    std::string loader = box.install("download.exe");
+    // Folders as the file system keeps them with and without the protected descriptor.
+    const std::string reference = box.root() + "reference";
+    ASSERT_TRUE(MakeFolderWithSddl(reference, ExpectedPrivateFolderSddl()));
+    const std::string plain = box.root() + "plain";
+    ASSERT_TRUE(CreateDirectoryA(plain.c_str(), nullptr));
+    ASSERT_NE(FolderSddl(reference), FolderSddl(plain));
+
+    auto run = std::async(std::launch::async, [&] { return box.run(loader, "\"DemoPauseMs 3000\""); });
+    ASSERT_TRUE(WaitUntil(&FileExists, box.temp() + "demo-installer.txt", kRecordWithinMs));
+    const std::string self = OnlyInstallerSelf(box);
+    const std::string runFolder = FolderOf(self);
+    // Read while the installer runs: afterwards the folder is gone.
+    const std::string runFolderSddl = FolderSddl(Bare(runFolder));
+    RunResult result = run.get();
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(0u, result.exitCode);
+
+    std::vector<std::string> texts = LogTexts(RunLog(box, "download.log"));
+    EXPECT_EQ(runFolder, LoggedTempLogPath(texts));
+    EXPECT_TRUE(StartsWith(runFolder, box.mainTemp() + "log")) << runFolder;
+    EXPECT_EQ(runFolder + "Setup.exe", self);
+    EXPECT_EQ("Success!", Following(texts, self));
+    EXPECT_FALSE(FolderExists(runFolder));
+
+    // This run made both the per-run folder and the main temp folder.
+    EXPECT_EQ(FolderSddl(reference), runFolderSddl);
+    EXPECT_EQ(FolderSddl(reference), FolderSddl(Bare(box.mainTemp())));
+}
+
+TEST(TrustedRun, TwoLoadersAtOnceEachRunTheirOwnInstaller)
+{
+    Sandbox box;
+    std::string first = box.install("first.exe");
+    std::string second = box.install("second.exe");
+    auto a = std::async(std::launch::async, [&] { return box.run(first, "\"DemoPauseMs 2000\""); });
+    auto b = std::async(std::launch::async, [&] { return box.run(second, "\"DemoPauseMs 2000\""); });
+    ASSERT_TRUE(a.get().finished);
+    ASSERT_TRUE(b.get().finished);
+
+    std::vector<std::string> records = box.installerRecords();
+    ASSERT_EQ(2u, records.size());
+    const std::string selfA = RecordField(records[0], "self");
+    const std::string selfB = RecordField(records[1], "self");
+    EXPECT_NE(FolderOf(selfA), FolderOf(selfB));
+    for (const std::string& self : {selfA, selfB}) {
+        EXPECT_TRUE(StartsWith(self, box.mainTemp() + "log")) << self;
+        EXPECT_FALSE(FolderExists(FolderOf(self))) << self;
+    }
+    for (const char* log : {"first.log", "second.log"}) {
+        std::vector<std::string> texts = LogTexts(RunLog(box, log));
+        EXPECT_TRUE(Holds(texts, "Success!")) << log;
+        EXPECT_FALSE(Holds(texts, "Could not create process.")) << log;
+    }
+}
+
+TEST(TrustedRun, AnInstallerLeftInTheMainTempFolderIsNeverStarted)
+{
+    const struct {
+        const char* name;
+        const char* loader;  // relative to the build folder
+        bool extracts;
+    } cases[] = {
+        {"by a loader whose extraction fails", "loader/loader-nopayload.exe", false},
+        {"by a loader that extracts its own", "loader/loader.exe", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sandbox box;
+        // A program that records that it ran, where earlier builds ran their installer from,
+        // made so that it cannot be overwritten.
+        StageInstaller(box);
+        const std::string planted = box.mainTemp() + "Setup.exe";
+        ASSERT_TRUE(SetFileAttributesA(planted.c_str(), FILE_ATTRIBUTE_READONLY));
+        const std::string before = ReadFile(planted);
+        std::string loader = box.install("download.exe", BuildFile(c.loader));
+        ASSERT_TRUE(box.run(loader).finished);
+
+        std::vector<std::string> texts = LogTexts(RunLog(box, "download.log"));
+        std::vector<std::string> records = box.installerRecords();
+        if (c.extracts) {
+            ASSERT_EQ(1u, records.size());
+            EXPECT_NE(planted, RecordField(records[0], "self"));
+        } else {
+            EXPECT_TRUE(records.empty());
+            EXPECT_EQ(LastError(ERROR_RESOURCE_TYPE_NOT_FOUND),
+                      Following(texts, "Could not create process."));
+        }
+        EXPECT_EQ(before, ReadFile(planted));
+        EXPECT_EQ("Exiting loader...", texts.back());
+        SetFileAttributesA(planted.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+TEST(TrustedRun, AnInstallerFileTamperedWithIsNeverStarted)
+{
+    const struct {
+        const char* name;
+        const char* setting;
+        std::string program;
+        std::string failure;  // "%s" is the installer path
+        long failureCode;
+        long startCode;      // logged with "Could not create process."
+        bool leftBehind;     // the file cannot be deleted at the end of the run
+    } cases[] = {
+        {"a program appears where the loader writes", "ORVA_HOOK_PLANT", DemoInstallerExe(),
+         "Could not create temporary file for <%s>.", ERROR_SHARING_VIOLATION,
+         ERROR_SHARING_VIOLATION, true},
+        {"another program is swapped in before the hold", "ORVA_HOOK_SWAP",
+         BuildFile("tests/e2e/other-installer.exe"),
+         "Extracted executable changed after it was written for <%s>.", -1, ERROR_INVALID_DATA,
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ClearPendingRenames();
+        Sandbox box;
+        std::string loader = box.install("download.exe", BuildFile("tests/e2e/loader-hooked.exe"));
+        {
+            ScopedSetting setting(c.setting, c.program);
+            ASSERT_TRUE(box.run(loader).finished);
+        }
+
+        std::vector<std::string> texts = LogTexts(RunLog(box, "download.log"));
+        const std::string runFolder = LoggedTempLogPath(texts);
+        ASSERT_TRUE(StartsWith(runFolder, box.mainTemp() + "log")) << runFolder;
+        const std::string installer = runFolder + "Setup.exe";
+        std::string failure = c.failure;
+        failure.replace(failure.find("%s"), 2, installer);
+        ASSERT_TRUE(Holds(texts, failure)) << failure;
+        EXPECT_EQ(c.failureCode == -1 ? std::string("Could not create process.")
+                                      : LastError(c.failureCode),
+                  Following(texts, failure));
+        EXPECT_FALSE(Holds(texts, "Success!"));
+        EXPECT_EQ(LastError(c.startCode), Following(texts, "Could not create process."));
+        // Nothing was started at all, and no installer ran.
+        EXPECT_TRUE(StartedProcesses(box).empty());
+        EXPECT_TRUE(box.installerRecords().empty());
+        EXPECT_EQ("Exiting loader...", texts.back());
+
+        const std::string deleteFailure = "Failed to delete file '" + installer + "'.";
+        EXPECT_EQ(c.leftBehind, Holds(texts, deleteFailure));
+        if (c.leftBehind) {
+            // The installer's deletion is registered before its folder's, so that the folder
+            // can go at the next reboot.
+            EXPECT_EQ(LastError(ERROR_SHARING_VIOLATION), Following(texts, deleteFailure));
+            std::vector<std::string> pending;
+            for (const auto& rename : PendingRenames()) {
+                if (rename.second.empty())
+                    pending.push_back(rename.first);
+            }
+            auto file = std::find_if(pending.begin(), pending.end(), [](const std::string& p) {
+                return p.find("Setup.exe") != std::string::npos;
+            });
+            auto folder = std::find_if(pending.begin(), pending.end(), [&](const std::string& p) {
+                return p.find(Bare(runFolder).substr(box.mainTemp().size())) != std::string::npos &&
+                       p.find("Setup.exe") == std::string::npos;
+            });
+            ASSERT_NE(pending.end(), file);
+            ASSERT_NE(pending.end(), folder);
+            EXPECT_LT(file, folder);
+            SetFileAttributesA(installer.c_str(), FILE_ATTRIBUTE_NORMAL);
+        } else {
+            EXPECT_FALSE(FolderExists(runFolder));
+        }
+        ClearPendingRenames();
+    }
+}
+
+TEST(TrustedRun, AMainTempFolderThatIsALinkIsNeitherUsedNorWrittenThrough)
+{
+    Sandbox box;
+    const std::string elsewhere = box.root() + "elsewhere\\";
+    ASSERT_TRUE(CreateDirectoryA(elsewhere.c_str(), nullptr));
+    const std::string link = Bare(box.mainTemp());
+    ASSERT_TRUE(MakeFolderLink(link, Bare(elsewhere))) << "no folder link can be made here";
+
+    std::string loader = box.install("download.exe");
+    ASSERT_TRUE(box.run(loader).finished);
+
+    std::vector<std::string> texts = LogTexts(ReadFile(box.temp() + "download.log"));
+    const std::string fallback =
+        "CreateDirectory(" + box.mainTemp() + ") failed, must use system temp path.";
+    EXPECT_EQ(LastError(4395), Following(texts, fallback));  // ERROR_REPARSE_POINT_ENCOUNTERED
+    EXPECT_TRUE(Holds(texts, "Using " + box.temp() + " as main temp path."));
+    EXPECT_TRUE(ListFolder(elsewhere).empty());
+    // The installer ran all the same, from a folder of its own in the system temp folder.
+    EXPECT_TRUE(StartsWith(OnlyInstallerSelf(box), box.temp() + "log"));
+    EXPECT_EQ("Exiting loader...", texts.back());
+    EXPECT_TRUE(RemoveFolderLink(link));
+}
+
+// Runs a program given by a wide path (its name holds what the ANSI code page cannot carry as
+// it is) with this sandbox's TEMP; waits for it.
+bool RunWidePath(const Sandbox& box, const std::wstring& program, const std::wstring& arguments)
+{
+    ScopedSetting temp("TEMP", box.temp());
+    ScopedSetting tmp("TMP", box.temp());
+    std::wstring line = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return ended;
+}
+
+TEST(TrustedRun, SelfDeletionRefusesAQuoteInItsPathAndRunsTheBatchWithoutAutoRun)
+{
+    {
+        // A full-width quotation mark is a quote in the ANSI path the loader sees.
+        const std::wstring name = L"down\xFF02load.exe";
+        char converted[64];
+        WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, converted, sizeof(converted), nullptr,
+                            nullptr);
+        ASSERT_EQ(std::string("down\"load.exe"), converted)
+            << "this ANSI code page (" << GetACP() << ") makes no quote of it";
+        Sandbox box;
+        const std::string bin = box.bin(), source = LoaderExe();  // ASCII paths
+        const std::wstring loader = std::wstring(bin.begin(), bin.end()) + name;
+        ASSERT_TRUE(CopyFileW(std::wstring(source.begin(), source.end()).c_str(), loader.c_str(),
+                              FALSE));
+        ASSERT_TRUE(RunWidePath(box, loader, L"-x"));
+
+        EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(loader.c_str()));
+        std::string log;
+        for (const std::string& entry : ListFolder(box.mainTemp())) {
+            if (entry.size() > 4 && entry.compare(entry.size() - 4, 4, ".log") == 0)
+                log = ReadFile(box.mainTemp() + entry);
+        }
+        std::vector<std::string> texts = LogTexts(log);
+        ASSERT_FALSE(texts.empty()) << "no log in " << box.mainTemp();
+        EXPECT_TRUE(Holds(texts, "Self-deletion skipped: the loader's path holds '\"' and would "
+                                 "break the batch's quoting."));
+        for (const std::string& entry : ListFolder(box.temp()))
+            EXPECT_FALSE(StartsWith(entry, "~VO")) << entry;
+    }
+
+    Sandbox box;
+    std::string loader = box.install("download.exe", BuildFile("tests/e2e/loader-hooked.exe"));
+    ASSERT_TRUE(box.run(loader, "-x").finished);
+    EXPECT_TRUE(WaitUntil([](const std::string& path) { return !FileExists(path); }, loader,
+                          kRecordWithinMs));
+    char system[MAX_PATH];
+    ASSERT_NE(0u, GetSystemDirectoryA(system, MAX_PATH));
+    const std::string interpreter = std::string(system) + "\\cmd.exe";
+    const std::vector<std::string> started = StartedProcesses(box);
+    ASSERT_EQ(2u, started.size());
+    EXPECT_TRUE(StartsWith(started[0], OnlyInstallerSelf(box) + "|")) << started[0];
+    EXPECT_EQ(interpreter + "|" + interpreter + " /d /s /c \"\"" + box.temp() + "~VO00000.bat\"\"",
+              started[1]);
+}
+
+}  // namespace
