@@ -11,6 +11,7 @@
 #include "SelfDeletion.h"
 #include "payload/ExtractPayload.h"
 
+#include <string.h>
 #include <windows.h>
 
 namespace loader {
@@ -56,12 +57,7 @@ const char* FileNamePart(const char* path)
 // into "?", and full-width forms into their plain look-alikes ('"', '<', ':' and so on).
 bool HoldsCharacterNotAllowedInNames(const char* text)
 {
-    for (const char* p = text; *p; ++p) {
-        if (*p == '?' || *p == '*' || *p == '"' || *p == '<' || *p == '>' || *p == '|' ||
-            *p == ':' || *p == '/')
-            return true;
-    }
-    return false;
+    return strpbrk(text, "?*\"<>|:/") != nullptr;
 }
 
 void LogFormatted(LoaderRun& run, const char* format, const char* a, long errorCode = kNoErrorCode)

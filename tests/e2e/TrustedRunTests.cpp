@@ -278,56 +278,8 @@ TEST(TrustedRun, AMainTempFolderThatIsALinkIsNeitherUsedNorWrittenThrough)
     EXPECT_TRUE(RemoveFolderLink(link));
 }
 
-// Runs a program given by a wide path (its name holds what the ANSI code page cannot carry as
-// it is) with this sandbox's TEMP; waits for it.
-bool RunWidePath(const Sandbox& box, const std::wstring& program, const std::wstring& arguments)
+TEST(TrustedRun, TheSelfDeletingBatchRunsWithoutTheAutoRunCommands)
 {
-    ScopedSetting temp("TEMP", box.temp());
-    ScopedSetting tmp("TMP", box.temp());
-    std::wstring line = L"\"" + program + L"\" " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return false;
-    bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return ended;
-}
-
-TEST(TrustedRun, SelfDeletionRefusesAQuoteInItsPathAndRunsTheBatchWithoutAutoRun)
-{
-    {
-        // A full-width quotation mark is a quote in the ANSI path the loader sees.
-        const std::wstring name = L"down\xFF02load.exe";
-        char converted[64];
-        WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, converted, sizeof(converted), nullptr,
-                            nullptr);
-        ASSERT_EQ(std::string("down\"load.exe"), converted)
-            << "this ANSI code page (" << GetACP() << ") makes no quote of it";
-        Sandbox box;
-        const std::string bin = box.bin(), source = LoaderExe();  // ASCII paths
-        const std::wstring loader = std::wstring(bin.begin(), bin.end()) + name;
-        ASSERT_TRUE(CopyFileW(std::wstring(source.begin(), source.end()).c_str(), loader.c_str(),
-                              FALSE));
-        ASSERT_TRUE(RunWidePath(box, loader, L"-x"));
-
-        EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(loader.c_str()));
-        std::string log;
-        for (const std::string& entry : ListFolder(box.mainTemp())) {
-            if (entry.size() > 4 && entry.compare(entry.size() - 4, 4, ".log") == 0)
-                log = ReadFile(box.mainTemp() + entry);
-        }
-        std::vector<std::string> texts = LogTexts(log);
-        ASSERT_FALSE(texts.empty()) << "no log in " << box.mainTemp();
-        EXPECT_TRUE(Holds(texts, "Self-deletion skipped: the loader's path holds '\"' and would "
-                                 "break the batch's quoting."));
-        for (const std::string& entry : ListFolder(box.temp()))
-            EXPECT_FALSE(StartsWith(entry, "~VO")) << entry;
-    }
-
     Sandbox box;
     std::string loader = box.install("download.exe", BuildFile("tests/e2e/loader-hooked.exe"));
     ASSERT_TRUE(box.run(loader, "-x").finished);
