@@ -54,11 +54,19 @@ const Switch kSwitches[] = {
     {"/DemoLeaveFileInRunFolders", [](Behaviour& b, const char* v) { b.leaveInRunFolders = v[0] == '1'; }},
 };
 
+// One run's record, written whole while no other run may write: installers of loaders that
+// run at the same time wait for each other (up to a few seconds) instead of losing a record.
 class Record {
 public:
-    explicit Record(const char* path)
-        : _file(CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    explicit Record(const char* path) : _file(INVALID_HANDLE_VALUE)
+    {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(20)) {
+            _file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (_file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION)
+                break;
+        }
+    }
     ~Record()
     {
         if (_file != INVALID_HANDLE_VALUE)
