@@ -9,6 +9,9 @@
 #include <windows.h>
 
 namespace loader {
+
+PauseFunction g_pauseAfterInstaller = &Sleep;
+
 namespace {
 
 void ReleaseInstallerLock(LoaderRun& run)
@@ -109,7 +112,7 @@ void LockExtractedInstaller(LoaderRun& run)
 void RunInstallerAndCleanUp(LoaderRun& run)
 {
     StartAndWait(run);
-    Sleep(kPauseAfterInstallerMs);
+    g_pauseAfterInstaller(kPauseAfterInstallerMs);
 
     WriteLoaderLog("Deleting extracted EXEs...");
     DeleteFileOrDelay(run.installerPath, false);

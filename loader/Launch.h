@@ -18,4 +18,8 @@ void LockExtractedInstaller(LoaderRun& run);
 // removed now). A failed start is logged and shown to the user; the clean-up still runs.
 void RunInstallerAndCleanUp(LoaderRun& run);
 
+// The pause after the installer goes through this pointer (Sleep unless a test replaces it).
+using PauseFunction = void(__stdcall*)(unsigned long milliseconds);
+extern PauseFunction g_pauseAfterInstaller;
+
 }  // namespace loader

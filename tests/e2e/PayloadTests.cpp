@@ -17,14 +17,7 @@ std::vector<std::string> RunAndReadLog(Sandbox& box, const std::string& loader,
     RunResult result = box.run(loader);
     EXPECT_TRUE(result.finished) << "start error " << result.startError;
     EXPECT_EQ(0u, result.exitCode);
-    std::string log = ReadFile(box.mainTemp() + logName);
-    if (log.empty()) {
-        for (const std::string& sub : ListFolder(box.mainTemp())) {
-            if (sub.compare(0, 3, "log") == 0)
-                log = ReadFile(box.mainTemp() + sub + "\\" + logName);
-        }
-    }
-    return LogTexts(log);
+    return LogTexts(RunLog(box, logName));
 }
 
 std::string FileDigest(const std::string& path)
@@ -63,14 +56,14 @@ TEST(Payload, TheDefaultInstallerIsExtractedAndReportedAsSuccess)
 TEST(Payload, ALoaderBuiltWithAnotherInstallerCarriesAndRunsThatOne)
 {
     Sandbox box;
-    std::string loader = box.install("download.exe", BuildFile("tests/e2e/loader-other.exe"));
+    std::string loader = box.install("download.exe", OtherPayloadLoaderExe());
     std::vector<std::string> lines = RunAndReadLog(box, loader, "download.log");
     EXPECT_NE(lines.size(), IndexOf(lines, "Success!"));
     std::vector<std::string> records = box.installerRecords();
     ASSERT_EQ(1u, records.size());
     EXPECT_NE(std::string::npos, records[0].find("flavour: other\r\n")) << records[0];
     EXPECT_NE(std::string::npos,
-              records[0].find("digest: " + FileDigest(BuildFile("tests/e2e/other-installer.exe")) +
+              records[0].find("digest: " + FileDigest(OtherInstallerExe()) +
                               "\r\n"))
         << records[0];
 }
@@ -78,11 +71,11 @@ TEST(Payload, ALoaderBuiltWithAnotherInstallerCarriesAndRunsThatOne)
 TEST(Payload, ALoaderWithoutPayloadLogsTheMissingResourceAndGoesOn)
 {
     Sandbox box;
-    std::string loader = box.install("download.exe", BuildFile("loader/loader-nopayload.exe"));
+    std::string loader = box.install("download.exe", NoPayloadLoaderExe());
     std::vector<std::string> lines = RunAndReadLog(box, loader, "download.log");
     size_t failure = IndexOf(lines, "Could not find resource for <" + box.mainTemp() + "Setup.exe>.");
     ASSERT_LT(failure + 1, lines.size());
-    EXPECT_EQ("GetLastError() returned 1813 for the preceeding failure!", lines[failure + 1]);
+    EXPECT_EQ(LastErrorLine(ERROR_RESOURCE_TYPE_NOT_FOUND), lines[failure + 1]);
     EXPECT_EQ(lines.size(), IndexOf(lines, "Success!"));
     EXPECT_EQ("Exiting loader...", lines.back());
 }
@@ -100,7 +93,7 @@ TEST(Payload, AnOutputFileHeldOpenByAnotherProcessCannotBeCreated)
 
     size_t failure = IndexOf(lines, "Could not create temporary file for <" + setup + ">.");
     ASSERT_LT(failure + 1, lines.size());
-    EXPECT_EQ("GetLastError() returned 32 for the preceeding failure!", lines[failure + 1]);
+    EXPECT_EQ(LastErrorLine(ERROR_SHARING_VIOLATION), lines[failure + 1]);
     EXPECT_EQ(lines.size(), IndexOf(lines, "Success!"));
     EXPECT_EQ("an installer of an earlier run, still running", ReadFile(setup));
 }

@@ -91,14 +91,16 @@ TEST_F(PersistCustomParamsTest, CurrentVendorTable)
         Clean();
         // Stale parameters of an earlier run must never survive.
         ASSERT_TRUE(regtest::SetText(kCustomParams, "stale", "old"));
-        if (c.storedList)
+        if (c.storedList) {
             ASSERT_TRUE(regtest::SetText(kProduct, kList, c.storedList));
+        }
 
         loader::PersistCustomParams(c.text);
 
         EXPECT_EQ(ReadValues(kCustomParams), c.params) << c.name;
-        if (c.params.empty())
+        if (c.params.empty()) {
             EXPECT_FALSE(regtest::KeyExists(kCustomParams)) << c.name;
+        }
         EXPECT_EQ(regtest::GetText(kProduct, kList), c.list) << c.name;
         EXPECT_FALSE(regtest::KeyExists(kFormerVendor)) << c.name;
     }
