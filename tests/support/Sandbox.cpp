@@ -36,13 +36,6 @@ RunningProgram::RunningProgram(RunningProgram&& other) noexcept
     other._process = nullptr;
 }
 
-RunningProgram& RunningProgram::operator=(RunningProgram&& other) noexcept
-{
-    std::swap(_process, other._process);
-    std::swap(_result, other._result);
-    return *this;
-}
-
 bool RunningProgram::wait(unsigned long timeoutMs)
 {
     if (_result.finished)

@@ -21,7 +21,6 @@ public:
     RunningProgram() = default;
     ~RunningProgram();
     RunningProgram(RunningProgram&& other) noexcept;
-    RunningProgram& operator=(RunningProgram&& other) noexcept;
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
 
