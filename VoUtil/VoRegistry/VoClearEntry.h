@@ -72,8 +72,9 @@ public:
     // The caller closes the handle.
     HKEY createKey(int32 accessMode) const;
     // parent := the path up to its last "/", child := the text after it. A path without
-    // "/" has an empty parent (the root itself) and is its own child; deleteKey refuses
-    // such a path (and one with an empty parent or child) with a failure report.
+    // "/" has an empty parent (the root itself) and is its own child. deleteKey refuses such
+    // a path, and one that begins with "/", with a failure report; and one that ends with
+    // "/" (no child) without.
     void splitPath(VoString& parent, VoString& child) const;
 
     HKEY rootKey() const { return _rootKey; }
@@ -99,5 +100,6 @@ private:
 };
 
 // The one factory the program uses: an entry for the path under HKEY_LOCAL_MACHINE, or
-// null when out of memory (also when the path, or the entry's copy of it, has no text). The caller owns it (keep it in a VoRegistryEntryPtr).
+// null when out of memory (also when the path, or the entry's copy of it, has no text).
+// The caller owns it (keep it in a VoRegistryEntryPtr).
 VoRegistryEntry* createEntry(const VoString& path);

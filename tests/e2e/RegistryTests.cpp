@@ -69,6 +69,8 @@ TEST_F(LoaderRegistry, CustomParamsArgumentIsInTheRegistryBeforeTheInstallerStar
 // Software\WOW6432Node, and the tested build must put them exactly there.
 TEST_F(LoaderRegistry, CustomParamsLandInTheThirtyTwoBitViewOnly)
 {
+    if (!regtest::HasTwoViews())
+        GTEST_SKIP() << "this system has a single registry view";
     const REGSAM other = regtest::kOtherView;
     Sandbox box;
     RunResult result = box.run(box.install("download.exe"), "\"CustomParams a=1&b=hello+world\"");
@@ -84,6 +86,8 @@ TEST_F(LoaderRegistry, CustomParamsLandInTheThirtyTwoBitViewOnly)
 // 64-bit view is not taken, and an empty vendor key there is not removed.
 TEST_F(LoaderRegistry, FormerVendorKeysCountInTheThirtyTwoBitViewOnly)
 {
+    if (!regtest::HasTwoViews())
+        GTEST_SKIP() << "this system has a single registry view";
     const REGSAM other = regtest::kOtherView;
     ASSERT_TRUE(regtest::CreateKey("Software\\Brightholm\\Orvadesk", HKEY_LOCAL_MACHINE, other));
     Sandbox box;

@@ -129,6 +129,8 @@ TEST_F(DeleteKeyIfEmptyTest, AKeyThatGainsASubKeyBeforeItsDeletionStaysWithIt)
 // same name belongs to someone else.
 TEST_F(DeleteKeyIfEmptyTest, OnlyTheThirtyTwoBitViewIsTestedAndCleaned)
 {
+    if (!regtest::HasTwoViews())
+        GTEST_SKIP() << "this system has a single registry view";
     struct Row {
         const char* name;
         bool inProgramView;

@@ -13,6 +13,17 @@ namespace regtest {
 constexpr REGSAM kProgramView = KEY_WOW64_32KEY;
 constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
 
+// False on a 32-bit system (a 32-bit Wine prefix), whose one view both flags name.
+inline bool HasTwoViews()
+{
+#ifdef _WIN64
+    return true;
+#else
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+#endif
+}
+
 // Removes the key and its whole subtree; a missing key is fine.
 inline void DeleteTree(const char* path, HKEY root = HKEY_LOCAL_MACHINE, REGSAM view = kProgramView)
 {
