@@ -236,12 +236,12 @@ REGSAM VoAccessMask(int32 accessMode)
 }
 
 VoClearEntry::VoClearEntry(const VoString& path, int32 rootIndex)
-    : _rootKey(VoRootKeyFromIndex(rootIndex)), _path(path), _refused(false)
+    : _rootKey(VoRootKeyFromIndex(rootIndex)), _path(path), _refused(!path.c_str())
 {
 }
 
 VoClearEntry::VoClearEntry(const VoString& path, HKEY rootKey)
-    : _rootKey(rootKey), _path(path), _refused(false)
+    : _rootKey(rootKey), _path(path), _refused(!path.c_str())
 {
 }
 

@@ -94,8 +94,9 @@ private:
 
     HKEY _rootKey;
     VoString _path;
-    // Set on an entry whose path could not be joined (out of memory): it names no key the
-    // caller meant, so every operation fails.
+    // Set on an entry made from a path without text, or one whose path could not be joined
+    // (out of memory): its copy would read as "", the root key itself, and a joined path
+    // names some other key, so every operation fails.
     bool _refused;
 };
 

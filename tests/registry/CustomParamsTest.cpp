@@ -198,6 +198,10 @@ TEST_F(PersistCustomParamsTest, ARebuildShortOfMemoryKeepsTheStoredParameters)
         for (const auto& param : params)
             EXPECT_EQ(stored.count(param.first), 1u) << param.first << ", allocation " << failing;
         EXPECT_EQ(regtest::GetText(kProduct, kList), "c=7&e=8") << "allocation " << failing;
+        for (const char* key : {"", "Software", kCurrentVendor, kProduct}) {
+            EXPECT_FALSE(regtest::GetValue(key, "c").found) << key << ", allocation " << failing;
+            EXPECT_FALSE(regtest::GetValue(key, "e").found) << key << ", allocation " << failing;
+        }
     }
 }
 

@@ -399,12 +399,13 @@ TEST_F(VoClearEntryTest, StringWriteOfAStringWithoutTextWritesNothing)
     EXPECT_FALSE(regtest::KeyExists("Software\\OrvaTest\\New"));
 }
 
-// A sub-entry whose path lost its "/" or its name for lack of memory would name Parent
-// itself or ParentSub; it must refuse every operation instead of working on those.
+// A sub-entry whose path lost its "/", its name or its parent's path for lack of memory
+// would name Parent itself, ParentOrvaSub or "/OrvaSub" (HKLM\OrvaSub); it must refuse
+// every operation instead of working on those.
 TEST_F(VoClearEntryTest, SubEntryOfAFailedJoinRefusesEveryOperation)
 {
     VoRegistryEntryPtr parent = Entry("Software/OrvaTest/Parent");
-    VoString name("Sub");
+    VoString name("OrvaSub");
     int32 before = VoAllocCallCount();
     delete parent->openSubEntry(name);
     int32 allocations = VoAllocCallCount() - before;
@@ -413,8 +414,8 @@ TEST_F(VoClearEntryTest, SubEntryOfAFailedJoinRefusesEveryOperation)
     for (int32 failing = 1; failing <= allocations; ++failing) {
         Clean();
         ASSERT_TRUE(regtest::SetText("Software\\OrvaTest\\Parent", "p", "1"));
-        ASSERT_TRUE(regtest::SetText("Software\\OrvaTest\\ParentSub", "q", "2"));
-        ASSERT_TRUE(regtest::SetText("Software\\OrvaTest\\Sub", "r", "3"));
+        ASSERT_TRUE(regtest::SetText("Software\\OrvaTest\\ParentOrvaSub", "q", "2"));
+        regtest::DeleteTree("OrvaSub");
         VoAllocFailOnCall(failing);
         VoRegistryEntryPtr sub(parent->openSubEntry(name));
         VoAllocFailOnCall(0);
@@ -422,9 +423,9 @@ TEST_F(VoClearEntryTest, SubEntryOfAFailedJoinRefusesEveryOperation)
             continue;
         VoClearEntry& clear = static_cast<VoClearEntry&>(*sub);
         const char* path = clear.path().c_str();
-        if (path && std::string(path) == "Software/OrvaTest/Parent/Sub") {
+        if (path && std::string(path) == "Software/OrvaTest/Parent/OrvaSub") {
             EXPECT_TRUE(sub->writeText(VoString("w"), "x")) << "allocation " << failing;
-            EXPECT_EQ(regtest::GetText("Software\\OrvaTest\\Parent\\Sub", "w"), "x");
+            EXPECT_EQ(regtest::GetText("Software\\OrvaTest\\Parent\\OrvaSub", "w"), "x");
             continue;
         }
         ++refusing;
@@ -444,17 +445,17 @@ TEST_F(VoClearEntryTest, SubEntryOfAFailedJoinRefusesEveryOperation)
         EXPECT_FALSE(clear.deleteKeyWithoutSubKeys()) << "allocation " << failing;
         // Nothing written, nothing deleted, at any place a broken path could name.
         EXPECT_EQ(regtest::GetText("Software\\OrvaTest\\Parent", "p"), "1") << failing;
-        EXPECT_EQ(regtest::GetText("Software\\OrvaTest\\ParentSub", "q"), "2") << failing;
-        EXPECT_EQ(regtest::GetText("Software\\OrvaTest\\Sub", "r"), "3") << failing;
-        for (const char* key : {"Software\\OrvaTest\\Parent\\Sub", "Sub"})
+        EXPECT_EQ(regtest::GetText("Software\\OrvaTest\\ParentOrvaSub", "q"), "2") << failing;
+        for (const char* key : {"Software\\OrvaTest\\Parent\\OrvaSub", "OrvaSub"})
             EXPECT_FALSE(regtest::KeyExists(key)) << key << ", allocation " << failing;
-        for (const char* key : {"Software\\OrvaTest\\Parent", "Software\\OrvaTest\\ParentSub",
-                                "Software\\OrvaTest\\Sub", ""}) {
+        for (const char* key :
+             {"Software\\OrvaTest\\Parent", "Software\\OrvaTest\\ParentOrvaSub", ""}) {
             EXPECT_FALSE(regtest::GetValue(key, "w").found) << key << ", allocation " << failing;
             EXPECT_FALSE(regtest::GetValue(key, "d").found) << key << ", allocation " << failing;
         }
     }
     EXPECT_GT(refusing, 0);
+    regtest::DeleteTree("OrvaSub");
 }
 
 }  // namespace
