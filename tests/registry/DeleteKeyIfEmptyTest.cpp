@@ -142,8 +142,9 @@ TEST_F(DeleteKeyIfEmptyTest, OnlyTheThirtyTwoBitViewIsTestedAndCleaned)
     for (const Row& row : rows) {
         Clean();
         ASSERT_TRUE(regtest::CreateKey(kVendor, HKEY_LOCAL_MACHINE, regtest::kOtherView));
-        if (row.inProgramView)
+        if (row.inProgramView) {
             ASSERT_TRUE(regtest::CreateKey(kVendor));
+        }
         EXPECT_EQ(loader::DKIE(VoString(kVendorPath)), row.deleted) << row.name;
         EXPECT_FALSE(regtest::KeyExists(kVendor)) << row.name;
         EXPECT_TRUE(regtest::KeyExists(kVendor, HKEY_LOCAL_MACHINE, regtest::kOtherView)) << row.name;
