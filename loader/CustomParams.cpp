@@ -40,9 +40,12 @@ VoRegistryEntryPtr MakeAndDeleteKey(const char* path, const char* failureLine)
     return entry;
 }
 
+// Compared in place: a copy of the first characters could run out of memory, and an
+// unfilled template would then pass for new parameters.
 bool HasPlaceholderPrefix(const VoString& text)
 {
-    return text.left(kPlaceholderPrefixLength).compare(kPlaceholderPrefix) == 0;
+    return text.length() >= kPlaceholderPrefixLength &&
+           text.compare(kPlaceholderPrefix, kPlaceholderPrefixLength) == 0;
 }
 
 // Writes one decoded pair into the custom-parameter key; a pair whose decoding buffer
@@ -72,18 +75,26 @@ void PersistCustomParams(const char* text)
     VoString list(text);
 
     VoRegistryEntryPtr software = MakeEntry(kSoftwareKey);
-    bool formerVendor = software && software->subKeyExists(VoString(kFormerProductSubKey));
+    if (!software)
+        return;  // out of memory: which vendor's keys to use cannot be told
+    bool formerVendor = software->subKeyExists(VoString(kFormerProductSubKey));
 
     VoRegistryEntryPtr productKey = MakeEntry(formerVendor ? kFormerProductKey : kProductKey);
     bool storeList;
     if (list.length() == 0 || HasPlaceholderPrefix(list)) {
         // No new parameters: rebuild from the list an earlier run stored, if any.
+        // A list that cannot be read is never taken for an empty one: the parameters in
+        // place then stay. That covers a list too long to read back, and one that could
+        // not be read or taken over for lack of memory.
         storeList = false;
         VoString stored;
-        if (productKey && !productKey->readText(VoString(kStoredListValue), stored, "") &&
+        if (!productKey)
+            return;
+        if (!productKey->readText(VoString(kStoredListValue), stored, "") &&
             productKey->valueExists(VoString(kStoredListValue)))
-            return;  // stored, but too long to read back: the parameters in place stay
-        list = stored;
+            return;
+        if (!stored.c_str() || !list.assign(stored.c_str()).isOk())
+            return;
     } else {
         storeList = true;
         list.trimRight();

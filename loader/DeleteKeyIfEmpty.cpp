@@ -5,6 +5,8 @@
 
 namespace loader {
 
+BeforeEmptyKeyDeletion g_beforeEmptyKeyDeletion = nullptr;
+
 bool DKIE(const VoString& path)
 {
     return DKIE(HKEY_LOCAL_MACHINE, path);
@@ -15,8 +17,11 @@ bool DKIE(HKEY root, const VoString& path)
     const char* pathText = path.c_str();
     VoTraceLog::debug("## DKIE() path[%s]", pathText ? pathText : "");
 
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, toRegistryPath(path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    // The same entry answers the emptiness test and does the deletion, so both look at the
+    // same key in the same registry view.
+    VoClearEntry entry(path, root);
+    HKEY key = entry.openKey(kVoAccessRead);
+    if (!key)
         return false;
     DWORD subKeys = 0;
     DWORD values = 0;
@@ -27,8 +32,11 @@ bool DKIE(HKEY root, const VoString& path)
     if (queried != ERROR_SUCCESS || subKeys != 0 || values != 0)
         return false;
 
-    VoRegistryEntryPtr entry(createEntry(path));
-    if (!entry || !entry->deleteKey())
+    if (g_beforeEmptyKeyDeletion)
+        g_beforeEmptyKeyDeletion();
+    // The key may have gained a sub-key since it was counted (an installer of the former
+    // vendor may be at work): the deletion then fails rather than take that sub-key along.
+    if (!entry.deleteKeyWithoutSubKeys())
         return false;
     VoTraceLog::debug("## DKIE() successful ##");
     return true;

@@ -8,13 +8,17 @@
 
 namespace loader {
 
-// The key at the "/"-separated path under HKEY_LOCAL_MACHINE. True only if it was found
-// empty and deleted.
+// The key at the "/"-separated path under HKEY_LOCAL_MACHINE, in the program's registry
+// view. True only if it was found empty and deleted.
 bool DKIE(const VoString& path);
 
-// The worker: root is used for the emptiness test; the deletion goes through an entry,
-// which lies under HKEY_LOCAL_MACHINE (the only root the one-argument form passes).
-// A key whose counts cannot be queried is not taken as empty.
+// The worker: the key at path under root. A key whose counts cannot be queried is not taken
+// as empty; a key that gains a sub-key after it was found empty stays, with that sub-key.
 bool DKIE(HKEY root, const VoString& path);
+
+// Called, when set, after a key was found empty and before it is deleted (a test seam; the
+// loader never sets it).
+typedef void (*BeforeEmptyKeyDeletion)();
+extern BeforeEmptyKeyDeletion g_beforeEmptyKeyDeletion;
 
 }  // namespace loader

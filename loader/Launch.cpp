@@ -11,6 +11,7 @@
 namespace loader {
 
 CreateProcessFunction g_createProcess = &CreateProcessA;
+PauseFunction g_pauseAfterInstaller = &Sleep;
 
 namespace {
 
@@ -103,7 +104,7 @@ void MoveLogAndRemoveTempLogFolder(LoaderRun& run)
 void RunInstallerAndCleanUp(LoaderRun& run)
 {
     StartAndWait(run);
-    Sleep(kPauseAfterInstallerMs);
+    g_pauseAfterInstaller(kPauseAfterInstallerMs);
 
     WriteLoaderLog("Deleting extracted EXEs...");
     // The installer lies in the temp log folder: when it cannot be deleted now, its deletion

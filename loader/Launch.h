@@ -30,4 +30,8 @@ using CreateProcessFunction = int(__stdcall*)(const char* program, char* command
                                               _PROCESS_INFORMATION* process);
 extern CreateProcessFunction g_createProcess;
 
+// The pause after the installer goes through this pointer (Sleep unless a test replaces it).
+using PauseFunction = void(__stdcall*)(unsigned long milliseconds);
+extern PauseFunction g_pauseAfterInstaller;
+
 }  // namespace loader

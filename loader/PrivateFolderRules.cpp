@@ -10,24 +10,28 @@ namespace {
 constexpr char kSystemSid[] = "S-1-5-18";
 constexpr char kAdministratorsSid[] = "S-1-5-32-544";
 
-// Full control for SYSTEM and Administrators; read and execute (0x1200a9: FILE_GENERIC_READ
-// and FILE_GENERIC_EXECUTE) for the user, so that the user can still open the logs. "P": no
+// Full control for SYSTEM and Administrators; read and execute (FRFX: FILE_GENERIC_READ and
+// FILE_GENERIC_EXECUTE) for the user, so that the user can still open the logs. "P": no
 // access is inherited from the temp folder above. Files and folders made inside inherit the
 // same entries. The owner (often the user) may otherwise always read and rewrite the DACL,
 // so that a process of the same user that is not elevated could grant itself write access:
 // the OWNER RIGHTS entry (S-1-3-4) replaces those implicit rights by read and execute.
-constexpr char kSddlHead[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;";
-constexpr char kSddlTail[] = ")(A;OICI;0x1200a9;;;S-1-3-4)";
+// (Pointers to literals, not arrays: the compiler pads arrays this long to 32 bytes.)
+constexpr const char* kSddlHead = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;";
+constexpr const char* kSddlTail = ")(A;OICI;FRFX;;;S-1-3-4)";
 
 // "S-1-" and dash-separated numbers: nothing that could end an SDDL entry early.
 bool IsSidText(const char* sid)
 {
     if (!sid || strncmp(sid, "S-1-", 4) != 0)
         return false;
-    const char* numbers = sid + 4;
-    size_t length = strlen(numbers);
-    return length > 0 && strspn(numbers, "0123456789-") == length && numbers[0] != '-' &&
-           numbers[length - 1] != '-';
+    char last = '-';
+    for (const char* p = sid + 4; *p; last = *p++) {
+        bool digit = *p >= '0' && *p <= '9';
+        if (!digit && (*p != '-' || last == '-'))
+            return false;
+    }
+    return last != '-';
 }
 
 bool IsTrustedOwner(const char* ownerSid, const char* userSid)

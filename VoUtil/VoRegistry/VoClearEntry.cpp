@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include <type_traits>
+
 #include "VoFoundation/VoFailureReport.h"
 #include "loader/FileOps.h"
 
@@ -10,6 +12,14 @@ namespace {
 constexpr REGSAM kReadMask = KEY_READ;        // 0x20019
 constexpr REGSAM kWriteMask = KEY_WRITE;      // 0x20006
 constexpr REGSAM kAllAccessMask = KEY_ALL_ACCESS;  // 0xF003F
+
+// Deletes a key without sub-keys in a named registry view. Only systems with two views
+// have it, so it is looked up at run time; its type is checked against the system's
+// declaration, calling convention included.
+typedef LONG(WINAPI* RegDeleteKeyExProc)(HKEY, LPCSTR, REGSAM, DWORD);
+static_assert(std::is_same<RegDeleteKeyExProc, decltype(&RegDeleteKeyExA)>::value,
+              "RegDeleteKeyExA signature");
+constexpr char kAdvancedServicesLibraryName[] = "advapi32.dll";
 
 const HKEY kRootKeys[] = {
     HKEY_LOCAL_MACHINE,  // kVoRootLocalMachine
@@ -122,8 +132,24 @@ HMODULE isShellDeleteAvailable()
     return library;
 }
 
+// Deletes child, which must have no sub-keys, below the open parent, in the program's view.
+// A system without RegDeleteKeyExA has a single view, which RegDeleteKeyA works in.
+LONG DeleteLeafKey(HKEY parent, const char* child)
+{
+    // The loader imports from this library, so it is loaded already.
+    HMODULE advapi = GetModuleHandleA(kAdvancedServicesLibraryName);
+    RegDeleteKeyExProc deleteKeyEx =
+        advapi ? reinterpret_cast<RegDeleteKeyExProc>(
+                     reinterpret_cast<void*>(GetProcAddress(advapi, "RegDeleteKeyExA")))
+               : nullptr;
+    if (deleteKeyEx)
+        return deleteKeyEx(parent, child, kVoRegistryView, 0);
+    return RegDeleteKeyA(parent, child);
+}
+
 // Deletes child below the open parent: with its whole subtree through the shell library
-// on NT-family systems where it is recent enough, otherwise with RegDeleteKeyA.
+// on NT-family systems where it is recent enough, otherwise as a key without sub-keys.
+// The shell library works relative to the parent, which was opened in the program's view.
 LONG DeleteChildKey(HKEY parent, const char* child)
 {
     if (loader::IsNtPlatform()) {
@@ -136,7 +162,7 @@ LONG DeleteChildKey(HKEY parent, const char* child)
                 return shDeleteKey(parent, child);
         }
     }
-    return RegDeleteKeyA(parent, child);
+    return DeleteLeafKey(parent, child);
 }
 
 bool IsDeletedOrMissing(LONG result)
@@ -147,6 +173,14 @@ bool IsDeletedOrMissing(LONG result)
 const char* TextOrEmpty(const char* text)
 {
     return text ? text : "";
+}
+
+// text := the default. Should even that fail for lack of memory, text is emptied (which
+// needs no memory), so a failed read never leaves the caller's old text behind.
+void SetDefault(VoString& text, const char* defaultValue)
+{
+    if (!text.assign(TextOrEmpty(defaultValue)).isOk() && text.length() > 0)
+        text.setCharAt('\0', 0);
 }
 
 // A value name that ran out of memory has no text; passed on, it would name the key's
@@ -193,40 +227,53 @@ REGSAM VoAccessMask(int32 accessMode)
 {
     switch (accessMode) {
     case kVoAccessRead:
-        return kReadMask;
+        return kReadMask | kVoRegistryView;
     case kVoAccessWrite:
-        return kWriteMask;
+        return kWriteMask | kVoRegistryView;
     default:
-        return kAllAccessMask;
+        return kAllAccessMask | kVoRegistryView;
     }
 }
 
 VoClearEntry::VoClearEntry(const VoString& path, int32 rootIndex)
-    : _rootKey(VoRootKeyFromIndex(rootIndex)), _path(path)
+    : _rootKey(VoRootKeyFromIndex(rootIndex)), _path(path), _refused(!path.c_str())
 {
 }
 
-VoClearEntry::VoClearEntry(const VoString& path, HKEY rootKey) : _rootKey(rootKey), _path(path)
+VoClearEntry::VoClearEntry(const VoString& path, HKEY rootKey)
+    : _rootKey(rootKey), _path(path), _refused(!path.c_str())
 {
 }
 
 VoClearEntry::~VoClearEntry() {}
 
+bool VoClearEntry::_registryPath(VoString& converted) const
+{
+    return !_refused && ConvertPath(_path, converted);
+}
+
+bool VoClearEntry::_open(int32 accessMode, HKEY& key) const
+{
+    key = nullptr;
+    VoString path;
+    if (!_registryPath(path))
+        return false;
+    if (RegOpenKeyExA(_rootKey, path.c_str(), 0, VoAccessMask(accessMode), &key) != ERROR_SUCCESS)
+        key = nullptr;
+    return true;
+}
+
 HKEY VoClearEntry::openKey(int32 accessMode) const
 {
-    VoString path;
-    if (!ConvertPath(_path, path))
-        return nullptr;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(_rootKey, path.c_str(), 0, VoAccessMask(accessMode), &key) != ERROR_SUCCESS)
-        return nullptr;
+    _open(accessMode, key);
     return key;
 }
 
 HKEY VoClearEntry::createKey(int32 accessMode) const
 {
     VoString path;
-    if (!ConvertPath(_path, path))
+    if (!_registryPath(path))
         return nullptr;
     HKEY key = nullptr;
     if (RegCreateKeyExA(_rootKey, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
@@ -267,34 +314,65 @@ bool VoClearEntry::subKeyExists(const VoString& subKeyPath)
     if (!key)
         return false;
     ScopedKey subKey;
-    return RegOpenKeyExA(key.get(), path.c_str(), 0, kReadMask, subKey.out()) == ERROR_SUCCESS;
+    return RegOpenKeyExA(key.get(), path.c_str(), 0, VoAccessMask(kVoAccessRead),
+                         subKey.out()) == ERROR_SUCCESS;
 }
 
 bool VoClearEntry::deleteKey()
 {
+    return _deleteKey(true);
+}
+
+bool VoClearEntry::deleteKeyWithoutSubKeys()
+{
+    return _deleteKey(false);
+}
+
+bool VoClearEntry::_deleteKey(bool withSubKeys)
+{
+    if (_refused || !_path.c_str())
+        return false;
+    // A key right below the root has no parent to open: the root would stand in for it,
+    // and a slip such as "Software" would take that key's whole subtree with it.
+    int32 slash = _path.findLastOf("/", 0);
+    if (slash <= 0) {
+        int32 lastError = (int32)GetLastError();
+        VoReportFailedCheck("slash > 0", "No parent key in %s", __FILE__, __LINE__, lastError,
+                            _path.c_str());
+        return false;
+    }
     VoString parent;
     VoString child;
     splitPath(parent, child);
     // An empty child would name the parent itself, and the shell's subtree deletion would
     // then empty the parent: refuse instead. Parts that ran out of memory no longer add up
     // to the path: refuse too, rather than delete the child from some other key.
-    int32 separators = _path.findLastOf("/", 0) < 0 ? 0 : 1;
     VoString parentPath;
     if (child.length() == 0 || !child.c_str() ||
-        parent.length() + separators + child.length() != _path.length() ||
+        parent.length() + 1 + child.length() != _path.length() ||
         !ConvertPath(parent, parentPath))
         return false;
     ScopedKey parentKey;
-    LONG result = RegOpenKeyExA(_rootKey, parentPath.c_str(), 0, kAllAccessMask, parentKey.out());
-    if (result == ERROR_SUCCESS)
-        result = DeleteChildKey(parentKey.get(), child.c_str());
+    LONG result = RegOpenKeyExA(_rootKey, parentPath.c_str(), 0, VoAccessMask(kVoAccessAll),
+                                parentKey.out());
+    if (result == ERROR_SUCCESS) {
+        result = withSubKeys ? DeleteChildKey(parentKey.get(), child.c_str())
+                             : DeleteLeafKey(parentKey.get(), child.c_str());
+    }
     return IsDeletedOrMissing(result);
 }
 
 VoRegistryEntry* VoClearEntry::openSubEntry(const VoString& name)
 {
     VoString path = _path + "/" + name;
-    return new VoClearEntry(path, _rootKey);
+    // A join that ran out of memory names some other key (the name or the "/" missing):
+    // such an entry is made all the same, but refuses every operation.
+    bool joined = !_refused && _path.c_str() && name.c_str() && path.c_str() &&
+                  path.length() == _path.length() + 1 + name.length();
+    VoClearEntry* entry = new VoClearEntry(path, _rootKey);
+    if (entry && !joined)
+        entry->_refused = true;
+    return entry;
 }
 
 bool VoClearEntry::readDword(const VoString& name, uint32_t& value, uint32_t defaultValue)
@@ -325,17 +403,21 @@ bool VoClearEntry::readText(const VoString& name, VoString& text, const char* de
     buffer[0] = '\0';
     ScopedKey key(IsUsableName(name) ? openKey(kVoAccessRead) : nullptr);
     if (!key) {
-        text = TextOrEmpty(defaultValue);
+        SetDefault(text, defaultValue);
         return false;
     }
     DWORD size = kVoReadTextBytes;
     if (RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, (BYTE*)buffer, &size) !=
         ERROR_SUCCESS) {
-        text = TextOrEmpty(defaultValue);
+        SetDefault(text, defaultValue);
         return false;
     }
     buffer[size <= kVoReadTextBytes ? size : kVoReadTextBytes] = '\0';
-    text = buffer;
+    // A value read but not handed over (out of memory) is not a value read.
+    if (!text.assign(buffer).isOk()) {
+        SetDefault(text, defaultValue);
+        return false;
+    }
     return true;
 }
 
@@ -365,15 +447,20 @@ bool VoClearEntry::writeText(const VoString& name, const char* text)
 
 bool VoClearEntry::writeText(const VoString& name, const VoString& text)
 {
+    // A string that ran out of memory has no text; written, it would replace the stored
+    // value with an empty one.
+    if (!text.c_str())
+        return false;
     VoRegistryEntry& entry = *this;  // through the interface, so an override is honoured
     return entry.writeText(name, text.c_str());
 }
 
 bool VoClearEntry::deleteValue(const VoString& name)
 {
-    if (!IsUsableName(name))
+    HKEY opened = nullptr;
+    if (!IsUsableName(name) || !_open(kVoAccessAll, opened))
         return false;
-    ScopedKey key(openKey(kVoAccessAll));
+    ScopedKey key(opened);
     if (!key)
         return true;  // a key that cannot be opened holds no value to delete
     return IsDeletedOrMissing(RegDeleteValueA(key.get(), name.c_str()));
@@ -381,5 +468,14 @@ bool VoClearEntry::deleteValue(const VoString& name)
 
 VoRegistryEntry* createEntry(const VoString& path)
 {
-    return new VoClearEntry(path, (int32)kVoRootLocalMachine);
+    // An entry whose path has no text (the caller's or its own copy ran out of memory)
+    // could only refuse to work; the caller is told at once instead.
+    if (!path.c_str())
+        return nullptr;
+    VoClearEntry* entry = new VoClearEntry(path, (int32)kVoRootLocalMachine);
+    if (entry && !entry->path().c_str()) {
+        delete entry;
+        return nullptr;
+    }
+    return entry;
 }

@@ -88,6 +88,7 @@ TEST(InstallerCommandLineArguments, RewriteEachArgumentIntoASwitch)
         {"case matters for CustomParams", {"customparams v"}, " /customparams \"v\"", ""},
         {"CustomParams without a value is dropped", {"CustomParams"}, "", ""},
         {"last CustomParams argument wins", {"CustomParams a=1", "CustomParams b=2"}, "", "b=2"},
+        {"switch between two CustomParams arguments is kept", {"CustomParams a=1", "-s", "CustomParams b=2"}, " /s", "b=2"},
         {"empty CustomParams value empties the text", {"CustomParams a=1", "CustomParams "}, "", ""},
         {"value keeps its later blanks", {"/Dir C:\\Program Files\\X"}, " /Dir \"C:\\Program Files\\X\"", ""},
         {"trailing blank gives an empty value", {"/Flag "}, " /Flag \"\"", ""},

@@ -1,18 +1,11 @@
 // Faults from outside: a disk that fills up, files held open by others, an installer that
 // crashes or takes its time, paths at the path limit, oversized registry values and a damaged
 // parameter block. Each scenario checks what the user is left with: log, box and files.
-#include "InstallerStage.h"
 #include "LoaderHarness.h"
-#include "RunFolders.h"
 #include "../registry/RegistryTestKeys.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
-
-#include <algorithm>
-#include <chrono>
-#include <fstream>
-#include <thread>
 
 using namespace e2e;
 
@@ -22,74 +15,20 @@ constexpr char kBoxRecord[] =
     "Error - Orvadesk|Sorry, Orvadesk cannot be started at this time.\nPlease try again in a few "
     "minutes.\r\n";
 
-std::string LastError(long code)
-{
-    return "GetLastError() returned " + std::to_string(code) + " for the preceeding failure!";
-}
-
-bool Contains(const std::vector<std::string>& texts, const std::string& text)
-{
-    return std::find(texts.begin(), texts.end(), text) != texts.end();
-}
-
-// The text after line, or "" when line is missing or last.
-std::string After(const std::vector<std::string>& texts, const std::string& line)
-{
-    auto it = std::find(texts.begin(), texts.end(), line);
-    return it == texts.end() || it + 1 == texts.end() ? std::string() : *(it + 1);
-}
-
-long long FileSize(const std::string& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
-        return -1;
-    return ((long long)data.nFileSizeHigh << 32) | data.nFileSizeLow;
-}
-
-// Every name below folder, with its path relative to folder.
-void ListTree(const std::string& folder, const std::string& prefix, std::vector<std::string>& out)
-{
-    for (const std::string& name : ListFolder(folder)) {
-        out.push_back(prefix + name);
-        if (FolderExists(folder + name))
-            ListTree(folder + name + "\\", prefix + name + "\\", out);
-    }
-}
-
-// Runs a loader on another thread, so that the scenario can act while it runs.
-class BackgroundRun {
-public:
-    BackgroundRun(Sandbox& box, const std::string& loader, const std::string& arguments)
-        : _thread([this, &box, loader, arguments] { _result = box.run(loader, arguments); }) {}
-    ~BackgroundRun() { join(); }
-    RunResult join()
-    {
-        if (_thread.joinable())
-            _thread.join();
-        return _result;
-    }
-
-private:
-    RunResult _result;
-    std::thread _thread;
-};
-
 }  // namespace
 
 TEST(FaultInjection, DiskFullDuringExtractionLeavesNoPartialInstaller)
 {
     Sandbox box;
-    std::string loader =
-        box.install("download.exe", BuildFile("tests/e2e/loader-diskfull.exe"));
+    std::string loader = box.install("download.exe", DiskFullLoaderExe());
     RunResult result = box.run(loader);
     ASSERT_TRUE(result.finished) << "start error " << result.startError;
     EXPECT_EQ(0u, result.exitCode);
 
     std::string log = RunLog(box, "download.log");
     std::vector<std::string> texts = LogTexts(log);
-    const std::string setup = LoggedTempLogPath(texts) + "Setup.exe";
-    EXPECT_EQ(LastError(ERROR_DISK_FULL),
+    const std::string setup = TempLogPathFromLog(texts) + "Setup.exe";
+    EXPECT_EQ(LastErrorLine(ERROR_DISK_FULL),
               After(texts, "Could not write data to file for <" + setup + ">."))
         << log;
     EXPECT_FALSE(Contains(texts, "Success!"));
@@ -97,7 +36,7 @@ TEST(FaultInjection, DiskFullDuringExtractionLeavesNoPartialInstaller)
     // extraction's error.
     EXPECT_FALSE(FileExists(setup));
     EXPECT_TRUE(box.installerRecords().empty());
-    EXPECT_EQ(LastError(ERROR_DISK_FULL), After(texts, "Could not create process.")) << log;
+    EXPECT_EQ(LastErrorLine(ERROR_DISK_FULL), After(texts, "Could not create process.")) << log;
     // One box, from the failed start; the extraction itself is quiet.
     EXPECT_EQ(kBoxRecord, ReadFile(box.temp() + "boxes.txt"));
     EXPECT_EQ("Exiting loader...", texts.back());
@@ -105,47 +44,41 @@ TEST(FaultInjection, DiskFullDuringExtractionLeavesNoPartialInstaller)
 
 TEST(FaultInjection, InstallerHeldOpenAtCleanUpStaysWholeAndGoesAtTheNextReboot)
 {
-    ClearPendingRenames();
     Sandbox box;
     std::string loader = box.install("download.exe");
-    std::string setup;
-    HANDLE holder = INVALID_HANDLE_VALUE;
-    RunResult result;
-    {
-        BackgroundRun run(box, loader, "\"DemoPauseMs 1500\"");
-        // Once the installer has written its record, another process opens its file without
-        // letting it be deleted, and keeps it open past the loader's end.
-        ASSERT_TRUE(WaitUntil(&FileExists, box.temp() + "demo-installer.txt", 60000));
-        setup = OnlyInstallerSelf(box);
-        holder = CreateFileA(setup.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_EXISTING, 0, nullptr);
-        EXPECT_NE(INVALID_HANDLE_VALUE, holder);
-        result = run.join();
-    }
+    RunningProgram run = box.start(loader, "\"DemoPauseMs 1500\"");
+    // Once the installer has written its record, another process opens its file without
+    // letting it be deleted, and keeps it open past the loader's end.
+    ASSERT_TRUE(WaitUntil(&FileExists, box.temp() + "demo-installer.txt", 60000));
+    const std::string setup = OnlyInstallerSelf(box);
+    HANDLE holder = CreateFileA(setup.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, holder);
+    run.wait(120000);
     if (holder != INVALID_HANDLE_VALUE)
         CloseHandle(holder);
+    const RunResult& result = run.result();
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(0u, result.exitCode);
 
     std::string log = RunLog(box, "download.log");
     std::vector<std::string> texts = LogTexts(log);
     const std::string failure = "Failed to delete file '" + setup + "'.";
-    EXPECT_EQ(LastError(ERROR_SHARING_VIOLATION), After(texts, failure)) << log;
+    EXPECT_EQ(LastErrorLine(ERROR_SHARING_VIOLATION), After(texts, failure)) << log;
     EXPECT_EQ("Delaying previous delete attempt until next reboot.",
-              After(texts, LastError(ERROR_SHARING_VIOLATION)));
+              After(texts, LastErrorLine(ERROR_SHARING_VIOLATION)));
     EXPECT_EQ("Exiting loader...", texts.back());
     // The file that could not be deleted is the whole installer, not a part of it.
     EXPECT_EQ(FileSize(DemoInstallerExe()), FileSize(setup));
     // Its deletion at the next reboot comes before that of its folder, which needs it gone.
-    const auto pending = PendingRenames();
+    const std::string folder = setup.substr(0, setup.rfind('\\'));
+    const auto pending = PendingRenamesUnder(box.root());
     ASSERT_EQ(2u, pending.size());
     EXPECT_NE(std::string::npos, pending[0].first.find(setup.substr(2))) << pending[0].first;
-    EXPECT_NE(std::string::npos,
-              pending[1].first.find(FolderOf(setup).substr(2, FolderOf(setup).size() - 3)))
-        << pending[1].first;
+    EXPECT_EQ(std::string::npos, pending[1].first.find("Setup.exe")) << pending[1].first;
+    EXPECT_NE(std::string::npos, pending[1].first.find(folder.substr(2))) << pending[1].first;
     EXPECT_EQ("", pending[0].second);
     EXPECT_EQ("", pending[1].second);
-    ClearPendingRenames();
 }
 
 TEST(FaultInjection, LogHeldOpenWithoutSharingDropsLinesAndTheRunGoesOn)
@@ -193,23 +126,25 @@ TEST(FaultInjection, InstallerThatCrashesIsCleanedUpAfter)
 
 TEST(FaultInjection, WaitsForAnInstallerThatTakesLongWithoutTouchingItsFile)
 {
+    constexpr unsigned long kInstallerMs = 5000;
     Sandbox box;
     std::string loader = box.install("download.exe");
-    const auto start = std::chrono::steady_clock::now();
-    BackgroundRun run(box, loader, "\"DemoPauseMs 12000\"");
+    RunningProgram run = box.start(loader, "\"DemoPauseMs " + std::to_string(kInstallerMs) + "\"");
     ASSERT_TRUE(WaitUntil(&FileExists, box.temp() + "demo-installer.txt", 60000));
     const std::string setup = OnlyInstallerSelf(box);
-    std::this_thread::sleep_for(std::chrono::seconds(8));
-    // No time limit: the installer still runs, its file still there and whole.
+    // No time limit: while the installer runs, the loader waits and leaves its file whole.
+    EXPECT_FALSE(run.wait(kInstallerMs - 1000));
     EXPECT_EQ(FileSize(DemoInstallerExe()), FileSize(setup));
-    RunResult result = run.join();
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-                             std::chrono::steady_clock::now() - start)
-                             .count();
-    ASSERT_TRUE(result.finished);
-    EXPECT_GE(seconds, 12 + 5);
+    ASSERT_TRUE(run.wait(60000));
+
+    std::string log = RunLog(box, "download.log");
+    std::vector<LogLine> lines = ParseLog(log);
+    int deleting = FindLine(lines, "Deleting extracted EXEs...");
+    ASSERT_GT(deleting, 0) << log;
+    // The line before is the last one written before the installer started.
+    EXPECT_GE(lines[deleting].tick - lines[deleting - 1].tick, kInstallerMs) << log;
     EXPECT_FALSE(FileExists(setup));
-    EXPECT_EQ("Exiting loader...", LogTexts(RunLog(box, "download.log")).back());
+    EXPECT_EQ("Exiting loader...", lines.back().text);
 }
 
 // Every place where a folder and a name are joined, at 259, 260 and 261 characters: a path
@@ -250,7 +185,7 @@ TEST(FaultInjection, PathsAtThePathLimit)
                 EXPECT_EQ("Exiting loader...", texts.back());
             }
 
-            const std::string setup = LoggedTempLogPath(texts) + "Setup.exe";
+            const std::string setup = TempLogPathFromLog(texts) + "Setup.exe";
             if (join.tail == 28) {
                 // (The demo installer keeps no record from so deep a folder; the log tells.)
                 if (setup.size() <= 259) {
@@ -259,22 +194,21 @@ TEST(FaultInjection, PathsAtThePathLimit)
                 } else {
                     EXPECT_FALSE(Contains(texts, "Extracting data for...") &&
                                  Contains(texts, "Success!"));
-                    EXPECT_EQ(LastError(ERROR_FILENAME_EXCED_RANGE),
+                    EXPECT_EQ(LastErrorLine(ERROR_FILENAME_EXCED_RANGE),
                               After(texts, setup + " is too long a path for the installer."))
                         << log;
-                    EXPECT_EQ(LastError(ERROR_FILENAME_EXCED_RANGE),
+                    EXPECT_EQ(LastErrorLine(ERROR_FILENAME_EXCED_RANGE),
                               After(texts, "Could not create process."));
                 }
                 EXPECT_FALSE(FileExists(setup));
             }
             if (join.tail == 7 && total == 259) {
                 // The folder is made, but too long a folder for the per-run folder's name.
-                EXPECT_EQ(LastError(ERROR_BUFFER_OVERFLOW),
+                EXPECT_EQ(LastErrorLine(ERROR_BUFFER_OVERFLOW),
                           After(texts, "GetTempFileName() failed, must use main temp path."))
                     << log;
             }
-            std::vector<std::string> names;
-            ListTree(temp, "", names);
+            std::vector<std::string> names = ListTree(temp);
             for (const std::string& name : names) {
                 std::string leaf = name.substr(name.rfind('\\') + 1);
                 bool known = leaf == "Qx_314" || leaf == "Setup.exe" || leaf == "d.log" ||

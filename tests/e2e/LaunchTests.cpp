@@ -1,11 +1,8 @@
 // Starting the installer, the pause after it, and the clean-up of what the loader left.
-#include "InstallerStage.h"
 #include "LoaderHarness.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
-
-#include <algorithm>
 
 using namespace e2e;
 
@@ -13,26 +10,10 @@ namespace {
 
 constexpr unsigned long kPauseMs = 5000;
 
-std::string LastError(long code)
-{
-    return "GetLastError() returned " + std::to_string(code) + " for the preceeding failure!";
-}
-
-std::string TempLogFolderFromLog(const std::vector<std::string>& texts)
-{
-    const std::string head = "Using ", tail = " as temp log path.";
-    for (const std::string& line : texts) {
-        if (line.compare(0, head.size(), head) == 0 && line.size() > head.size() + tail.size() &&
-            line.compare(line.size() - tail.size(), tail.size(), tail) == 0)
-            return line.substr(head.size(), line.size() - head.size() - tail.size());
-    }
-    return std::string();
-}
-
 TEST(Launch, PausesFiveSecondsAfterTheInstallerEndsThenCleansUp)
 {
     Sandbox box;
-    StageInstaller(box);
+    box.setEnvironment(kRealPauseVariable, "1");
     std::string loader = box.install("download.exe");
     RunResult result = box.run(loader);
     ASSERT_TRUE(result.finished);
@@ -50,7 +31,7 @@ TEST(Launch, PausesFiveSecondsAfterTheInstallerEndsThenCleansUp)
 
     // The installer went with its per-run folder; the log moved back to the main temp folder.
     std::vector<std::string> texts = LogTexts(log);
-    std::string tempLog = TempLogFolderFromLog(texts);
+    std::string tempLog = TempLogPathFromLog(texts);
     ASSERT_FALSE(tempLog.empty());
     EXPECT_FALSE(FileExists(tempLog + "Setup.exe"));
     EXPECT_FALSE(FolderExists(tempLog));
@@ -61,8 +42,9 @@ TEST(Launch, PausesFiveSecondsAfterTheInstallerEndsThenCleansUp)
 
 TEST(Launch, FailedStartIsLoggedAndTheCleanUpStillRuns)
 {
-    Sandbox box;  // nothing staged, and this loader carries no installer
-    std::string loader = box.install("download.exe", BuildFile("loader/loader-nopayload.exe"));
+    Sandbox box;  // this loader carries no installer
+    box.setEnvironment(kRealPauseVariable, "1");
+    std::string loader = box.install("download.exe", NoPayloadLoaderExe());
     RunResult result = box.run(loader);
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(0u, result.exitCode);
@@ -73,12 +55,12 @@ TEST(Launch, FailedStartIsLoggedAndTheCleanUpStillRuns)
     ASSERT_GE(failed, 0) << log;
     ASSERT_LT(failed + 4, (int)lines.size()) << log;
     // Nothing was extracted, so nothing is started: the error is the extraction's.
-    EXPECT_EQ(LastError(ERROR_RESOURCE_TYPE_NOT_FOUND), lines[failed + 1].text);
+    EXPECT_EQ(LastErrorLine(ERROR_RESOURCE_TYPE_NOT_FOUND), lines[failed + 1].text);
     EXPECT_EQ("Deleting extracted EXEs...", lines[failed + 2].text);
     EXPECT_GE(lines[failed + 2].tick - lines[failed].tick, kPauseMs);
-    const std::string installer = TempLogFolderFromLog(LogTexts(log)) + "Setup.exe";
+    const std::string installer = TempLogPathFromLog(LogTexts(log)) + "Setup.exe";
     EXPECT_EQ("Failed to delete file '" + installer + "'.", lines[failed + 3].text);
-    EXPECT_EQ(LastError(2), lines[failed + 4].text);
+    EXPECT_EQ(LastErrorLine(2), lines[failed + 4].text);
     EXPECT_EQ("Exiting loader...", lines.back().text);
 }
 
@@ -86,20 +68,19 @@ TEST(Launch, TempLogFolderWithALeftFileIsMarkedForDeletionAtReboot)
 {
     ClearPendingRenames();
     Sandbox box;
-    StageInstaller(box);
     std::string loader = box.install("download.exe");
     ASSERT_TRUE(box.run(loader, "\"/DemoLeaveFileInRunFolders 1\"").finished);
 
     std::string log = ReadFile(box.mainTemp() + "download.log");
     std::vector<LogLine> lines = ParseLog(log);
-    std::string tempLog = TempLogFolderFromLog(LogTexts(log));
+    std::string tempLog = TempLogPathFromLog(LogTexts(log));
     ASSERT_FALSE(tempLog.empty()) << log;
     EXPECT_TRUE(FileExists(tempLog + "left-by-installer.txt"));
 
     int failed = FindLine(lines, "Failed to remove directory '" + tempLog + "'.");
     ASSERT_GE(failed, 0) << log;
     ASSERT_LT(failed + 2, (int)lines.size());
-    EXPECT_EQ(LastError(ERROR_DIR_NOT_EMPTY), lines[failed + 1].text);
+    EXPECT_EQ(LastErrorLine(ERROR_DIR_NOT_EMPTY), lines[failed + 1].text);
     EXPECT_EQ("It will be marked for deletion at next reboot.", lines[failed + 2].text);
     EXPECT_GT(failed, FindLine(lines, "Moving log files to main temp folder..."));
 

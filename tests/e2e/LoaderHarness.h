@@ -1,90 +1,98 @@
-// End-to-end harness: runs real loader executables under a fresh, private TEMP folder and
-// reads back what they left: the loader log, files and folders, the installer's record.
+// End-to-end harness: runs real loader executables in a sandbox (a fresh, private TEMP folder)
+// and reads back what they left: the loader log, files and folders, the installer's record.
+//
+// The loaders of this harness carry the demo installer, whatever the build's LOADER_PAYLOAD
+// is, and pause only briefly after the installer (a hook linked into them); a sandbox whose
+// environment sets kRealPauseVariable lets them pause the full 5,000 ms instead.
 #pragma once
+
+#include "LoaderLogLines.h"
+#include "PendingRenames.h"
+#include "Sandbox.h"
+#include "TestFiles.h"
 
 #include <string>
 #include <vector>
 
 namespace e2e {
 
+// The general test support, under the names the scenarios use.
+using support::After;
+using support::ClearPendingRenames;
+using support::Contains;
+using support::FileExists;
+using support::FileSize;
+using support::FindLine;
+using support::FolderExists;
+using support::LastErrorLine;
+using support::ListFolder;
+using support::ListTree;
+using support::LogLine;
+using support::LogTexts;
+using support::MakeFolderOfLength;
+using support::ParseLog;
+using support::PendingRenames;
+using support::PendingRenamesUnder;
+using support::ReadFile;
+using support::RemoveTree;
+using support::RunningProgram;
+using support::RunResult;
+using support::WaitUntil;
+using support::WaitUntilGone;
+using support::WriteFile;
+
+// Set (to any value) in a loader's environment, the test loaders keep the 5,000 ms pause.
+constexpr char kRealPauseVariable[] = "ORVA_TEST_REAL_PAUSE";
+
 // A file of the build tree (a path relative to the build folder) as a Windows path.
 std::string BuildFile(const std::string& relativePath);
 
-// The delivered loader and the demo installer as built in this tree.
+// The test loaders: the loader's own sources with the demo installer as payload,
 std::string LoaderExe();
+// ... with another build of the demo installer (flavour "other") as payload,
+std::string OtherPayloadLoaderExe();
+// ... without a payload resource,
+std::string NoPayloadLoaderExe();
+// ... with a disk that fills up during the extraction (see DiskFullHook.cpp),
+std::string DiskFullLoaderExe();
+// ... and one that records what it starts and lets a scenario plant or swap its installer
+// file (see TrustedRunHooks.cpp).
+std::string HookedLoaderExe();
+// A copy of LoaderExe() whose parameter block was stamped with this build's loader-stamp.
+std::string StampedLoaderExe(const std::string& name);
 std::string DemoInstallerExe();
+std::string OtherInstallerExe();
 
-// One line of the loader log, split into its prefix fields and text.
-struct LogLine {
-    unsigned long processId = 0;
-    unsigned long tick = 0;
-    std::string text;
-    bool prefixed = false;  // false for a line without the "(pid, ticks) - " prefix
-};
-std::vector<LogLine> ParseLog(const std::string& content);
-std::vector<std::string> LogTexts(const std::string& content);
-
-struct RunResult {
-    bool started = false;
-    bool finished = false;
-    unsigned long exitCode = 0;
-    unsigned long processId = 0;
-    unsigned long startError = 0;  // CreateProcess's error when the program did not start
-};
-
-// A fresh folder tree for one scenario: <root>\temp\ serves as TEMP and TMP of the programs
-// it starts, <root>\bin\ holds the loader copies. Removed again when the sandbox ends.
-class Sandbox {
+// A sandbox for loader runs.
+class Sandbox : public support::Sandbox {
 public:
-    Sandbox();
-    ~Sandbox();
-    Sandbox(const Sandbox&) = delete;
-    Sandbox& operator=(const Sandbox&) = delete;
+    // The loader's main temp folder in this sandbox's TEMP.
+    std::string mainTemp() const { return temp() + "Qx_314\\"; }
 
-    const std::string& root() const { return _root; }
-    const std::string& temp() const { return _temp; }  // ends in a backslash
-    const std::string& bin() const { return _bin; }    // ends in a backslash
-    std::string mainTemp() const { return _temp + "Qx_314\\"; }
-
-    // Lets the programs started from now on see another folder as TEMP (ending in a backslash).
-    void setTemp(const std::string& folder) { _temp = folder; }
-
-    // Copies an executable into folder (bin() by default) under the given file name.
+    // Copies a loader (LoaderExe() unless named) into folder (bin() when empty).
     std::string install(const std::string& fileName, const std::string& source = LoaderExe(),
-                        const std::string& folder = std::string());
-
-    // Starts program with the raw command-line tail (after the quoted program path), with this
-    // sandbox's TEMP, and waits up to timeoutMs for it to end.
-    RunResult run(const std::string& program, const std::string& arguments = std::string(),
-                  unsigned long timeoutMs = 120000);
+                        const std::string& folder = std::string()) const
+    {
+        return support::Sandbox::install(fileName, source, folder);
+    }
 
     // The demo installer's records of this sandbox, one string per run.
     std::vector<std::string> installerRecords() const;
-
-private:
-    std::string _root, _temp, _bin;
 };
 
-// Files and folders.
-bool FileExists(const std::string& path);
-bool FolderExists(const std::string& path);
-std::string ReadFile(const std::string& path);
-bool WriteFile(const std::string& path, const std::string& content);
-std::vector<std::string> ListFolder(const std::string& folder);  // names, without . and ..
-void RemoveTree(const std::string& path);
-bool WaitUntil(bool (*condition)(const std::string&), const std::string& argument,
-               unsigned long timeoutMs);
+// The value of the first "label: " line of a demo installer record ("<no label>" if none).
+std::string RecordField(const std::string& record, const std::string& label);
 
-// Makes (and returns) a folder below the sandbox whose path, final backslash included, is
-// exactly length characters long.
-std::string MakeFolderOfLength(const Sandbox& box, size_t length);
+// The command line of the only installer run recorded in box; fails the test otherwise.
+std::string OnlyInstallerCommandLine(const Sandbox& box);
+// The path that installer gave as its own (in the run's per-run folder); likewise.
+std::string OnlyInstallerSelf(const Sandbox& box);
 
-// The loader log of a finished run: the main temp folder's log named after loaderFileName.
-std::string FinalLog(const Sandbox& sandbox, const std::string& logFileName);
+// A run's log named logName: in the main temp folder once the clean-up has moved it there,
+// else still in a per-run folder, else in TEMP itself; "" when there is none.
+std::string RunLog(const Sandbox& box, const std::string& logName);
 
-// Reboot-time operations registered through MoveFileEx: pairs of source and target ("" for
-// a deletion), read from PendingFileRenameOperations; and a way to clear them between tests.
-std::vector<std::pair<std::string, std::string>> PendingRenames();
-void ClearPendingRenames();
+// The per-run folder that a log names in its "Using ... as temp log path." line, or "".
+std::string TempLogPathFromLog(const std::vector<std::string>& texts);
 
 }  // namespace e2e

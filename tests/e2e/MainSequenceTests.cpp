@@ -10,26 +10,6 @@ using namespace e2e;
 
 namespace {
 
-// The run's log: in the main temp folder once the clean-up has moved it there, otherwise
-// still in the run's temp log folder.
-std::string FindLog(const Sandbox& box, const std::string& logName)
-{
-    for (const std::string& folder : {box.mainTemp(), box.temp()}) {
-        if (FileExists(folder + logName))
-            return ReadFile(folder + logName);
-        for (const std::string& sub : ListFolder(folder)) {
-            if (sub.compare(0, 3, "log") == 0 && FileExists(folder + sub + "\\" + logName))
-                return ReadFile(folder + sub + "\\" + logName);
-        }
-    }
-    return std::string();
-}
-
-bool Contains(const std::vector<std::string>& lines, const std::string& text)
-{
-    return std::find(lines.begin(), lines.end(), text) != lines.end();
-}
-
 // The texts of the lines that prepare the run, in order, as a run without failures logs them.
 std::vector<std::string> PreparationLines(const Sandbox& box, const std::string& tempLogPath,
                                           const std::string& modulePath)
@@ -46,17 +26,6 @@ std::vector<std::string> PreparationLines(const Sandbox& box, const std::string&
             tempLogPath + "Setup.exe"};
 }
 
-std::string TempLogPathFromLog(const std::vector<std::string>& lines)
-{
-    for (const std::string& line : lines) {
-        const std::string head = "Using ", tail = " as temp log path.";
-        if (line.compare(0, head.size(), head) == 0 && line.size() > head.size() + tail.size() &&
-            line.compare(line.size() - tail.size(), tail.size(), tail) == 0)
-            return line.substr(head.size(), line.size() - head.size() - tail.size());
-    }
-    return std::string();
-}
-
 }  // namespace
 
 TEST(MainSequence, LogsEveryPreparationStepInOrderAndExitsWithZero)
@@ -67,7 +36,7 @@ TEST(MainSequence, LogsEveryPreparationStepInOrderAndExitsWithZero)
     ASSERT_TRUE(result.finished) << "start error " << result.startError;
     EXPECT_EQ(0u, result.exitCode);
 
-    std::string log = FindLog(box, "download.log");
+    std::string log = RunLog(box, "download.log");
     ASSERT_FALSE(log.empty());
     std::vector<LogLine> lines = ParseLog(log);
     std::vector<std::string> texts = LogTexts(log);
@@ -96,8 +65,8 @@ TEST(MainSequence, NamesTheLogAfterItsOwnFileUpToTheFirstDot)
     Sandbox box;
     std::string loader = box.install("my.setup.exe");
     ASSERT_TRUE(box.run(loader).finished);
-    EXPECT_FALSE(FindLog(box, "my.log").empty());
-    EXPECT_TRUE(FindLog(box, "my.setup.log").empty());
+    EXPECT_FALSE(RunLog(box, "my.log").empty());
+    EXPECT_TRUE(RunLog(box, "my.setup.log").empty());
 }
 
 TEST(MainSequence, ReusesAnExistingMainTempFolderWithoutAFailureLine)
@@ -108,7 +77,7 @@ TEST(MainSequence, ReusesAnExistingMainTempFolderWithoutAFailureLine)
     RunResult result = box.run(loader);
     ASSERT_TRUE(result.finished) << "start error " << result.startError;
     EXPECT_EQ(0u, result.exitCode);
-    std::string log = FindLog(box, "download.log");
+    std::string log = RunLog(box, "download.log");
     EXPECT_EQ(std::string::npos, log.find("failed")) << log;
     EXPECT_TRUE(Contains(LogTexts(log), "Using " + box.mainTemp() + " as main temp path."));
 }
@@ -122,7 +91,7 @@ TEST(MainSequence, FallsBackToTheSystemTempFolderWhenAFileStandsInTheFolderPlace
     ASSERT_TRUE(result.finished) << "start error " << result.startError;
     EXPECT_EQ(0u, result.exitCode);
 
-    std::string log = FindLog(box, "download.log");
+    std::string log = RunLog(box, "download.log");
     std::vector<std::string> texts = LogTexts(log);
     auto failure = std::find(texts.begin(), texts.end(),
                              "CreateDirectory(" + box.mainTemp() +
@@ -212,7 +181,7 @@ TEST(MainSequence, DeletesAnOldLogAtStart)
     std::string loader = box.install("download.exe");
     ASSERT_TRUE(box.run(loader).finished);
     EXPECT_FALSE(FileExists(box.temp() + "download.log"));
-    std::string log = FindLog(box, "download.log");
+    std::string log = RunLog(box, "download.log");
     EXPECT_EQ(std::string::npos, log.find("OLD RUN"));
     EXPECT_EQ(0u, log.find("("));
 }

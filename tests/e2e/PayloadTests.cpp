@@ -1,6 +1,5 @@
 // Loaders built with different payloads: what they extract and how they fail.
 #include "LoaderHarness.h"
-#include "RunFolders.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -18,14 +17,7 @@ std::vector<std::string> RunAndReadLog(Sandbox& box, const std::string& loader,
     RunResult result = box.run(loader);
     EXPECT_TRUE(result.finished) << "start error " << result.startError;
     EXPECT_EQ(0u, result.exitCode);
-    std::string log = ReadFile(box.mainTemp() + logName);
-    if (log.empty()) {
-        for (const std::string& sub : ListFolder(box.mainTemp())) {
-            if (sub.compare(0, 3, "log") == 0)
-                log = ReadFile(box.mainTemp() + sub + "\\" + logName);
-        }
-    }
-    return LogTexts(log);
+    return LogTexts(RunLog(box, logName));
 }
 
 std::string FileDigest(const std::string& path)
@@ -50,7 +42,7 @@ TEST(Payload, TheDefaultInstallerIsExtractedAndReportedAsSuccess)
 {
     Sandbox box;
     std::vector<std::string> lines = RunAndReadLog(box, box.install("download.exe"), "download.log");
-    const std::string installer = LoggedTempLogPath(lines) + "Setup.exe";
+    const std::string installer = TempLogPathFromLog(lines) + "Setup.exe";
     size_t path = IndexOf(lines, installer);
     ASSERT_LT(path + 1, lines.size());
     EXPECT_EQ("Success!", lines[path + 1]);
@@ -65,14 +57,14 @@ TEST(Payload, TheDefaultInstallerIsExtractedAndReportedAsSuccess)
 TEST(Payload, ALoaderBuiltWithAnotherInstallerCarriesAndRunsThatOne)
 {
     Sandbox box;
-    std::string loader = box.install("download.exe", BuildFile("tests/e2e/loader-other.exe"));
+    std::string loader = box.install("download.exe", OtherPayloadLoaderExe());
     std::vector<std::string> lines = RunAndReadLog(box, loader, "download.log");
     EXPECT_NE(lines.size(), IndexOf(lines, "Success!"));
     std::vector<std::string> records = box.installerRecords();
     ASSERT_EQ(1u, records.size());
     EXPECT_NE(std::string::npos, records[0].find("flavour: other\r\n")) << records[0];
     EXPECT_NE(std::string::npos,
-              records[0].find("digest: " + FileDigest(BuildFile("tests/e2e/other-installer.exe")) +
+              records[0].find("digest: " + FileDigest(OtherInstallerExe()) +
                               "\r\n"))
         << records[0];
 }
@@ -80,12 +72,12 @@ TEST(Payload, ALoaderBuiltWithAnotherInstallerCarriesAndRunsThatOne)
 TEST(Payload, ALoaderWithoutPayloadLogsTheMissingResourceAndGoesOn)
 {
     Sandbox box;
-    std::string loader = box.install("download.exe", BuildFile("loader/loader-nopayload.exe"));
+    std::string loader = box.install("download.exe", NoPayloadLoaderExe());
     std::vector<std::string> lines = RunAndReadLog(box, loader, "download.log");
     size_t failure =
-        IndexOf(lines, "Could not find resource for <" + LoggedTempLogPath(lines) + "Setup.exe>.");
+        IndexOf(lines, "Could not find resource for <" + TempLogPathFromLog(lines) + "Setup.exe>.");
     ASSERT_LT(failure + 1, lines.size());
-    EXPECT_EQ("GetLastError() returned 1813 for the preceeding failure!", lines[failure + 1]);
+    EXPECT_EQ(LastErrorLine(ERROR_RESOURCE_TYPE_NOT_FOUND), lines[failure + 1]);
     EXPECT_EQ(lines.size(), IndexOf(lines, "Success!"));
     EXPECT_EQ("Exiting loader...", lines.back());
 }

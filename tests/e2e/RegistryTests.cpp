@@ -22,8 +22,10 @@ protected:
     void TearDown() override { Clean(); }
     static void Clean()
     {
-        regtest::DeleteTree(kCurrentVendor);
-        regtest::DeleteTree(kFormerVendor);
+        for (REGSAM view : {regtest::kProgramView, regtest::kOtherView}) {
+            regtest::DeleteTree(kCurrentVendor, HKEY_LOCAL_MACHINE, view);
+            regtest::DeleteTree(kFormerVendor, HKEY_LOCAL_MACHINE, view);
+        }
     }
 };
 
@@ -61,6 +63,54 @@ TEST_F(LoaderRegistry, CustomParamsArgumentIsInTheRegistryBeforeTheInstallerStar
     EXPECT_NE(std::string::npos,
               record.find("reg: Software\\Pemrod\\Orvadesk|InstallerCPList=a=1&b=hello+world\r\n"))
         << record;
+}
+
+// The delivered loader is 32-bit: on 64-bit Windows its values lie below
+// Software\WOW6432Node, and the tested build must put them exactly there.
+TEST_F(LoaderRegistry, CustomParamsLandInTheThirtyTwoBitViewOnly)
+{
+    if (!regtest::HasTwoViews())
+        GTEST_SKIP() << "this system has a single registry view";
+    const REGSAM other = regtest::kOtherView;
+    Sandbox box;
+    RunResult result = box.run(box.install("download.exe"), "\"CustomParams a=1&b=hello+world\"");
+    ASSERT_TRUE(result.finished) << "start error " << result.startError;
+    const char* redirected = "Software\\WOW6432Node\\Pemrod\\Orvadesk";
+    EXPECT_EQ(regtest::GetText("Software\\WOW6432Node\\Pemrod\\Orvadesk\\CustomParams", "b", other),
+              "hello world");
+    EXPECT_EQ(regtest::GetText(redirected, "InstallerCPList", other), "a=1&b=hello+world");
+    EXPECT_FALSE(regtest::KeyExists(kCurrentVendor, HKEY_LOCAL_MACHINE, other));
+}
+
+// The former vendor's keys count in the 32-bit view only: a product key of that name in the
+// 64-bit view is not taken, and an empty vendor key there is not removed.
+TEST_F(LoaderRegistry, FormerVendorKeysCountInTheThirtyTwoBitViewOnly)
+{
+    if (!regtest::HasTwoViews())
+        GTEST_SKIP() << "this system has a single registry view";
+    const REGSAM other = regtest::kOtherView;
+    ASSERT_TRUE(regtest::CreateKey("Software\\Brightholm\\Orvadesk", HKEY_LOCAL_MACHINE, other));
+    Sandbox box;
+    RunResult first = box.run(box.install("download.exe"), "\"CustomParams a=1\"");
+    ASSERT_TRUE(first.finished) << "start error " << first.startError;
+    EXPECT_EQ(regtest::GetText("Software\\Pemrod\\Orvadesk\\CustomParams", "a"), "1");
+    EXPECT_FALSE(regtest::KeyExists(kFormerVendor));
+    EXPECT_FALSE(regtest::KeyExists("Software\\Brightholm\\Orvadesk\\CustomParams", HKEY_LOCAL_MACHINE, other));
+
+    // In the 32-bit view the former vendor's product key is found; the 64-bit twin, now
+    // empty, stays.
+    regtest::DeleteTree("Software\\Brightholm\\Orvadesk", HKEY_LOCAL_MACHINE, other);
+    ASSERT_TRUE(regtest::CreateKey("Software\\Brightholm\\Orvadesk"));
+    RunResult second = box.run(box.install("second.exe"), "\"CustomParams a=2\"");
+    ASSERT_TRUE(second.finished) << "start error " << second.startError;
+    EXPECT_EQ(regtest::GetText("Software\\Brightholm\\Orvadesk\\CustomParams", "a"), "2");
+    EXPECT_TRUE(regtest::KeyExists(kFormerVendor, HKEY_LOCAL_MACHINE, other));
+
+    regtest::DeleteTree("Software\\Brightholm\\Orvadesk");
+    RunResult third = box.run(box.install("third.exe"));
+    ASSERT_TRUE(third.finished) << "start error " << third.startError;
+    EXPECT_FALSE(regtest::KeyExists(kFormerVendor));
+    EXPECT_TRUE(regtest::KeyExists(kFormerVendor, HKEY_LOCAL_MACHINE, other));
 }
 
 }  // namespace

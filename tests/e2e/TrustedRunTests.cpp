@@ -2,64 +2,40 @@
 // checked: files placed, swapped or linked by someone else are never started or written
 // through, and the self-deleting batch runs only what the loader means.
 #include "FolderSecurity.h"
-#include "InstallerStage.h"
 #include "LoaderHarness.h"
-#include "RunFolders.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
-#include <future>
 
 using namespace e2e;
+using support::ExpectedPrivateFolderSddl;
+using support::FolderSddl;
+using support::MakeFolderLink;
+using support::MakeFolderWithSddl;
+using support::RemoveFolderLink;
 
 namespace {
 
 constexpr unsigned long kRecordWithinMs = 60000;
-
-std::string LastError(long code)
-{
-    return "GetLastError() returned " + std::to_string(code) + " for the preceeding failure!";
-}
-
-// The text after line, or "" when line is missing or last.
-std::string Following(const std::vector<std::string>& texts, const std::string& line)
-{
-    auto it = std::find(texts.begin(), texts.end(), line);
-    return it == texts.end() || it + 1 == texts.end() ? std::string() : *(it + 1);
-}
-
-bool Holds(const std::vector<std::string>& texts, const std::string& line)
-{
-    return std::find(texts.begin(), texts.end(), line) != texts.end();
-}
+constexpr unsigned long kRunEndsWithinMs = 120000;
 
 bool StartsWith(const std::string& text, const std::string& head)
 {
     return text.compare(0, head.size(), head) == 0;
 }
 
-// Sets an environment variable of this process, which the programs it starts inherit, for
-// the life of the object.
-class ScopedSetting {
-public:
-    ScopedSetting(const char* name, const std::string& value) : _name(name)
-    {
-        char old[MAX_PATH];
-        DWORD length = GetEnvironmentVariableA(name, old, MAX_PATH);
-        _had = length > 0 && length < MAX_PATH;
-        if (_had)
-            _old = old;
-        SetEnvironmentVariableA(name, value.c_str());
-    }
-    ~ScopedSetting() { SetEnvironmentVariableA(_name, _had ? _old.c_str() : nullptr); }
+// The folder part of a path, final backslash included.
+std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('\\') + 1); }
 
-private:
-    const char* _name;
-    bool _had;
-    std::string _old;
-};
+// The folder path without its final backslash, as the security calls take it.
+std::string Bare(std::string folder)
+{
+    if (!folder.empty() && folder.back() == '\\')
+        folder.pop_back();
+    return folder;
+}
 
 // The processes a hooked loader started, one "program|command line" per entry.
 std::vector<std::string> StartedProcesses(const Sandbox& box)
@@ -75,14 +51,6 @@ std::vector<std::string> StartedProcesses(const Sandbox& box)
     return lines;
 }
 
-// The folder path without its final backslash, as the security calls take it.
-std::string Bare(std::string folder)
-{
-    if (!folder.empty() && folder.back() == '\\')
-        folder.pop_back();
-    return folder;
-}
-
 TEST(TrustedRun, InstallerRunsFromAPrivateFolderOfItsOwnThatIsGoneAfterwards)
 {
     Sandbox box;
@@ -94,21 +62,20 @@ TEST(TrustedRun, InstallerRunsFromAPrivateFolderOfItsOwnThatIsGoneAfterwards)
     ASSERT_TRUE(CreateDirectoryA(plain.c_str(), nullptr));
     ASSERT_NE(FolderSddl(reference), FolderSddl(plain));
 
-    auto run = std::async(std::launch::async, [&] { return box.run(loader, "\"DemoPauseMs 3000\""); });
+    RunningProgram run = box.start(loader, "\"DemoPauseMs 3000\"");
     ASSERT_TRUE(WaitUntil(&FileExists, box.temp() + "demo-installer.txt", kRecordWithinMs));
     const std::string self = OnlyInstallerSelf(box);
     const std::string runFolder = FolderOf(self);
     // Read while the installer runs: afterwards the folder is gone.
     const std::string runFolderSddl = FolderSddl(Bare(runFolder));
-    RunResult result = run.get();
-    ASSERT_TRUE(result.finished);
-    EXPECT_EQ(0u, result.exitCode);
+    ASSERT_TRUE(run.wait(kRunEndsWithinMs));
+    EXPECT_EQ(0u, run.result().exitCode);
 
     std::vector<std::string> texts = LogTexts(RunLog(box, "download.log"));
-    EXPECT_EQ(runFolder, LoggedTempLogPath(texts));
+    EXPECT_EQ(runFolder, TempLogPathFromLog(texts));
     EXPECT_TRUE(StartsWith(runFolder, box.mainTemp() + "log")) << runFolder;
     EXPECT_EQ(runFolder + "Setup.exe", self);
-    EXPECT_EQ("Success!", Following(texts, self));
+    EXPECT_EQ("Success!", After(texts, self));
     EXPECT_FALSE(FolderExists(runFolder));
 
     // This run made both the per-run folder and the main temp folder.
@@ -121,10 +88,10 @@ TEST(TrustedRun, TwoLoadersAtOnceEachRunTheirOwnInstaller)
     Sandbox box;
     std::string first = box.install("first.exe");
     std::string second = box.install("second.exe");
-    auto a = std::async(std::launch::async, [&] { return box.run(first, "\"DemoPauseMs 2000\""); });
-    auto b = std::async(std::launch::async, [&] { return box.run(second, "\"DemoPauseMs 2000\""); });
-    ASSERT_TRUE(a.get().finished);
-    ASSERT_TRUE(b.get().finished);
+    RunningProgram a = box.start(first, "\"DemoPauseMs 2000\"");
+    RunningProgram b = box.start(second, "\"DemoPauseMs 2000\"");
+    ASSERT_TRUE(a.wait(kRunEndsWithinMs));
+    ASSERT_TRUE(b.wait(kRunEndsWithinMs));
 
     std::vector<std::string> records = box.installerRecords();
     ASSERT_EQ(2u, records.size());
@@ -137,8 +104,8 @@ TEST(TrustedRun, TwoLoadersAtOnceEachRunTheirOwnInstaller)
     }
     for (const char* log : {"first.log", "second.log"}) {
         std::vector<std::string> texts = LogTexts(RunLog(box, log));
-        EXPECT_TRUE(Holds(texts, "Success!")) << log;
-        EXPECT_FALSE(Holds(texts, "Could not create process.")) << log;
+        EXPECT_TRUE(Contains(texts, "Success!")) << log;
+        EXPECT_FALSE(Contains(texts, "Could not create process.")) << log;
     }
 }
 
@@ -146,22 +113,22 @@ TEST(TrustedRun, AnInstallerLeftInTheMainTempFolderIsNeverStarted)
 {
     const struct {
         const char* name;
-        const char* loader;  // relative to the build folder
+        std::string loader;
         bool extracts;
     } cases[] = {
-        {"by a loader whose extraction fails", "loader/loader-nopayload.exe", false},
-        {"by a loader that extracts its own", "loader/loader.exe", true},
+        {"by a loader whose extraction fails", NoPayloadLoaderExe(), false},
+        {"by a loader that extracts its own", LoaderExe(), true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Sandbox box;
         // A program that records that it ran, where earlier builds ran their installer from,
         // made so that it cannot be overwritten.
-        StageInstaller(box);
-        const std::string planted = box.mainTemp() + "Setup.exe";
+        ASSERT_TRUE(CreateDirectoryA(box.mainTemp().c_str(), nullptr));
+        const std::string planted = box.install("Setup.exe", DemoInstallerExe(), box.mainTemp());
         ASSERT_TRUE(SetFileAttributesA(planted.c_str(), FILE_ATTRIBUTE_READONLY));
         const std::string before = ReadFile(planted);
-        std::string loader = box.install("download.exe", BuildFile(c.loader));
+        std::string loader = box.install("download.exe", c.loader);
         ASSERT_TRUE(box.run(loader).finished);
 
         std::vector<std::string> texts = LogTexts(RunLog(box, "download.log"));
@@ -171,8 +138,8 @@ TEST(TrustedRun, AnInstallerLeftInTheMainTempFolderIsNeverStarted)
             EXPECT_NE(planted, RecordField(records[0], "self"));
         } else {
             EXPECT_TRUE(records.empty());
-            EXPECT_EQ(LastError(ERROR_RESOURCE_TYPE_NOT_FOUND),
-                      Following(texts, "Could not create process."));
+            EXPECT_EQ(LastErrorLine(ERROR_RESOURCE_TYPE_NOT_FOUND),
+                      After(texts, "Could not create process."));
         }
         EXPECT_EQ(before, ReadFile(planted));
         EXPECT_EQ("Exiting loader...", texts.back());
@@ -194,46 +161,42 @@ TEST(TrustedRun, AnInstallerFileTamperedWithIsNeverStarted)
         {"a program appears where the loader writes", "ORVA_HOOK_PLANT", DemoInstallerExe(),
          "Could not create temporary file for <%s>.", ERROR_SHARING_VIOLATION,
          ERROR_SHARING_VIOLATION, true},
-        {"another program is swapped in before the hold", "ORVA_HOOK_SWAP",
-         BuildFile("tests/e2e/other-installer.exe"),
+        {"another program is swapped in before the hold", "ORVA_HOOK_SWAP", OtherInstallerExe(),
          "Extracted executable changed after it was written for <%s>.", -1, ERROR_INVALID_DATA,
          false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ClearPendingRenames();
         Sandbox box;
-        std::string loader = box.install("download.exe", BuildFile("tests/e2e/loader-hooked.exe"));
-        {
-            ScopedSetting setting(c.setting, c.program);
-            ASSERT_TRUE(box.run(loader).finished);
-        }
+        std::string loader = box.install("download.exe", HookedLoaderExe());
+        box.setEnvironment(c.setting, c.program);
+        ASSERT_TRUE(box.run(loader).finished);
 
         std::vector<std::string> texts = LogTexts(RunLog(box, "download.log"));
-        const std::string runFolder = LoggedTempLogPath(texts);
+        const std::string runFolder = TempLogPathFromLog(texts);
         ASSERT_TRUE(StartsWith(runFolder, box.mainTemp() + "log")) << runFolder;
         const std::string installer = runFolder + "Setup.exe";
         std::string failure = c.failure;
         failure.replace(failure.find("%s"), 2, installer);
-        ASSERT_TRUE(Holds(texts, failure)) << failure;
+        ASSERT_TRUE(Contains(texts, failure)) << failure;
         EXPECT_EQ(c.failureCode == -1 ? std::string("Could not create process.")
-                                      : LastError(c.failureCode),
-                  Following(texts, failure));
-        EXPECT_FALSE(Holds(texts, "Success!"));
-        EXPECT_EQ(LastError(c.startCode), Following(texts, "Could not create process."));
+                                      : LastErrorLine(c.failureCode),
+                  After(texts, failure));
+        EXPECT_FALSE(Contains(texts, "Success!"));
+        EXPECT_EQ(LastErrorLine(c.startCode), After(texts, "Could not create process."));
         // Nothing was started at all, and no installer ran.
         EXPECT_TRUE(StartedProcesses(box).empty());
         EXPECT_TRUE(box.installerRecords().empty());
         EXPECT_EQ("Exiting loader...", texts.back());
 
         const std::string deleteFailure = "Failed to delete file '" + installer + "'.";
-        EXPECT_EQ(c.leftBehind, Holds(texts, deleteFailure));
+        EXPECT_EQ(c.leftBehind, Contains(texts, deleteFailure));
         if (c.leftBehind) {
             // The installer's deletion is registered before its folder's, so that the folder
             // can go at the next reboot.
-            EXPECT_EQ(LastError(ERROR_SHARING_VIOLATION), Following(texts, deleteFailure));
+            EXPECT_EQ(LastErrorLine(ERROR_SHARING_VIOLATION), After(texts, deleteFailure));
             std::vector<std::string> pending;
-            for (const auto& rename : PendingRenames()) {
+            for (const auto& rename : PendingRenamesUnder(box.root())) {
                 if (rename.second.empty())
                     pending.push_back(rename.first);
             }
@@ -251,7 +214,6 @@ TEST(TrustedRun, AnInstallerFileTamperedWithIsNeverStarted)
         } else {
             EXPECT_FALSE(FolderExists(runFolder));
         }
-        ClearPendingRenames();
     }
 }
 
@@ -269,8 +231,8 @@ TEST(TrustedRun, AMainTempFolderThatIsALinkIsNeitherUsedNorWrittenThrough)
     std::vector<std::string> texts = LogTexts(ReadFile(box.temp() + "download.log"));
     const std::string fallback =
         "CreateDirectory(" + box.mainTemp() + ") failed, must use system temp path.";
-    EXPECT_EQ(LastError(4395), Following(texts, fallback));  // ERROR_REPARSE_POINT_ENCOUNTERED
-    EXPECT_TRUE(Holds(texts, "Using " + box.temp() + " as main temp path."));
+    EXPECT_EQ(LastErrorLine(4395), After(texts, fallback));  // ERROR_REPARSE_POINT_ENCOUNTERED
+    EXPECT_TRUE(Contains(texts, "Using " + box.temp() + " as main temp path."));
     EXPECT_TRUE(ListFolder(elsewhere).empty());
     // The installer ran all the same, from a folder of its own in the system temp folder.
     EXPECT_TRUE(StartsWith(OnlyInstallerSelf(box), box.temp() + "log"));
@@ -281,10 +243,9 @@ TEST(TrustedRun, AMainTempFolderThatIsALinkIsNeitherUsedNorWrittenThrough)
 TEST(TrustedRun, TheSelfDeletingBatchRunsWithoutTheAutoRunCommands)
 {
     Sandbox box;
-    std::string loader = box.install("download.exe", BuildFile("tests/e2e/loader-hooked.exe"));
+    std::string loader = box.install("download.exe", HookedLoaderExe());
     ASSERT_TRUE(box.run(loader, "-x").finished);
-    EXPECT_TRUE(WaitUntil([](const std::string& path) { return !FileExists(path); }, loader,
-                          kRecordWithinMs));
+    EXPECT_TRUE(WaitUntilGone(loader, kRecordWithinMs));
     char system[MAX_PATH];
     ASSERT_NE(0u, GetSystemDirectoryA(system, MAX_PATH));
     const std::string interpreter = std::string(system) + "\\cmd.exe";

@@ -1,7 +1,11 @@
 // Deleting and moving files, with the reboot-time fallback recorded by the system.
-#include "LoaderHarness.h"
 #include "loader/FileOps.h"
 #include "loader/LoaderLog.h"
+
+#include "LoaderLogLines.h"
+#include "PendingRenames.h"
+#include "Sandbox.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -14,14 +18,14 @@ class FileOpsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        e2e::ClearPendingRenames();
+        support::ClearPendingRenames();
         dir = box.temp();
         ASSERT_TRUE(SetLoaderLogPath(box.root().c_str(), "ops.log"));
     }
-    void TearDown() override { e2e::ClearPendingRenames(); }
+    void TearDown() override { support::ClearPendingRenames(); }
     std::vector<std::string> LogTexts() const
     {
-        return e2e::LogTexts(e2e::ReadFile(box.root() + "ops.log"));
+        return support::LogTexts(support::ReadFile(box.root() + "ops.log"));
     }
     // Whether a reboot-time operation names this source (and target, "" for a deletion).
     static bool IsPending(const std::string& source, const std::string& target)
@@ -29,22 +33,22 @@ protected:
         auto endsWith = [](const std::string& s, const std::string& tail) {
             return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
         };
-        for (const auto& op : e2e::PendingRenames()) {
+        for (const auto& op : support::PendingRenames()) {
             if (endsWith(op.first, source) &&
                 (target.empty() ? op.second.empty() : endsWith(op.second, target)))
                 return true;
         }
         return false;
     }
-    e2e::Sandbox box;
+    support::Sandbox box;
     std::string dir;
 };
 
 TEST_F(FileOpsTest, DeletesAFileWithoutLogging)
 {
-    ASSERT_TRUE(e2e::WriteFile(dir + "a.txt", "a"));
+    ASSERT_TRUE(support::WriteFile(dir + "a.txt", "a"));
     EXPECT_TRUE(DeleteFileOrDelay((dir + "a.txt").c_str(), true));
-    EXPECT_FALSE(e2e::FileExists(dir + "a.txt"));
+    EXPECT_FALSE(support::FileExists(dir + "a.txt"));
     EXPECT_TRUE(LogTexts().empty());
     EXPECT_FALSE(DeleteFileOrDelay(nullptr, true));
 }
@@ -56,13 +60,13 @@ TEST_F(FileOpsTest, AMissingFileIsLoggedWithCodeTwoAndNeverScheduled)
     EXPECT_EQ((std::vector<std::string>{"Failed to delete file '" + missing + "'.",
                                         "GetLastError() returned 2 for the preceeding failure!"}),
               LogTexts());
-    EXPECT_TRUE(e2e::PendingRenames().empty());
+    EXPECT_TRUE(support::PendingRenamesUnder(box.root()).empty());
 }
 
 TEST_F(FileOpsTest, ALockedFileIsScheduledForDeletionAtRebootAndStillReportsFalse)
 {
     std::string locked = dir + "locked.txt";
-    ASSERT_TRUE(e2e::WriteFile(locked, "x"));
+    ASSERT_TRUE(support::WriteFile(locked, "x"));
     HANDLE held = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
 
@@ -76,20 +80,21 @@ TEST_F(FileOpsTest, ALockedFileIsScheduledForDeletionAtRebootAndStillReportsFals
     EXPECT_EQ("Failed to delete file '" + locked + "'.", texts[2]);
     EXPECT_EQ("Delaying previous delete attempt until next reboot.", texts[4]);
     EXPECT_TRUE(IsPending("locked.txt", ""));
+    EXPECT_EQ(1u, support::PendingRenamesUnder(box.root()).size());
 }
 
 TEST_F(FileOpsTest, MovesUnderTheSameOrANewNameReplacingAnExistingTarget)
 {
     CreateDirectoryA((dir + "to").c_str(), nullptr);
     std::string to = dir + "to\\";
-    ASSERT_TRUE(e2e::WriteFile(dir + "keep.txt", "first"));
+    ASSERT_TRUE(support::WriteFile(dir + "keep.txt", "first"));
     EXPECT_TRUE(MoveFileOrDelay(dir.c_str(), to.c_str(), "keep.txt", nullptr, false));
-    EXPECT_EQ("first", e2e::ReadFile(to + "keep.txt"));
+    EXPECT_EQ("first", support::ReadFile(to + "keep.txt"));
 
-    ASSERT_TRUE(e2e::WriteFile(dir + "new.txt", "second"));
+    ASSERT_TRUE(support::WriteFile(dir + "new.txt", "second"));
     EXPECT_TRUE(MoveFileOrDelay(dir.c_str(), to.c_str(), "new.txt", "keep.txt", false));
-    EXPECT_EQ("second", e2e::ReadFile(to + "keep.txt"));
-    EXPECT_FALSE(e2e::FileExists(dir + "new.txt"));
+    EXPECT_EQ("second", support::ReadFile(to + "keep.txt"));
+    EXPECT_FALSE(support::FileExists(dir + "new.txt"));
     EXPECT_TRUE(LogTexts().empty());
 
     EXPECT_FALSE(MoveFileOrDelay(nullptr, to.c_str(), "x", nullptr, true));
@@ -103,14 +108,14 @@ TEST_F(FileOpsTest, AFailedMoveIsScheduledForRebootOnlyWhenDelayIsAllowed)
     CreateDirectoryA((dir + "to").c_str(), nullptr);
     std::string to = dir + "to\\";
     std::string source = dir + "busy.txt";
-    ASSERT_TRUE(e2e::WriteFile(source, "x"));
+    ASSERT_TRUE(support::WriteFile(source, "x"));
     HANDLE held = CreateFileA(source.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
 
     EXPECT_FALSE(MoveFileOrDelay(dir.c_str(), to.c_str(), "busy.txt", nullptr, false));
     ASSERT_EQ(2u, LogTexts().size());
     EXPECT_EQ("Failed to move '" + source + "' to '" + to + "busy.txt'.", LogTexts()[0]);
-    EXPECT_TRUE(e2e::PendingRenames().empty());
+    EXPECT_TRUE(support::PendingRenamesUnder(box.root()).empty());
 
     EXPECT_FALSE(MoveFileOrDelay(dir.c_str(), to.c_str(), "busy.txt", nullptr, true));
     CloseHandle(held);
@@ -126,23 +131,23 @@ TEST_F(FileOpsTest, AMissingSourceIsNeverScheduled)
     std::vector<std::string> texts = LogTexts();
     ASSERT_EQ(2u, texts.size());
     EXPECT_EQ("GetLastError() returned 2 for the preceeding failure!", texts[1]);
-    EXPECT_TRUE(e2e::PendingRenames().empty());
+    EXPECT_TRUE(support::PendingRenamesUnder(box.root()).empty());
 }
 
 TEST_F(FileOpsTest, RefusesAJoinedPathOverThePathLimitBeforeTouchingAnything)
 {
-    ASSERT_TRUE(e2e::WriteFile(dir + "short.txt", "x"));
+    ASSERT_TRUE(support::WriteFile(dir + "short.txt", "x"));
     std::string longName(260 - dir.size(), 'n');  // folder + name = 260 characters
     EXPECT_FALSE(MoveFileOrDelay(dir.c_str(), dir.c_str(), "short.txt", longName.c_str(), true));
-    EXPECT_TRUE(e2e::FileExists(dir + "short.txt"));
+    EXPECT_TRUE(support::FileExists(dir + "short.txt"));
     std::vector<std::string> texts = LogTexts();
     ASSERT_EQ(2u, texts.size());
     EXPECT_EQ("GetLastError() returned 206 for the preceeding failure!", texts[1]);
-    EXPECT_TRUE(e2e::PendingRenames().empty());
+    EXPECT_TRUE(support::PendingRenamesUnder(box.root()).empty());
 
     std::string fits(259 - dir.size(), 'f');  // exactly 259 characters
     EXPECT_TRUE(MoveFileOrDelay(dir.c_str(), dir.c_str(), "short.txt", fits.c_str(), false));
-    EXPECT_TRUE(e2e::FileExists(dir + fits));
+    EXPECT_TRUE(support::FileExists(dir + fits));
 }
 
 TEST(Platform, WineReportsTheNtFamily)

@@ -1,7 +1,10 @@
 // The loader log's line format and its silent failures.
-#include "LoaderHarness.h"
 #include "loader/LoaderLog.h"
 #include "loader/LoaderRun.h"
+
+#include "LoaderLogLines.h"
+#include "Sandbox.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -29,7 +32,7 @@ protected:
     // The log with each line's tick count removed: "(PID, *) - text".
     std::string Log() const
     {
-        std::string content = e2e::ReadFile(path), result;
+        std::string content = support::ReadFile(path), result;
         size_t at = 0;
         while (at < content.size()) {
             size_t open = content.find(Prefix(), at);
@@ -43,7 +46,7 @@ protected:
         }
         return result;
     }
-    e2e::Sandbox box;
+    support::Sandbox box;
     std::string folder, path;
 };
 
@@ -54,7 +57,7 @@ TEST_F(LoaderLogTest, WritesOnePrefixedLinePerCall)
     EXPECT_EQ(Prefix() + "*) - Success!\r\n" + Prefix() + "*) - Exiting loader...\r\n", Log());
 
     // The prefix is the process id in upper-case hexadecimal and the tick count in decimal.
-    std::vector<e2e::LogLine> lines = e2e::ParseLog(e2e::ReadFile(path));
+    std::vector<support::LogLine> lines = support::ParseLog(support::ReadFile(path));
     ASSERT_EQ(2u, lines.size());
     EXPECT_EQ(GetCurrentProcessId(), lines[0].processId);
     EXPECT_LE(lines[0].tick, GetTickCount());
@@ -88,9 +91,9 @@ TEST_F(LoaderLogTest, AddsTheLastErrorLineForEveryCodeButMinusOne)
 TEST_F(LoaderLogTest, ANullTextWritesNothingAndCreatesNoFile)
 {
     WriteLoaderLog(nullptr, 5);
-    EXPECT_FALSE(e2e::FileExists(path));
+    EXPECT_FALSE(support::FileExists(path));
     WriteLoaderLog("x");
-    EXPECT_TRUE(e2e::FileExists(path));
+    EXPECT_TRUE(support::FileExists(path));
 }
 
 TEST_F(LoaderLogTest, DropsLinesWhileAnotherProcessHoldsTheLogAndKeepsNoHandle)

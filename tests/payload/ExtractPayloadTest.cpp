@@ -22,15 +22,15 @@ struct LogLine {
     long code;
     bool operator==(const LogLine& o) const { return text == o.text && code == o.code; }
 };
+// Found by the test's failure messages next to the type.
+std::ostream& operator<<(std::ostream& os, const LogLine& line) {
+    return os << '"' << line.text << "\" (" << line.code << ')';
+}
 std::vector<LogLine> g_log;
 }  // namespace
 
 void loader::WriteLoaderLog(const char* text, long errorCode) {
     if (text != nullptr) g_log.push_back({text, errorCode});
-}
-
-std::ostream& operator<<(std::ostream& os, const LogLine& line) {
-    return os << '"' << line.text << "\" (" << line.code << ')';
 }
 
 namespace {

@@ -29,6 +29,13 @@ class LoaderExecutable(unittest.TestCase):
         self.assertTrue(imported, "no imports found")
         self.assertLessEqual(imported, SYSTEM_DLLS, "unexpected DLLs: %s" % (imported - SYSTEM_DLLS))
 
+    def test_functions_missing_from_older_systems_are_not_imported(self):
+        # Imported by name, they would keep the loader from starting where they are missing;
+        # the loader looks them up at run time instead.
+        imported = {name for names in self.pe.imports().values() for name in names}
+        for name in ("RegDeleteKeyExA", "SetDefaultDllDirectories", "SHDeleteKeyA"):
+            self.assertNotIn(name, imported)
+
     def test_icon_group_101_holds_a_16_colour_16x16_and_a_256_colour_32x32_image(self):
         group = self.res[RT_GROUP_ICON][101]
         data = next(iter(group.values()))

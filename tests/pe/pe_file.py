@@ -34,16 +34,33 @@ class PeFile:
         return self.data[offset:self.data.index(b"\0", offset)].decode("latin-1")
 
     def imported_dlls(self):
+        return list(self.imports())
+
+    def imports(self):
+        """Imported functions by DLL name: names, or "#<n>" for imports by ordinal."""
         rva, size = self.directories[1]
-        dlls = []
+        imports = {}
         if not rva:
-            return dlls
+            return imports
+        wide = self.magic != 0x10B
+        thunk_format, ordinal_flag = ("<Q", 1 << 63) if wide else ("<I", 1 << 31)
+        thunk_size = struct.calcsize(thunk_format)
         at = self.rva_to_offset(rva)
         while True:
             fields = struct.unpack_from("<IIIII", self.data, at)
             if not any(fields):
-                return dlls
-            dlls.append(self.cstring(self.rva_to_offset(fields[3])))
+                return imports
+            names = imports.setdefault(self.cstring(self.rva_to_offset(fields[3])), [])
+            thunk = self.rva_to_offset(fields[0] or fields[4])
+            while True:
+                entry = struct.unpack_from(thunk_format, self.data, thunk)[0]
+                if not entry:
+                    break
+                if entry & ordinal_flag:
+                    names.append("#%d" % (entry & 0xFFFF))
+                else:
+                    names.append(self.cstring(self.rva_to_offset(entry & 0x7FFFFFFF) + 2))
+                thunk += thunk_size
             at += 20
 
     def resources(self):

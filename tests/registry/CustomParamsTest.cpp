@@ -26,7 +26,7 @@ Values ReadValues(const char* path)
 {
     Values values;
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | regtest::kProgramView, &key) != ERROR_SUCCESS)
         return values;
     for (DWORD index = 0;; ++index) {
         char name[256];
@@ -49,8 +49,10 @@ protected:
     void TearDown() override { Clean(); }
     static void Clean()
     {
-        regtest::DeleteTree(kCurrentVendor);
-        regtest::DeleteTree(kFormerVendor);
+        for (REGSAM view : {regtest::kProgramView, regtest::kOtherView}) {
+            regtest::DeleteTree(kCurrentVendor, HKEY_LOCAL_MACHINE, view);
+            regtest::DeleteTree(kFormerVendor, HKEY_LOCAL_MACHINE, view);
+        }
     }
 };
 
@@ -91,14 +93,16 @@ TEST_F(PersistCustomParamsTest, CurrentVendorTable)
         Clean();
         // Stale parameters of an earlier run must never survive.
         ASSERT_TRUE(regtest::SetText(kCustomParams, "stale", "old"));
-        if (c.storedList)
+        if (c.storedList) {
             ASSERT_TRUE(regtest::SetText(kProduct, kList, c.storedList));
+        }
 
         loader::PersistCustomParams(c.text);
 
         EXPECT_EQ(ReadValues(kCustomParams), c.params) << c.name;
-        if (c.params.empty())
+        if (c.params.empty()) {
             EXPECT_FALSE(regtest::KeyExists(kCustomParams)) << c.name;
+        }
         EXPECT_EQ(regtest::GetText(kProduct, kList), c.list) << c.name;
         EXPECT_FALSE(regtest::KeyExists(kFormerVendor)) << c.name;
     }
@@ -164,6 +168,64 @@ TEST_F(PersistCustomParamsTest, RunningOutOfMemoryAnywhereWritesNothingElsewhere
         EXPECT_FALSE(regtest::GetValue(kProduct, "a").found) << "failing from " << failing;
         EXPECT_FALSE(regtest::KeyExists(kFormerVendor)) << "failing from " << failing;
     }
+}
+
+// A run without new parameters rebuilds the key from the stored list. Whichever single
+// allocation fails, the stored list must never be taken for an empty one (which would
+// delete the parameters in place), nor the placeholder text for a list of pairs: at least
+// one stored pair stays (a failed write loses only its own pair) and nothing else appears.
+TEST_F(PersistCustomParamsTest, ARebuildShortOfMemoryKeepsTheStoredParameters)
+{
+    const char* text = "xxxxxxxxa=1";
+    auto prepare = [] {
+        Clean();
+        ASSERT_TRUE(regtest::SetText(kProduct, kList, "c=7&e=8"));
+        ASSERT_TRUE(regtest::SetText(kCustomParams, "c", "7"));
+        ASSERT_TRUE(regtest::SetText(kCustomParams, "e", "8"));
+    };
+    prepare();
+    int32 before = VoAllocCallCount();
+    loader::PersistCustomParams(text);
+    int32 allocations = VoAllocCallCount() - before;
+    ASSERT_EQ(ReadValues(kCustomParams), (Values{{"c", "7"}, {"e", "8"}}));
+
+    const Values stored = {{"c", "7"}, {"e", "8"}};
+    for (int32 failing = 1; failing <= allocations; ++failing) {
+        prepare();
+        VoAllocFailOnCall(failing);
+        loader::PersistCustomParams(text);
+        VoAllocFailOnCall(0);
+        Values params = ReadValues(kCustomParams);
+        EXPECT_FALSE(params.empty()) << "allocation " << failing;
+        for (const auto& param : params)
+            EXPECT_EQ(stored.count(param.first), 1u) << param.first << ", allocation " << failing;
+        EXPECT_EQ(regtest::GetText(kProduct, kList), "c=7&e=8") << "allocation " << failing;
+        for (const char* key : {"", "Software", kCurrentVendor, kProduct}) {
+            EXPECT_FALSE(regtest::GetValue(key, "c").found) << key << ", allocation " << failing;
+            EXPECT_FALSE(regtest::GetValue(key, "e").found) << key << ", allocation " << failing;
+        }
+    }
+}
+
+// The product keys of the 64-bit view are someone else's: never taken for the former
+// vendor's, never deleted, never written.
+TEST_F(PersistCustomParamsTest, TheSixtyFourBitViewIsNeverTouched)
+{
+    if (!regtest::HasTwoViews())
+        GTEST_SKIP() << "this system has a single registry view";
+    const REGSAM other = regtest::kOtherView;
+    ASSERT_TRUE(regtest::SetText(kFormerCustomParams, "x", "64", other));
+    ASSERT_TRUE(regtest::SetText(kCustomParams, "y", "64", other));
+
+    loader::PersistCustomParams("a=1");
+
+    EXPECT_EQ(ReadValues(kCustomParams), (Values{{"a", "1"}}));
+    EXPECT_EQ(regtest::GetText(kProduct, kList), "a=1");
+    EXPECT_FALSE(regtest::KeyExists(kFormerVendor));
+    EXPECT_EQ(regtest::GetText(kFormerCustomParams, "x", other), "64");
+    EXPECT_EQ(regtest::GetText(kCustomParams, "y", other), "64");
+    EXPECT_EQ(regtest::GetText(kCustomParams, "a", other), "<missing>");
+    EXPECT_EQ(regtest::GetText(kProduct, kList, other), "<missing>");
 }
 
 }  // namespace

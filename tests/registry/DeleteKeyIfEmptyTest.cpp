@@ -19,8 +19,17 @@ constexpr int kDebugLevel = 0;
 
 class DeleteKeyIfEmptyTest : public ::testing::Test {
 protected:
-    void SetUp() override { regtest::DeleteTree(kVendor); }
-    void TearDown() override { regtest::DeleteTree(kVendor); }
+    void SetUp() override { Clean(); }
+    void TearDown() override
+    {
+        loader::g_beforeEmptyKeyDeletion = nullptr;
+        Clean();
+    }
+    static void Clean()
+    {
+        regtest::DeleteTree(kVendor);
+        regtest::DeleteTree(kVendor, HKEY_LOCAL_MACHINE, regtest::kOtherView);
+    }
 
     static void ExpectRecords(const TraceCapture& trace, bool deleted)
     {
@@ -99,6 +108,46 @@ TEST_F(DeleteKeyIfEmptyTest, RunningOutOfMemoryAnywhereDeletesNothingElse)
         EXPECT_TRUE(regtest::KeyExists("Software\\OrvaTestVendor\\Sibling")) << "failing from " << failing;
         EXPECT_TRUE(regtest::KeyExists("Software\\Microsoft")) << "failing from " << failing;
         regtest::DeleteTree("Software\\OrvaTestVendor\\Product");
+    }
+}
+
+// Between the emptiness test and the deletion, something (an installer of the former
+// vendor) may create a sub-key: the key must then stay, with that sub-key and its values.
+TEST_F(DeleteKeyIfEmptyTest, AKeyThatGainsASubKeyBeforeItsDeletionStaysWithIt)
+{
+    ASSERT_TRUE(regtest::CreateKey(kVendor));
+    loader::g_beforeEmptyKeyDeletion = [] {
+        regtest::SetText("Software\\OrvaTestVendor\\Orvadesk", "InstallDir", "C:\\Orvadesk");
+    };
+    TraceCapture trace;
+    EXPECT_FALSE(loader::DKIE(VoString(kVendorPath)));
+    EXPECT_EQ(regtest::GetText("Software\\OrvaTestVendor\\Orvadesk", "InstallDir"), "C:\\Orvadesk");
+    ExpectRecords(trace, false);
+}
+
+// Only the program's own (32-bit) view is tested and cleaned; the 64-bit view's key of the
+// same name belongs to someone else.
+TEST_F(DeleteKeyIfEmptyTest, OnlyTheThirtyTwoBitViewIsTestedAndCleaned)
+{
+    if (!regtest::HasTwoViews())
+        GTEST_SKIP() << "this system has a single registry view";
+    struct Row {
+        const char* name;
+        bool inProgramView;
+        bool deleted;
+    } rows[] = {
+        {"empty in both views: the 32-bit key goes", true, true},
+        {"empty in the 64-bit view only: nothing goes", false, false},
+    };
+    for (const Row& row : rows) {
+        Clean();
+        ASSERT_TRUE(regtest::CreateKey(kVendor, HKEY_LOCAL_MACHINE, regtest::kOtherView));
+        if (row.inProgramView) {
+            ASSERT_TRUE(regtest::CreateKey(kVendor));
+        }
+        EXPECT_EQ(loader::DKIE(VoString(kVendorPath)), row.deleted) << row.name;
+        EXPECT_FALSE(regtest::KeyExists(kVendor)) << row.name;
+        EXPECT_TRUE(regtest::KeyExists(kVendor, HKEY_LOCAL_MACHINE, regtest::kOtherView)) << row.name;
     }
 }
 

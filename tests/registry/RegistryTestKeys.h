@@ -1,5 +1,7 @@
 // Direct registry access for the registry tests: set up and inspect keys under
 // HKEY_LOCAL_MACHINE without going through the code under test. Paths use backslashes.
+// Every helper works in the 32-bit registry view by default, where the program keeps its
+// keys; pass kOtherView to look at the 64-bit view instead.
 #pragma once
 
 #include <windows.h>
@@ -8,26 +10,44 @@
 
 namespace regtest {
 
-// Removes the key and its whole subtree; a missing key is fine.
-inline void DeleteTree(const char* path, HKEY root = HKEY_LOCAL_MACHINE)
+constexpr REGSAM kProgramView = KEY_WOW64_32KEY;
+constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
+
+// False on a 32-bit system (a 32-bit Wine prefix), whose one view both flags name.
+inline bool HasTwoViews()
 {
-    RegDeleteTreeA(root, path);
-    RegDeleteKeyA(root, path);
+#ifdef _WIN64
+    return true;
+#else
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+#endif
 }
 
-inline bool KeyExists(const char* path, HKEY root = HKEY_LOCAL_MACHINE)
+// Removes the key and its whole subtree; a missing key is fine.
+inline void DeleteTree(const char* path, HKEY root = HKEY_LOCAL_MACHINE, REGSAM view = kProgramView)
 {
     HKEY key;
-    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS | view, &key) == ERROR_SUCCESS) {
+        RegDeleteTreeA(key, nullptr);
+        RegCloseKey(key);
+    }
+    RegDeleteKeyExA(root, path, view, 0);
+}
+
+inline bool KeyExists(const char* path, HKEY root = HKEY_LOCAL_MACHINE, REGSAM view = kProgramView)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ | view, &key) != ERROR_SUCCESS)
         return false;
     RegCloseKey(key);
     return true;
 }
 
-inline bool CreateKey(const char* path, HKEY root = HKEY_LOCAL_MACHINE)
+inline bool CreateKey(const char* path, HKEY root = HKEY_LOCAL_MACHINE, REGSAM view = kProgramView)
 {
     HKEY key;
-    if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+    if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr) !=
         ERROR_SUCCESS)
         return false;
     RegCloseKey(key);
@@ -35,10 +55,10 @@ inline bool CreateKey(const char* path, HKEY root = HKEY_LOCAL_MACHINE)
 }
 
 inline bool SetValue(const char* path, const char* name, DWORD type, const void* data,
-                     DWORD size, HKEY root = HKEY_LOCAL_MACHINE)
+                     DWORD size, HKEY root = HKEY_LOCAL_MACHINE, REGSAM view = kProgramView)
 {
     HKEY key;
-    if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+    if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr) !=
         ERROR_SUCCESS)
         return false;
     LONG result = RegSetValueExA(key, name, 0, type, (const BYTE*)data, size);
@@ -46,9 +66,11 @@ inline bool SetValue(const char* path, const char* name, DWORD type, const void*
     return result == ERROR_SUCCESS;
 }
 
-inline bool SetText(const char* path, const char* name, const std::string& text)
+inline bool SetText(const char* path, const char* name, const std::string& text,
+                    REGSAM view = kProgramView)
 {
-    return SetValue(path, name, REG_SZ, text.c_str(), (DWORD)text.size() + 1);
+    return SetValue(path, name, REG_SZ, text.c_str(), (DWORD)text.size() + 1, HKEY_LOCAL_MACHINE,
+                    view);
 }
 
 struct StoredValue {
@@ -57,11 +79,12 @@ struct StoredValue {
     std::string bytes;  // as stored, terminator included for text values
 };
 
-inline StoredValue GetValue(const char* path, const char* name, HKEY root = HKEY_LOCAL_MACHINE)
+inline StoredValue GetValue(const char* path, const char* name, HKEY root = HKEY_LOCAL_MACHINE,
+                            REGSAM view = kProgramView)
 {
     StoredValue stored;
     HKEY key;
-    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, path, 0, KEY_READ | view, &key) != ERROR_SUCCESS)
         return stored;
     DWORD size = 0;
     if (RegQueryValueExA(key, name, nullptr, &stored.type, nullptr, &size) == ERROR_SUCCESS) {
@@ -77,9 +100,9 @@ inline StoredValue GetValue(const char* path, const char* name, HKEY root = HKEY
 }
 
 // The text of a value, up to its first zero byte; "<missing>" when there is none.
-inline std::string GetText(const char* path, const char* name)
+inline std::string GetText(const char* path, const char* name, REGSAM view = kProgramView)
 {
-    StoredValue stored = GetValue(path, name);
+    StoredValue stored = GetValue(path, name, HKEY_LOCAL_MACHINE, view);
     if (!stored.found)
         return "<missing>";
     return std::string(stored.bytes.c_str());

@@ -1,6 +1,8 @@
 // VoClearEntry against the real registry of the test's Wine prefix. Every test works below
-// HKLM\Software\OrvaTest and removes that key before and after it runs.
+// HKLM\Software\OrvaTest (in both registry views) and removes that key before and after it
+// runs.
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -11,11 +13,18 @@
 namespace {
 
 constexpr char kTestRoot[] = "Software\\OrvaTest";
+constexpr char kTopLevelKey[] = "OrvaTopLevelTest";
 
 class VoClearEntryTest : public ::testing::Test {
 protected:
-    void SetUp() override { regtest::DeleteTree(kTestRoot); }
-    void TearDown() override { regtest::DeleteTree(kTestRoot); }
+    void SetUp() override { Clean(); }
+    void TearDown() override { Clean(); }
+    static void Clean()
+    {
+        regtest::DeleteTree(kTestRoot);
+        regtest::DeleteTree(kTestRoot, HKEY_LOCAL_MACHINE, regtest::kOtherView);
+        regtest::DeleteTree(kTopLevelKey, HKEY_CURRENT_USER);
+    }
 
     static VoRegistryEntryPtr Entry(const char* path) { return VoRegistryEntryPtr(createEntry(VoString(path))); }
 };
@@ -273,6 +282,180 @@ TEST_F(VoClearEntryTest, OperationsOutOfMemoryNeverFallBackToTheRootOrDefaultVal
     EXPECT_EQ(regtest::GetText("Software\\OrvaTest\\Parent\\Key", ""), "<missing>");
     EXPECT_FALSE(regtest::GetValue("", "orva-test-value").found);
     EXPECT_FALSE(regtest::KeyExists("Key"));
+}
+
+}  // namespace
+
+namespace {
+
+// The delivered program is 32-bit: its keys lie in the 32-bit view, below
+// Software\WOW6432Node as the 64-bit view sees it. A key of the same name in the 64-bit view
+// is someone else's and is never read, written or deleted.
+TEST_F(VoClearEntryTest, EveryOperationWorksInTheThirtyTwoBitViewOnly)
+{
+    if (!regtest::HasTwoViews())
+        GTEST_SKIP() << "this system has a single registry view";
+    const char* twin = "Software\\OrvaTest\\Twin";
+    const REGSAM other = regtest::kOtherView;
+    ASSERT_TRUE(regtest::SetText(twin, "v", "64-bit", other));
+    ASSERT_TRUE(regtest::SetText(twin, "x", "64-bit", other));
+    ASSERT_TRUE(regtest::CreateKey("Software\\OrvaTest\\Twin\\Sub", HKEY_LOCAL_MACHINE, other));
+    VoRegistryEntryPtr entry = Entry("Software/OrvaTest/Twin");
+
+    VoString text;
+    EXPECT_FALSE(entry->valueExists(VoString("v")));
+    EXPECT_FALSE(entry->readText(VoString("v"), text, "fallback"));
+    EXPECT_FALSE(entry->subKeyExists(VoString("Sub")));
+
+    EXPECT_TRUE(entry->writeText(VoString("w"), "32-bit"));
+    EXPECT_TRUE(entry->writeText(VoString("x"), "32-bit"));
+    EXPECT_EQ(regtest::GetText("Software\\WOW6432Node\\OrvaTest\\Twin", "w", other), "32-bit");
+    EXPECT_EQ(regtest::GetText(twin, "w", other), "<missing>");
+    EXPECT_TRUE(entry->deleteValue(VoString("x")));
+    EXPECT_EQ(regtest::GetText(twin, "x", other), "64-bit");
+
+    ASSERT_TRUE(regtest::CreateKey("Software\\OrvaTest\\Twin\\Sub"));
+    EXPECT_TRUE(entry->deleteKey());
+    EXPECT_FALSE(regtest::KeyExists(twin));
+    EXPECT_FALSE(regtest::KeyExists("Software\\WOW6432Node\\OrvaTest\\Twin", HKEY_LOCAL_MACHINE, other));
+    EXPECT_EQ(regtest::GetText(twin, "v", other), "64-bit");
+    EXPECT_TRUE(regtest::KeyExists("Software\\OrvaTest\\Twin\\Sub", HKEY_LOCAL_MACHINE, other));
+}
+
+// "Software" or "/Software" would have the root stand in for the parent and lose the
+// whole key; the test uses a key of its own under HKEY_CURRENT_USER instead.
+TEST_F(VoClearEntryTest, DeleteKeyRefusesAKeyWithoutParentAndReportsIt)
+{
+    for (const char* path : {"OrvaTopLevelTest", "/OrvaTopLevelTest"}) {
+        ASSERT_TRUE(regtest::SetValue("OrvaTopLevelTest\\Sub", "v", REG_SZ, "1", 2, HKEY_CURRENT_USER));
+        TraceCapture trace;
+        VoClearEntry entry(VoString(path), HKEY_CURRENT_USER);
+        EXPECT_FALSE(entry.deleteKey()) << path;
+        EXPECT_FALSE(entry.deleteKeyWithoutSubKeys()) << path;
+        EXPECT_TRUE(regtest::KeyExists("OrvaTopLevelTest\\Sub", HKEY_CURRENT_USER)) << path;
+        ASSERT_EQ(trace.records().size(), 2u) << path;
+        const TraceCapture::Record& record = trace.records()[0];
+        EXPECT_EQ(record.level, 3) << path;
+        EXPECT_EQ(record.message.find(std::string("(slash > 0) failed: No parent key in ") + path +
+                                      " in VoClearEntry.cpp at line "),
+                  0u)
+            << record.message;
+    }
+}
+
+// Whichever allocation fails, readText reports true only with the stored text, and false
+// with the default (or, when even the default finds no memory, with an empty text): never
+// with the caller's old text.
+TEST_F(VoClearEntryTest, ReadTextNeverReportsATextItCouldNotHandOver)
+{
+    ASSERT_TRUE(regtest::SetText("Software\\OrvaTest\\Text", "t", "the stored text"));
+    VoRegistryEntryPtr entry = Entry("Software/OrvaTest/Text");
+    VoString name("t");
+    VoString counted("old");
+    int32 before = VoAllocCallCount();
+    ASSERT_TRUE(entry->readText(name, counted, "fallback"));
+    int32 allocations = VoAllocCallCount() - before;  // the last one hands the text over
+
+    struct Mode {
+        const char* name;
+        void (*fail)(int32);
+        std::vector<std::string> failedTexts;
+    } modes[] = {
+        {"one allocation fails", VoAllocFailOnCall, {"fallback"}},
+        {"every allocation fails from then on", VoAllocFailFrom, {"fallback", ""}},
+    };
+    for (const Mode& mode : modes) {
+        for (int32 failing = 1; failing <= allocations; ++failing) {
+            VoString text("old");
+            mode.fail(failing);
+            bool read = entry->readText(name, text, "fallback");
+            mode.fail(0);
+            std::string got(text.c_str() ? text.c_str() : "<no array>");
+            if (read) {
+                EXPECT_NE(failing, allocations) << mode.name;
+                EXPECT_EQ(got, "the stored text") << mode.name << ", allocation " << failing;
+                continue;
+            }
+            bool expected = false;
+            for (const std::string& allowed : mode.failedTexts)
+                expected = expected || got == allowed;
+            EXPECT_TRUE(expected) << got << ": " << mode.name << ", allocation " << failing;
+        }
+    }
+    EXPECT_EQ(regtest::GetText("Software\\OrvaTest\\Text", "t"), "the stored text");
+}
+
+TEST_F(VoClearEntryTest, StringWriteOfAStringWithoutTextWritesNothing)
+{
+    ASSERT_TRUE(regtest::SetText("Software\\OrvaTest\\Kept", "v", "kept"));
+    VoAllocFailOnCall(1);
+    VoString lost("replacement");
+    VoAllocFailOnCall(0);
+    ASSERT_EQ(lost.c_str(), nullptr);
+
+    EXPECT_FALSE(Entry("Software/OrvaTest/Kept")->writeText(VoString("v"), lost));
+    EXPECT_FALSE(Entry("Software/OrvaTest/New")->writeText(VoString("v"), lost));
+    EXPECT_EQ(regtest::GetText("Software\\OrvaTest\\Kept", "v"), "kept");
+    EXPECT_FALSE(regtest::KeyExists("Software\\OrvaTest\\New"));
+}
+
+// A sub-entry whose path lost its "/", its name or its parent's path for lack of memory
+// would name Parent itself, ParentOrvaSub or "/OrvaSub" (HKLM\OrvaSub); it must refuse
+// every operation instead of working on those.
+TEST_F(VoClearEntryTest, SubEntryOfAFailedJoinRefusesEveryOperation)
+{
+    VoRegistryEntryPtr parent = Entry("Software/OrvaTest/Parent");
+    VoString name("OrvaSub");
+    int32 before = VoAllocCallCount();
+    delete parent->openSubEntry(name);
+    int32 allocations = VoAllocCallCount() - before;
+
+    int32 refusing = 0;
+    for (int32 failing = 1; failing <= allocations; ++failing) {
+        Clean();
+        ASSERT_TRUE(regtest::SetText("Software\\OrvaTest\\Parent", "p", "1"));
+        ASSERT_TRUE(regtest::SetText("Software\\OrvaTest\\ParentOrvaSub", "q", "2"));
+        regtest::DeleteTree("OrvaSub");
+        VoAllocFailOnCall(failing);
+        VoRegistryEntryPtr sub(parent->openSubEntry(name));
+        VoAllocFailOnCall(0);
+        if (!sub)
+            continue;
+        VoClearEntry& clear = static_cast<VoClearEntry&>(*sub);
+        const char* path = clear.path().c_str();
+        if (path && std::string(path) == "Software/OrvaTest/Parent/OrvaSub") {
+            EXPECT_TRUE(sub->writeText(VoString("w"), "x")) << "allocation " << failing;
+            EXPECT_EQ(regtest::GetText("Software\\OrvaTest\\Parent\\OrvaSub", "w"), "x");
+            continue;
+        }
+        ++refusing;
+        VoString text("old");
+        uint32_t number = 5;
+        EXPECT_FALSE(sub->valueExists(VoString("p"))) << "allocation " << failing;
+        EXPECT_FALSE(sub->subKeyExists(VoString("Sub"))) << "allocation " << failing;
+        EXPECT_FALSE(sub->readText(VoString("p"), text, "fallback")) << "allocation " << failing;
+        EXPECT_STREQ(text.c_str(), "fallback");
+        EXPECT_FALSE(sub->readDword(VoString("p"), number, 9)) << "allocation " << failing;
+        EXPECT_EQ(number, 9u);
+        EXPECT_FALSE(sub->writeText(VoString("w"), "x")) << "allocation " << failing;
+        EXPECT_FALSE(sub->writeText(VoString("w"), VoString("x"))) << "allocation " << failing;
+        EXPECT_FALSE(sub->writeDword(VoString("d"), 1)) << "allocation " << failing;
+        EXPECT_FALSE(sub->deleteValue(VoString("q"))) << "allocation " << failing;
+        EXPECT_FALSE(sub->deleteKey()) << "allocation " << failing;
+        EXPECT_FALSE(clear.deleteKeyWithoutSubKeys()) << "allocation " << failing;
+        // Nothing written, nothing deleted, at any place a broken path could name.
+        EXPECT_EQ(regtest::GetText("Software\\OrvaTest\\Parent", "p"), "1") << failing;
+        EXPECT_EQ(regtest::GetText("Software\\OrvaTest\\ParentOrvaSub", "q"), "2") << failing;
+        for (const char* key : {"Software\\OrvaTest\\Parent\\OrvaSub", "OrvaSub"})
+            EXPECT_FALSE(regtest::KeyExists(key)) << key << ", allocation " << failing;
+        for (const char* key :
+             {"Software\\OrvaTest\\Parent", "Software\\OrvaTest\\ParentOrvaSub", ""}) {
+            EXPECT_FALSE(regtest::GetValue(key, "w").found) << key << ", allocation " << failing;
+            EXPECT_FALSE(regtest::GetValue(key, "d").found) << key << ", allocation " << failing;
+        }
+    }
+    EXPECT_GT(refusing, 0);
+    regtest::DeleteTree("OrvaSub");
 }
 
 }  // namespace

@@ -21,8 +21,8 @@ std::string Compose(const char* userSid, size_t capacity = loader::kPrivateFolde
 
 TEST(PrivateFolderSddl, GrantsSystemAndAdministratorsAllAndTheUserReadAndExecuteOnly)
 {
-    EXPECT_EQ("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;" + std::string(kUser) +
-                  ")(A;OICI;0x1200a9;;;S-1-3-4)",
+    EXPECT_EQ("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;" + std::string(kUser) +
+                  ")(A;OICI;FRFX;;;S-1-3-4)",
               Compose(kUser));
 }
 
@@ -34,6 +34,8 @@ TEST(PrivateFolderSddl, RefusesWhatIsNotASidAndWhatDoesNotFit)
         "s-1-5-18",
         "S-1-5-18)(A;OICI;FA;;;WD",  // would grant everyone full control
         "S-1-5-18 ",
+        "S-1-5--18",
+        "S-1-5-18-",
         nullptr,
     };
     for (const char* sid : notSids) {

@@ -1,8 +1,10 @@
 // The descriptor the loader builds for its folders, the folders it makes with it, and its
 // check of a folder it finds in their place.
-#include "FolderSecurity.h"
-#include "LoaderHarness.h"
 #include "loader/PrivateFolder.h"
+
+#include "FolderSecurity.h"
+#include "Sandbox.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -27,14 +29,14 @@ std::string DaclSddl(void* descriptor)
 TEST(PrivateFolderAccess, BuildsTheProtectedDescriptorForTheProcessUser)
 {
     loader::PrivateFolderAccess access;
-    EXPECT_EQ(e2e::CurrentUserSid(), access.userSid());
+    EXPECT_EQ(support::CurrentUserSid(), access.userSid());
     ASSERT_NE(nullptr, access.descriptor());
     // Read back through the system's own conversion, so the SDDL is what the system made of it.
     loader::PrivateFolderAccess again;
     EXPECT_EQ(DaclSddl(again.descriptor()), DaclSddl(access.descriptor()));
     void* expected = nullptr;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
-        e2e::ExpectedPrivateFolderSddl().c_str(), SDDL_REVISION_1, &expected, nullptr));
+        support::ExpectedPrivateFolderSddl().c_str(), SDDL_REVISION_1, &expected, nullptr));
     EXPECT_EQ(DaclSddl(expected), DaclSddl(access.descriptor()));
     LocalFree(expected);
     EXPECT_EQ(0u, DaclSddl(access.descriptor()).find("D:P(")) << "not protected";
@@ -42,7 +44,7 @@ TEST(PrivateFolderAccess, BuildsTheProtectedDescriptorForTheProcessUser)
 
 TEST(PrivateFolderAccess, MakesOnlyNewFoldersAndTheyKeepTheDescriptor)
 {
-    e2e::Sandbox box;
+    support::Sandbox box;
     loader::PrivateFolderAccess access;
     const std::string made = box.temp() + "made";
     ASSERT_TRUE(access.MakeFolder(made.c_str()));
@@ -52,25 +54,25 @@ TEST(PrivateFolderAccess, MakesOnlyNewFoldersAndTheyKeepTheDescriptor)
     // What the file system keeps is compared with what it keeps for the same descriptor set by
     // hand (Wine keeps only what its Unix mode bits can say), and with a folder made without.
     const std::string reference = box.temp() + "reference";
-    ASSERT_TRUE(e2e::MakeFolderWithSddl(reference, e2e::ExpectedPrivateFolderSddl()));
+    ASSERT_TRUE(support::MakeFolderWithSddl(reference, support::ExpectedPrivateFolderSddl()));
     const std::string plain = box.temp() + "plain";
     ASSERT_TRUE(CreateDirectoryA(plain.c_str(), nullptr));
-    EXPECT_EQ(e2e::FolderSddl(reference), e2e::FolderSddl(made));
-    EXPECT_NE(e2e::FolderSddl(plain), e2e::FolderSddl(made));
+    EXPECT_EQ(support::FolderSddl(reference), support::FolderSddl(made));
+    EXPECT_NE(support::FolderSddl(plain), support::FolderSddl(made));
 }
 
 TEST(PrivateFolderAccess, ReusesOnlyARealFolderOfATrustedOwner)
 {
-    e2e::Sandbox box;
+    support::Sandbox box;
     loader::PrivateFolderAccess access;
     const std::string made = box.temp() + "made\\";
     ASSERT_TRUE(access.MakeFolder(made.c_str()));
     const std::string plain = box.temp() + "plain\\";
     ASSERT_TRUE(CreateDirectoryA(plain.c_str(), nullptr));
     const std::string file = box.temp() + "file";
-    ASSERT_TRUE(e2e::WriteFile(file, "x"));
+    ASSERT_TRUE(support::WriteFile(file, "x"));
     const std::string link = box.temp() + "link";
-    const bool linked = e2e::MakeFolderLink(link, plain);
+    const bool linked = support::MakeFolderLink(link, plain);
 
     const struct {
         const char* name;
@@ -91,8 +93,9 @@ TEST(PrivateFolderAccess, ReusesOnlyARealFolderOfATrustedOwner)
         }
         EXPECT_EQ(c.verdict, access.CheckExistingFolder(c.path.c_str()));
     }
-    if (linked)
-        EXPECT_TRUE(e2e::RemoveFolderLink(link));
+    if (linked) {
+        EXPECT_TRUE(support::RemoveFolderLink(link));
+    }
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 //   self: <own path>
 //   digest: <FNV-1a 64 of its own file, 16 hex digits>
 //   flavour: <which build of this program ran: "demo" unless built otherwise>
-//   reg: <key>|<value name>=<value>     one per string value found under the product keys
+//   reg: <key>|<value name>=<value>     one per string value found under the product keys,
+//                                       read in the 32-bit registry view as a 32-bit
+//                                       installer reads them, whatever this build's width
 //   end
 //
 // Switches (each takes the next argument as its value) change what it does, so end-to-end
@@ -92,7 +94,8 @@ private:
 void RecordStringValues(Record& record, const char* keyPath)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ | KEY_WOW64_32KEY, &key) !=
+        ERROR_SUCCESS)
         return;
     for (DWORD index = 0;; ++index) {
         char name[256];

@@ -1,6 +1,6 @@
 #include "FolderSecurity.h"
 
-#include "LoaderHarness.h"
+#include "TestFiles.h"
 
 #include <windows.h>
 
@@ -9,7 +9,7 @@
 
 #include <vector>
 
-namespace e2e {
+namespace support {
 namespace {
 
 std::string SidText(PSID sid)
@@ -133,19 +133,13 @@ bool MakeFolderLink(const std::string& link, const std::string& target)
            WaitUntil(&IsReparsePoint, link, 10000);
 }
 
-bool NothingAt(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
-}
-
 bool RemoveFolderLink(const std::string& link)
 {
     // Wine's RemoveDirectoryA would remove the folder that a Unix link leads to, not the link.
     std::string unixLink = UnixPath(link);
     if (unixLink.empty())
         return RemoveDirectoryA(link.c_str()) != FALSE;
-    return StartUnixProgram("Z:\\bin\\rm -f \"" + unixLink + "\"") &&
-           WaitUntil(&NothingAt, link, 10000);
+    return StartUnixProgram("Z:\\bin\\rm -f \"" + unixLink + "\"") && WaitUntilGone(link, 10000);
 }
 
-}  // namespace e2e
+}  // namespace support

@@ -1,9 +1,9 @@
-// Folder descriptors and links, for the scenarios about the folders the loader works in.
+// Folder descriptors and links, for the tests of the folders the loader works in.
 #pragma once
 
 #include <string>
 
-namespace e2e {
+namespace support {
 
 // The SID of the user this process runs as, as text.
 std::string CurrentUserSid();
@@ -27,4 +27,4 @@ bool MakeFolderLink(const std::string& link, const std::string& target);
 // Removes such a link, never what it leads to.
 bool RemoveFolderLink(const std::string& link);
 
-}  // namespace e2e
+}  // namespace support

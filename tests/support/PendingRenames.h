@@ -1,0 +1,18 @@
+// Reboot-time operations registered through MoveFileEx, as the system keeps them in
+// PendingFileRenameOperations. Wine carries them out, and clears them, when a new session
+// boots the prefix, so read them while the session that registered them still runs.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace support {
+
+// Pairs of source and target ("" for a deletion), as registered (paths in the "\??\" form).
+std::vector<std::pair<std::string, std::string>> PendingRenames();
+// The pending operations whose source lies below folder.
+std::vector<std::pair<std::string, std::string>> PendingRenamesUnder(const std::string& folder);
+void ClearPendingRenames();
+
+}  // namespace support
