@@ -8,12 +8,11 @@
 //                              sharing until the loader ends, as someone else's file would be;
 //   ORVA_HOOK_SWAP=<program>   between the end of the writing and the hold, the written file
 //                              is replaced by the program.
+#include "TempRecord.h"
 #include "loader/Launch.h"
 #include "payload/ExtractPayload.h"
 
 #include <windows.h>
-
-#include <string.h>
 
 namespace {
 
@@ -29,31 +28,13 @@ bool IsInstallerFile(const char* path)
     return length >= 10 && lstrcmpiA(path + length - 10, "\\Setup.exe") == 0;
 }
 
-void AppendToRecord(const char* a, const char* b)
-{
-    char path[MAX_PATH + 16];
-    DWORD length = GetTempPathA(MAX_PATH, path);
-    if (length == 0 || length >= MAX_PATH)
-        return;
-    lstrcatA(path, "processes.txt");
-    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-    DWORD done;
-    WriteFile(file, a, lstrlenA(a), &done, nullptr);
-    WriteFile(file, "|", 1, &done, nullptr);
-    WriteFile(file, b, lstrlenA(b), &done, nullptr);
-    WriteFile(file, "\r\n", 2, &done, nullptr);
-    CloseHandle(file);
-}
-
 int __stdcall RecordProcess(const char* program, char* commandLine, _SECURITY_ATTRIBUTES* ps,
                             _SECURITY_ATTRIBUTES* ts, int inherit, unsigned long flags,
                             void* environment, const char* folder, _STARTUPINFOA* startup,
                             _PROCESS_INFORMATION* process)
 {
-    AppendToRecord(program ? program : "", commandLine ? commandLine : "");
+    e2e_hooks::AppendToTempRecord("processes.txt", program ? program : "",
+                                  commandLine ? commandLine : "");
     return CreateProcessA(program, commandLine, ps, ts, inherit, flags, environment, folder,
                           startup, process);
 }

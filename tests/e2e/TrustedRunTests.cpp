@@ -40,15 +40,7 @@ std::string Bare(std::string folder)
 // The processes a hooked loader started, one "program|command line" per entry.
 std::vector<std::string> StartedProcesses(const Sandbox& box)
 {
-    std::vector<std::string> lines;
-    std::string content = ReadFile(box.temp() + "processes.txt");
-    for (size_t start = 0, end; start < content.size(); start = end + 2) {
-        end = content.find("\r\n", start);
-        if (end == std::string::npos)
-            end = content.size();
-        lines.push_back(content.substr(start, end - start));
-    }
-    return lines;
+    return support::TextLines(ReadFile(box.temp() + "processes.txt"));
 }
 
 TEST(TrustedRun, InstallerRunsFromAPrivateFolderOfItsOwnThatIsGoneAfterwards)

@@ -24,18 +24,6 @@ std::string SystemProgram(const char* name)
     return length == 0 || length >= MAX_PATH ? std::string() : std::string(folder) + "\\" + name;
 }
 
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    for (size_t at = 0, end; at < text.size(); at = end + 2) {
-        end = text.find("\r\n", at);
-        if (end == std::string::npos)
-            end = text.size();
-        lines.push_back(text.substr(at, end - at));
-    }
-    return lines;
-}
-
 TEST(SelfDeletionBatchRun, TriesUntilTheLoaderIsGoneOrTheTriesRunOutThenRemovesItself)
 {
     const struct {
@@ -69,7 +57,8 @@ TEST(SelfDeletionBatchRun, TriesUntilTheLoaderIsGoneOrTheTriesRunOutThenRemovesI
 
         EXPECT_EQ(c.readOnly, support::FileExists(loader));
         EXPECT_FALSE(support::FileExists(batch));
-        std::vector<std::string> waits = Lines(support::ReadFile(box.temp() + "ping-calls.txt"));
+        std::vector<std::string> waits =
+            support::TextLines(support::ReadFile(box.temp() + "ping-calls.txt"));
         EXPECT_EQ(c.waits, waits.size());
         // (The interpreter passes on the blank before the redirection.)
         for (const std::string& arguments : waits)
