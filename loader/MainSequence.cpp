@@ -158,9 +158,10 @@ void NameLoaderLog(LoaderRun& run)
     if (!MakeLogFileName(g_loaderFileName, g_logFileName, sizeof(g_logFileName)))
         TextCopy(g_logFileName, kFallbackLogFileName);
 
-    // A name the ANSI code page cannot carry comes back with "?" in it, and no file of that
-    // name can be made: the whole log would be lost. Name the log after the file's short
-    // name instead, or, where there is none, use a fixed name.
+    // A name the ANSI code page cannot carry comes back with "?" (or a full-width character's
+    // plain look-alike) in it, and no file of that name can be made: the whole log would be
+    // lost. Name the log after the file's short name instead, or, where there is none, use a
+    // fixed name.
     if (!HoldsCharacterNotAllowedInNames(g_logFileName))
         return;
     char shortPath[kPathChars];
