@@ -1,5 +1,6 @@
-// The embedded payload over arbitrary bytes: header, inflate and the trailer check. Inflated
-// data go into memory up to a bound; beyond it the sink refuses, as a full disk would.
+// The embedded payload over arbitrary bytes: header, inflate, the trailer check and the
+// read-back check. Inflated data go into memory up to a bound; beyond it the sink refuses, as
+// a full disk would.
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
@@ -18,6 +19,29 @@ struct MemorySink {
     std::vector<unsigned char> bytes;
     size_t calls = 0;
 };
+
+// Gives stored bytes back in pieces of varying size, as a file read back would.
+struct MemorySource {
+    const std::vector<unsigned char>* bytes;
+    size_t at = 0;
+};
+
+bool Load(void* context, unsigned char* data, size_t capacity, size_t* got) {
+    MemorySource* source = static_cast<MemorySource*>(context);
+    const size_t left = source->bytes->size() - source->at;
+    size_t n = left < capacity ? left : capacity;
+    if (n > 1 && source->at % 3 == 1) n /= 2;
+    if (n > 0) memcpy(data, source->bytes->data() + source->at, n);
+    source->at += n;
+    *got = n;
+    return true;
+}
+
+payload::InflateStatus ReadBack(payload::MemberInflater& inflater,
+                                const std::vector<unsigned char>& bytes) {
+    MemorySource source{&bytes};
+    return inflater.CheckReadBack({&Load, &source}).status;
+}
 
 bool Store(void* context, const unsigned char* data, size_t size) {
     MemorySink* sink = static_cast<MemorySink*>(context);
@@ -48,6 +72,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     payload::InflateResult result = inflater.Start(deflate, deflateSize);
     if (result.status != payload::InflateStatus::Ok) return 0;
     result = inflater.Run({&Store, &sink});
+    if (result.status == payload::InflateStatus::Ok) {
+        // What was written reads back as matching; the same with one byte changed never does.
+        FUZZ_CHECK(ReadBack(inflater, sink.bytes) == payload::InflateStatus::Ok);
+        std::vector<unsigned char> changed = sink.bytes;
+        changed.push_back(0);
+        FUZZ_CHECK(ReadBack(inflater, changed) == payload::InflateStatus::IntegrityFailed);
+        if (!sink.bytes.empty()) {
+            changed = sink.bytes;
+            changed[size % changed.size()] ^= 0x5A;
+            FUZZ_CHECK(ReadBack(inflater, changed) == payload::InflateStatus::IntegrityFailed);
+        }
+    } else {
+        FUZZ_CHECK(ReadBack(inflater, sink.bytes) == payload::InflateStatus::InflateFailed);
+    }
     inflater.Release();
 
     if (result.status == payload::InflateStatus::Ok) {

@@ -10,6 +10,7 @@
 
 namespace loader {
 
+CreateProcessFunction g_createProcess = &CreateProcessA;
 PauseFunction g_pauseAfterInstaller = &Sleep;
 
 namespace {
@@ -44,13 +45,20 @@ bool LogIsInTempLogFolder(const LoaderRun& run)
 
 void StartAndWait(LoaderRun& run)
 {
+    // Only what this run wrote into its own folder, holds and has checked is ever started;
+    // otherwise the file at the installer path may be anyone's.
+    if (!run.installerLock || run.installerLock == INVALID_HANDLE_VALUE) {
+        WriteLoaderLog("Could not create process.", run.installerError);
+        ShowCannotStartBox();
+        return;
+    }
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
     // The program is named separately, so the system never guesses it from a path with
     // blanks (C:\Documents.exe and the like); the command line quotes it for the installer.
-    BOOL created = CreateProcessA(run.installerPath, run.commandLine, nullptr, nullptr, FALSE, 0,
-                                  nullptr, nullptr, &startup, &process);
+    BOOL created = g_createProcess(run.installerPath, run.commandLine, nullptr, nullptr, FALSE, 0,
+                                   nullptr, nullptr, &startup, &process);
     DWORD error = GetLastError();
     ReleaseInstallerLock(run);  // the started installer's image is the file we checked
 
@@ -93,29 +101,16 @@ void MoveLogAndRemoveTempLogFolder(LoaderRun& run)
 
 }  // namespace
 
-void LockExtractedInstaller(LoaderRun& run)
-{
-    if (run.installerLock && run.installerLock != INVALID_HANDLE_VALUE)
-        return;
-    run.installerLock = nullptr;
-    HANDLE file = CreateFileA(run.installerPath, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        wsprintfA(run.messageText, "Could not hold '%s' until it is started.", run.installerPath);
-        WriteLoaderLog(run.messageText, (long)error);
-        return;
-    }
-    run.installerLock = file;
-}
-
 void RunInstallerAndCleanUp(LoaderRun& run)
 {
     StartAndWait(run);
     g_pauseAfterInstaller(kPauseAfterInstallerMs);
 
     WriteLoaderLog("Deleting extracted EXEs...");
-    DeleteFileOrDelay(run.installerPath, false);
+    // The installer lies in the temp log folder: when it cannot be deleted now, its deletion
+    // at the next reboot is registered before the folder's, which can succeed only after it.
+    if (run.installerPath[0])
+        DeleteFileOrDelay(run.installerPath, true);
 
     if (run.tempLogFolderCreated)
         MoveLogAndRemoveTempLogFolder(run);

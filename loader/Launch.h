@@ -3,20 +3,32 @@
 
 #include "LoaderRun.h"
 
+struct _SECURITY_ATTRIBUTES;
+struct _STARTUPINFOA;
+struct _PROCESS_INFORMATION;
+
 namespace loader {
 
-// Holds the finished installer file open for reading with read sharing only, so that between
-// the extraction and the start nobody can write, delete or rename it. Does nothing when
-// run.installerLock is already held (the extraction may hand over its own handle).
-// Logs and goes on without a lock when the file cannot be opened.
-void LockExtractedInstaller(LoaderRun& run);
-
 // Starts the installer (the installer path as the program, run.commandLine as its command
-// line), releases the lock once it has started, waits for it without a time limit, pauses,
-// deletes the installer file and, when this run made a temp log folder, moves the log into
-// the main temp folder and removes the temp log folder (at the next reboot where it cannot be
-// removed now). A failed start is logged and shown to the user; the clean-up still runs.
+// line) only when run.installerLock holds it: then this run wrote it and checked what it
+// holds. Releases the lock once CreateProcessA has returned, waits for the installer without
+// a time limit, pauses, deletes the installer file (at the next reboot where it cannot be
+// deleted now) and, when this run made a temp log folder, moves the log into the main temp
+// folder and removes the temp log folder (at the next reboot where it cannot be removed now).
+// Without a lock, or when the start fails, "Could not create process." is logged (with
+// run.installerError when nothing was started) and shown to the user; the clean-up still runs.
 void RunInstallerAndCleanUp(LoaderRun& run);
+
+// The installer and the self-deleting batch are started through this pointer (CreateProcessA
+// unless a test replaces it).
+using CreateProcessFunction = int(__stdcall*)(const char* program, char* commandLine,
+                                              _SECURITY_ATTRIBUTES* processSecurity,
+                                              _SECURITY_ATTRIBUTES* threadSecurity,
+                                              int inheritHandles, unsigned long flags,
+                                              void* environment, const char* folder,
+                                              _STARTUPINFOA* startup,
+                                              _PROCESS_INFORMATION* process);
+extern CreateProcessFunction g_createProcess;
 
 // The pause after the installer goes through this pointer (Sleep unless a test replaces it).
 using PauseFunction = void(__stdcall*)(unsigned long milliseconds);

@@ -21,13 +21,15 @@ struct LoaderRun {
     char mainTempPath[kPathChars];
     char tempLogPath[kPathChars];
     bool tempLogFolderCreated;
-    char installerPath[kPathChars];
-    bool installerPathValid;              // false when the joined path would not fit
+    long tempLogFolderError;              // why it was not made (logged); 0 when it was
+    char installerPath[kPathChars];       // in the temp log folder; empty when there is none
     char messageText[kMessageChars];
     char buildFolderName[kPathChars];
     char commandLine[kCommandLineChars];
     char customParams[kCommandLineChars];
-    void* installerLock;                  // Setup.exe held read-only until started; null if none
+    void* installerLock;                  // Setup.exe held read-only and checked until it is
+                                          // started; null when there is none to start
+    long installerError;                  // why there is none: logged with the failed start
 };
 
 }  // namespace loader

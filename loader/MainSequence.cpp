@@ -7,9 +7,11 @@
 #include "FileOps.h"
 #include "Launch.h"
 #include "LoaderLog.h"
+#include "PrivateFolder.h"
 #include "SelfDeletion.h"
 #include "payload/ExtractPayload.h"
 
+#include <string.h>
 #include <windows.h>
 
 namespace loader {
@@ -51,19 +53,11 @@ const char* FileNamePart(const char* path)
     return name;
 }
 
-bool HoldsWildcard(const char* text)
+// Characters that no file name may hold. The ANSI code page turns characters it cannot carry
+// into "?", and full-width forms into their plain look-alikes ('"', '<', ':' and so on).
+bool HoldsCharacterNotAllowedInNames(const char* text)
 {
-    for (const char* p = text; *p; ++p) {
-        if (*p == '?' || *p == '*')
-            return true;
-    }
-    return false;
-}
-
-bool IsFolder(const char* path)
-{
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return strpbrk(text, "?*\"<>|:/") != nullptr;
 }
 
 void LogFormatted(LoaderRun& run, const char* format, const char* a, long errorCode = kNoErrorCode)
@@ -72,7 +66,7 @@ void LogFormatted(LoaderRun& run, const char* format, const char* a, long errorC
     WriteLoaderLog(run.messageText, errorCode);
 }
 
-void MakeMainTempFolder(LoaderRun& run)
+void MakeMainTempFolder(LoaderRun& run, const PrivateFolderAccess& access)
 {
     wsprintfA(run.buildFolderName, "Qx_%ld\\", (long)kBuildNumber);
     if (!TextAppend(run.mainTempPath, run.buildFolderName)) {
@@ -85,18 +79,34 @@ void MakeMainTempFolder(LoaderRun& run)
     }
     WriteLoaderLog("Trying to create/find our main temp folder.");
 
-    if (CreateDirectoryA(run.mainTempPath, nullptr))
+    if (access.MakeFolder(run.mainTempPath))
         return;
-    DWORD error = GetLastError();
-    // An existing folder is reused; a plain file of that name is not a folder to work in.
-    if (error == ERROR_ALREADY_EXISTS && IsFolder(run.mainTempPath))
-        return;
+    long error = (long)GetLastError();
+    // Every run's log ends up here, so a folder found in its place is reused only when no one
+    // but this user, SYSTEM or Administrators chose where it is.
+    if (error == ERROR_ALREADY_EXISTS) {
+        error = access.CheckExistingFolder(run.mainTempPath);
+        if (error == 0)
+            return;
+    }
     LogFormatted(run, "CreateDirectory(%s) failed, must use system temp path.", run.mainTempPath,
-                 (long)error);
+                 error);
     TextCopy(run.mainTempPath, run.systemTempPath);
 }
 
-void MakeTempLogFolder(LoaderRun& run)
+// Leaves the temp log path at the main temp path after logging why no folder was made; the
+// error is kept as the reason why no installer is extracted.
+void KeepMainTempPathForLogs(LoaderRun& run, const char* line, long error)
+{
+    LogFormatted(run, line, run.tempLogPath, error);
+    TextCopy(run.tempLogPath, run.mainTempPath);
+    run.tempLogFolderError = error;
+}
+
+// The installer is extracted into this folder too, so it is made with the protected
+// descriptor and never taken over from someone else: CreateDirectoryA fails when the name
+// exists.
+void MakeTempLogFolder(LoaderRun& run, const PrivateFolderAccess& access)
 {
     WriteLoaderLog("Trying to create temp log folder.");
     run.tempLogFolderCreated = false;
@@ -105,27 +115,26 @@ void MakeTempLogFolder(LoaderRun& run)
     // the name it makes would not fit the path buffer (some implementations write past it).
     bool folderFits = TextLength(run.mainTempPath) <= (size_t)(kPathChars - kTempFileNameRoom);
     if (!folderFits || !GetTempFileNameA(run.mainTempPath, kTempLogPrefix, 0, run.tempLogPath)) {
-        WriteLoaderLog("GetTempFileName() failed, must use main temp path.",
-                       folderFits ? (long)GetLastError() : (long)ERROR_BUFFER_OVERFLOW);
-        TextCopy(run.tempLogPath, run.mainTempPath);
+        run.tempLogPath[0] = '\0';
+        KeepMainTempPathForLogs(run, "GetTempFileName() failed, must use main temp path.",
+                                folderFits ? (long)GetLastError() : (long)ERROR_BUFFER_OVERFLOW);
         return;
     }
     DeleteFileA(run.tempLogPath);
-    if (!CreateDirectoryA(run.tempLogPath, nullptr)) {
-        LogFormatted(run, "CreateDirectory(%s) failed, must use main temp path.", run.tempLogPath,
-                     (long)GetLastError());
-        TextCopy(run.tempLogPath, run.mainTempPath);
+    if (!access.MakeFolder(run.tempLogPath)) {
+        KeepMainTempPathForLogs(run, "CreateDirectory(%s) failed, must use main temp path.",
+                                (long)GetLastError());
         return;
     }
     if (!TextAppend(run.tempLogPath, "\\")) {
         // The folder's name fills the path buffer: no room for its backslash.
         RemoveDirectoryA(run.tempLogPath);
-        LogFormatted(run, "CreateDirectory(%s) failed, must use main temp path.", run.tempLogPath,
-                     ERROR_FILENAME_EXCED_RANGE);
-        TextCopy(run.tempLogPath, run.mainTempPath);
+        KeepMainTempPathForLogs(run, "CreateDirectory(%s) failed, must use main temp path.",
+                                ERROR_FILENAME_EXCED_RANGE);
         return;
     }
     run.tempLogFolderCreated = true;
+    run.tempLogFolderError = 0;
 }
 
 // Re-points the log at folder + log file name; a name that would not fit keeps the old place.
@@ -149,14 +158,16 @@ void NameLoaderLog(LoaderRun& run)
     if (!MakeLogFileName(g_loaderFileName, g_logFileName, sizeof(g_logFileName)))
         TextCopy(g_logFileName, kFallbackLogFileName);
 
-    // A name the ANSI code page cannot carry comes back with "?" in it, and no file of that
-    // name can be made: the whole log would be lost. Name the log after the file's short
-    // name instead, or, where there is none, use a fixed name.
-    if (!HoldsWildcard(g_logFileName))
+    // A name the ANSI code page cannot carry comes back with "?" (or a full-width character's
+    // plain look-alike) in it, and no file of that name can be made: the whole log would be
+    // lost. Name the log after the file's short name instead, or, where there is none, use a
+    // fixed name.
+    if (!HoldsCharacterNotAllowedInNames(g_logFileName))
         return;
     char shortPath[kPathChars];
     DWORD shortLength = GetShortPathNameA(run.modulePath, shortPath, kPathChars);
-    if (shortLength == 0 || shortLength >= (DWORD)kPathChars || HoldsWildcard(shortPath) ||
+    if (shortLength == 0 || shortLength >= (DWORD)kPathChars ||
+        HoldsCharacterNotAllowedInNames(FileNamePart(shortPath)) ||
         !MakeLogFileName(FileNamePart(shortPath), g_logFileName, sizeof(g_logFileName)))
         TextCopy(g_logFileName, kFallbackLogFileName);
 }
@@ -173,8 +184,11 @@ void PrepareTempFolders(LoaderRun& run)
         LogFormatted(run, "GetTempPath() failed, must use %s as system temp path.",
                      run.systemTempPath, tempPathError);
 
-    MakeMainTempFolder(run);
-    MakeTempLogFolder(run);
+    {
+        PrivateFolderAccess access;
+        MakeMainTempFolder(run, access);
+        MakeTempLogFolder(run, access);
+    }
 
     WriteLoaderLog("Path creation is complete.");
     LogFormatted(run, "Using %s as main temp path.", run.mainTempPath);
@@ -184,6 +198,34 @@ void PrepareTempFolders(LoaderRun& run)
     PointLogAt(run, run.tempLogPath);
 }
 
+namespace {
+
+// Extracts the installer into this run's own folder and keeps it held, checked, until it is
+// started. Returns 0, or the error that keeps it from being started.
+long ExtractInstaller(LoaderRun& run)
+{
+    run.installerPath[0] = '\0';
+    run.installerLock = nullptr;
+    WriteLoaderLog("Extracting data for...");
+    // Anywhere else, a file or a DLL beside it could have been placed by someone else.
+    if (!run.tempLogFolderCreated) {
+        WriteLoaderLog("The installer is not extracted: this run has no folder of its own.");
+        return run.tempLogFolderError;
+    }
+    if (!TextJoin(run.installerPath, run.tempLogPath, kInstallerFileName)) {
+        LogFormatted(run, "%sSetup.exe is too long a path for the installer.", run.tempLogPath,
+                     ERROR_FILENAME_EXCED_RANGE);
+        return ERROR_FILENAME_EXCED_RANGE;
+    }
+    WriteLoaderLog(run.installerPath);
+    if (::ExtractPayload(kPayloadResourceId, run.installerPath, 1, &run.installerLock) != 0)
+        return (long)GetLastError();
+    WriteLoaderLog("Success!");
+    return 0;
+}
+
+}  // namespace
+
 int RunMainSequence(LoaderRun& run, int argc, char** argv)
 {
     NameLoaderLog(run);
@@ -191,23 +233,7 @@ int RunMainSequence(LoaderRun& run, int argc, char** argv)
 
     WriteLoaderLog("Starting loader...");
     LogFormatted(run, "We are running from '%s'.", run.modulePath);
-
-    run.installerPathValid = TextJoin(run.installerPath, run.mainTempPath, kInstallerFileName);
-    if (!run.installerPathValid)
-        run.installerPath[0] = '\0';
-    WriteLoaderLog("Extracting data for...");
-    if (run.installerPathValid)
-        WriteLoaderLog(run.installerPath);
-    else
-        LogFormatted(run, "%sSetup.exe is too long a path for the installer.", run.mainTempPath,
-                     ERROR_FILENAME_EXCED_RANGE);
-
-    // The finished file stays held read-only until the installer has started from it.
-    if (run.installerPathValid &&
-        ::ExtractPayload(kPayloadResourceId, run.installerPath, 1, &run.installerLock) == 0) {
-        WriteLoaderLog("Success!");
-        LockExtractedInstaller(run);  // only when the extraction handed over no handle
-    }
+    run.installerError = ExtractInstaller(run);
 
     BuildInstallerCommandLine(run, argc, argv);
     // The custom parameters must be in the registry before the installer starts.

@@ -2,6 +2,7 @@
 
 #include "BoundedText.h"
 #include "CommandLine.h"
+#include "Launch.h"
 #include "LoaderLog.h"
 #include "LoaderRun.h"
 #include "SelfDeletionBatch.h"
@@ -10,6 +11,9 @@
 #include <windows.h>
 
 namespace loader {
+
+payload::WriteFileFunction g_writeBatchFile = &WriteFile;
+
 namespace {
 
 constexpr char kBatchNameFormat[] = "%s~VO%05x.bat";
@@ -25,14 +29,20 @@ bool IsFolderError(DWORD error)
            error == ERROR_BAD_PATHNAME;
 }
 
-bool SystemProgramPath(char (&path)[kPathChars], const char* fileName)
+// The full path of a program in the system folder; ERROR_SUCCESS, or the error that keeps it
+// from being named.
+DWORD SystemProgramPath(char (&path)[kPathChars], const char* fileName)
 {
     UINT length = GetSystemDirectoryA(path, kPathChars);
-    if (length == 0 || length >= (UINT)kPathChars) {
+    if (length == 0) {
         path[0] = '\0';
-        return false;
+        return GetLastError();
     }
-    return TextAppend(path, "\\") && TextAppend(path, fileName);
+    if (length >= (UINT)kPathChars || !TextAppend(path, "\\") || !TextAppend(path, fileName)) {
+        path[0] = '\0';
+        return ERROR_FILENAME_EXCED_RANGE;
+    }
+    return ERROR_SUCCESS;
 }
 
 // Why the module path cannot be handed to del, or null when it can.
@@ -40,10 +50,15 @@ const char* ModulePathProblem(const char* modulePath, bool modulePathComplete)
 {
     if (!modulePath || !modulePath[0])
         return "Self-deletion skipped: the loader's path is unknown.";
-    if (!modulePathComplete || strnlen(modulePath, kPathChars) >= (size_t)kPathChars - 1)
+    // GetModuleFileNameA reports a path cut at the buffer's end; 259 characters are whole.
+    if (!modulePathComplete || strnlen(modulePath, kPathChars) >= (size_t)kPathChars)
         return "Self-deletion skipped: the loader's path fills the path buffer and may be cut short.";
     if (strpbrk(modulePath, "?*"))
         return "Self-deletion skipped: the loader's path holds '?' or '*' and would match other files.";
+    // The path stands in double quotes in the batch, which runs elevated: a quote of its own
+    // would end them and let the rest of the name be read as commands.
+    if (strchr(modulePath, '"'))
+        return "Self-deletion skipped: the loader's path holds '\"' and would break the batch's quoting.";
     return nullptr;
 }
 
@@ -93,8 +108,11 @@ void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
     // path, never found by name, so a program planted beside the loader is never run.
     char interpreterPath[kPathChars];
     char pingPath[kPathChars];
-    if (!SystemProgramPath(interpreterPath, "cmd.exe") || !SystemProgramPath(pingPath, "ping.exe")) {
-        WriteLoaderLog("Could not create batch process.", (long)GetLastError());
+    DWORD pathError = SystemProgramPath(interpreterPath, "cmd.exe");
+    if (pathError == ERROR_SUCCESS)
+        pathError = SystemProgramPath(pingPath, "ping.exe");
+    if (pathError != ERROR_SUCCESS) {
+        WriteLoaderLog("Could not create batch process.", (long)pathError);
         return;
     }
     // Every batch name has the same length, so a text that fits for one fits for all.
@@ -110,14 +128,24 @@ void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
     if (!CreateBatchFile(systemTempPath, batchPath, file))
         return;
     ComposeSelfDeletionBatch(batchText, sizeof(batchText), modulePath, batchPath, pingPath);
-    DWORD written;
-    WriteFile(file, batchText, (DWORD)TextLength(batchText), &written, nullptr);
+    // A batch cut short could stop anywhere, even inside a path: it is never started.
+    DWORD length = (DWORD)TextLength(batchText);
+    DWORD written = 0;
+    BOOL wrote = g_writeBatchFile(file, batchText, length, &written, nullptr);
+    // A write that succeeds short of the length has run out of room.
+    DWORD writeError = wrote ? (DWORD)ERROR_DISK_FULL : GetLastError();
     CloseHandle(file);
+    if (!wrote || written != length) {
+        DeleteFileA(batchPath);
+        WriteLoaderLog("Could not write batch file.", (long)writeError);
+        return;
+    }
 
-    // "cmd" /s /c ""batch"": the outer quotes are removed, the batch path keeps its own.
+    // "cmd" /d /s /c ""batch"": /d keeps the AutoRun commands of the registry from running
+    // with the batch; the outer quotes are removed, the batch path keeps its own.
     char command[kBatchCommandChars];
     bool commandFits = StartCommandLineWithProgram(command, sizeof(command), interpreterPath) &&
-                       TextAppend(command, " /s /c \"\"") && TextAppend(command, batchPath) &&
+                       TextAppend(command, " /d /s /c \"\"") && TextAppend(command, batchPath) &&
                        TextAppend(command, "\"\"");
 
     STARTUPINFOA startup = {};
@@ -126,9 +154,9 @@ void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process = {};
     BOOL created = commandFits &&
-                   CreateProcessA(interpreterPath, command, nullptr, nullptr, FALSE,
-                                  CREATE_SUSPENDED | IDLE_PRIORITY_CLASS, nullptr, "\\", &startup,
-                                  &process);
+                   g_createProcess(interpreterPath, command, nullptr, nullptr, FALSE,
+                                   CREATE_SUSPENDED | IDLE_PRIORITY_CLASS, nullptr, "\\", &startup,
+                                   &process);
     if (!created) {
         DWORD error = commandFits ? GetLastError() : (DWORD)ERROR_FILENAME_EXCED_RANGE;
         DeleteFileA(batchPath);

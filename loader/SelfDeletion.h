@@ -1,6 +1,8 @@
 // Silent mode and the self-deletion of a loader that was started with arguments.
 #pragma once
 
+#include "payload/ExtractPayload.h"
+
 namespace loader {
 
 // True when "-s" and "-a" (two characters each, case-sensitive) begin the first two of at
@@ -9,12 +11,17 @@ namespace loader {
 bool IsSilentInstall(int argc, char** argv);
 
 // Writes a new batch file ~VOnnnnn.bat into the system temp folder that deletes the loader's
-// file once the loader has ended and then itself, and starts it hidden, suspended and at idle
-// priority from the root folder; then raises the loader's own priority so that the batch runs
-// only after the loader is done. Schedules nothing (and logs why) when the module path may
-// not name the loader: cut at the path limit (modulePathComplete false), or holding "?" or
-// "*", which the batch's del would take as wildcards.
+// file once the loader has ended and then itself, and starts it through the system folder's
+// command interpreter (cmd.exe /d /s /c, so no AutoRun command runs with it) hidden,
+// suspended and at idle priority from the root folder; then raises the loader's own priority
+// so that the batch runs only after the loader is done. Schedules nothing (and logs why) when
+// the module path may not name the loader: cut at the path limit (modulePathComplete false),
+// holding "?" or "*", which the batch's del would take as wildcards, or holding '"', which
+// would end the quotes around it. A batch that cannot be written whole is deleted unstarted.
 void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
                           bool modulePathComplete);
+
+// The batch file is written through this pointer (WriteFile unless a test replaces it).
+extern payload::WriteFileFunction g_writeBatchFile;
 
 }  // namespace loader

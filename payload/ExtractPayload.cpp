@@ -9,6 +9,7 @@ namespace payload {
 
 MessageBoxFunction g_showMessageBox = &MessageBoxA;
 WriteFileFunction g_writeFile = &WriteFile;
+CreateFileFunction g_createFile = &CreateFileA;
 
 namespace {
 
@@ -19,6 +20,10 @@ static_assert(kCannotStartStyle == 0x11010, "the box's style");
 constexpr const char kCannotStartText[] =
     "Sorry, Orvadesk cannot be started at this time.\nPlease try again in a few minutes.";
 constexpr const char kCannotStartCaption[] = "Error - Orvadesk";
+
+// What a failure without a Win32 error of its own leaves as the last error.
+constexpr long kDamagedData = ERROR_INVALID_DATA;
+constexpr long kNoMemory = ERROR_NOT_ENOUGH_MEMORY;
 
 // Logs format (one "%s") with the output path.
 void LogPathLine(const char* format, const char* path, long errorCode) {
@@ -62,21 +67,136 @@ bool WriteToFile(void* context, const unsigned char* data, size_t size) {
     return true;
 }
 
+// Reads the held file back; keeps the last error of a failed read.
+bool ReadFromFile(void* context, unsigned char* data, size_t capacity, size_t* got) {
+    FileSink* source = static_cast<FileSink*>(context);
+    DWORD done = 0;
+    if (!ReadFile(source->file, data, DWORD(capacity), &done, nullptr)) {
+        source->error = long(GetLastError());
+        return false;
+    }
+    *got = done;
+    return true;
+}
+
 void CloseAndDelete(HANDLE file, const char* path) {
     CloseHandle(file);
     DeleteFileA(path);
 }
 
-int FailWithBox(const char* format, const char* path, long errorCode) {
+// The error a failure leaves behind: its Win32 error, or, when it has none, damaged data.
+long FailureCode(long logged) { return logged == loader::kNoErrorCode ? kDamagedData : logged; }
+
+long FailWithBox(const char* format, const char* path, long errorCode) {
     LogPathLine(format, path, errorCode);
     ShowCannotStartBox();
+    return FailureCode(errorCode);
+}
+
+// A failure of the file itself: the box only unless quiet.
+long FailQuietly(const char* format, const char* path, long errorCode, int quietIo) {
+    LogPathLine(format, path, errorCode);
+    if (quietIo != 1) ShowCannotStartBox();
+    return FailureCode(errorCode);
+}
+
+int Finish(long error) {
+    if (error == 0) return 0;
+    SetLastError(DWORD(error));
     return -1;
+}
+
+// Opens the finished file read-only with read sharing only, then reads it back through that
+// handle: the file was closed after its writing, and someone may have replaced it before the
+// hold was taken. Returns 0 with *heldFile set, or the failure's error after logging it.
+long HoldAndCheck(MemberInflater& inflater, const char* path, int quietIo, void** heldFile) {
+    HANDLE held = g_createFile(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (held == INVALID_HANDLE_VALUE) {
+        return FailQuietly("Could not hold extracted executable for <%s>.", path,
+                           long(GetLastError()), quietIo);
+    }
+    FileSink source{held, loader::kNoErrorCode};
+    const InflateResult checked = inflater.CheckReadBack({&ReadFromFile, &source});
+    if (checked.status == InflateStatus::Ok) {
+        *heldFile = held;
+        return 0;
+    }
+    CloseHandle(held);
+    if (checked.status == InflateStatus::ReadFailed) {
+        return FailQuietly("Could not hold extracted executable for <%s>.", path, source.error,
+                           quietIo);
+    }
+    return FailQuietly("Extracted executable changed after it was written for <%s>.", path,
+                       loader::kNoErrorCode, quietIo);
+}
+
+long ExtractFromMemory(const unsigned char* data, size_t size, const char* outputPath,
+                       int quietIo, void** heldFile) {
+    const long noCode = loader::kNoErrorCode;
+
+    const GzipHeader header = ParseGzipHeader(data, size);
+    if (header.status == GzipHeaderStatus::NotGzip) {
+        return FailWithBox("Compressed executable not in GZIP format for <%s>.", outputPath, noCode);
+    }
+    if (header.status == GzipHeaderStatus::UnsupportedMethod) {
+        return FailWithBox("Unsupported compression method for <%s>.", outputPath, noCode);
+    }
+
+    MemberInflater inflater;
+    const InflateResult started =
+        inflater.Start(data + header.deflateOffset, size - header.deflateOffset);
+    switch (started.status) {
+    case InflateStatus::Ok:
+        break;
+    case InflateStatus::NoOutputBuffer:
+        FailWithBox("Could not allocate output buffer for <%s>.", outputPath, noCode);
+        return kNoMemory;
+    case InflateStatus::NoStream:
+        FailWithBox("Could not allocate zlib stream data buffer for <%s>.", outputPath, noCode);
+        return kNoMemory;
+    default:
+        FailWithBox("Could not initialize zlib for <%s>.", outputPath, noCode);
+        LogZlibCode(started.zlibCode);
+        return kDamagedData;
+    }
+
+    HANDLE file = g_createFile(outputPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const long error = long(GetLastError());
+        inflater.Release();
+        return FailQuietly("Could not create temporary file for <%s>.", outputPath, error, quietIo);
+    }
+
+    FileSink sink{file, noCode};
+    const InflateResult result = inflater.Run({&WriteToFile, &sink});
+    switch (result.status) {
+    case InflateStatus::Ok:
+        break;
+    case InflateStatus::WriteFailed:
+        inflater.Release();
+        CloseAndDelete(file, outputPath);
+        return FailQuietly("Could not write data to file for <%s>.", outputPath, sink.error,
+                           quietIo);
+    case InflateStatus::IntegrityFailed:
+        inflater.Release();
+        CloseAndDelete(file, outputPath);
+        return FailWithBox("Extracted executable failed its integrity check for <%s>.",
+                           outputPath, noCode);
+    default:
+        inflater.Release();
+        CloseAndDelete(file, outputPath);
+        FailWithBox("Could not decompress executable for <%s>.", outputPath, noCode);
+        LogZlibCode(result.zlibCode);
+        return kDamagedData;
+    }
+    CloseHandle(file);
+    return heldFile != nullptr ? HoldAndCheck(inflater, outputPath, quietIo, heldFile) : 0;
 }
 
 }  // namespace
 }  // namespace payload
-
-using payload::FailWithBox;
 
 void ShowCannotStartBox() {
     char text[payload::kMessageChars];
@@ -86,23 +206,28 @@ void ShowCannotStartBox() {
 }
 
 int ExtractPayload(int resourceId, const char* outputPath, int quietIo, void** heldFile) {
+    using payload::FailWithBox;
+    using payload::Finish;
     if (heldFile != nullptr) *heldFile = nullptr;
     HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(resourceId), RT_RCDATA);
     if (resource == nullptr) {
-        return FailWithBox("Could not find resource for <%s>.", outputPath, long(GetLastError()));
+        return Finish(FailWithBox("Could not find resource for <%s>.", outputPath,
+                                  long(GetLastError())));
     }
     const DWORD size = SizeofResource(nullptr, resource);
     if (size == 0) {
-        return FailWithBox("Could not get size of resource for <%s>.", outputPath,
-                           long(GetLastError()));
+        return Finish(FailWithBox("Could not get size of resource for <%s>.", outputPath,
+                                  long(GetLastError())));
     }
     HGLOBAL loaded = LoadResource(nullptr, resource);
     if (loaded == nullptr) {
-        return FailWithBox("Could not load resource for <%s>.", outputPath, long(GetLastError()));
+        return Finish(FailWithBox("Could not load resource for <%s>.", outputPath,
+                                  long(GetLastError())));
     }
     const void* data = LockResource(loaded);
     if (data == nullptr) {
-        return FailWithBox("Could not lock resource for <%s>.", outputPath, loader::kNoErrorCode);
+        return Finish(FailWithBox("Could not lock resource for <%s>.", outputPath,
+                                  loader::kNoErrorCode));
     }
     return ExtractPayloadData(static_cast<const unsigned char*>(data), size, outputPath, quietIo,
                               heldFile);
@@ -110,73 +235,6 @@ int ExtractPayload(int resourceId, const char* outputPath, int quietIo, void** h
 
 int ExtractPayloadData(const unsigned char* data, size_t size, const char* outputPath,
                        int quietIo, void** heldFile) {
-    using payload::InflateStatus;
-    using payload::LogPathLine;
     if (heldFile != nullptr) *heldFile = nullptr;
-    const long noCode = loader::kNoErrorCode;
-
-    const payload::GzipHeader header = payload::ParseGzipHeader(data, size);
-    if (header.status == payload::GzipHeaderStatus::NotGzip) {
-        return FailWithBox("Compressed executable not in GZIP format for <%s>.", outputPath, noCode);
-    }
-    if (header.status == payload::GzipHeaderStatus::UnsupportedMethod) {
-        return FailWithBox("Unsupported compression method for <%s>.", outputPath, noCode);
-    }
-
-    payload::MemberInflater inflater;
-    const payload::InflateResult started =
-        inflater.Start(data + header.deflateOffset, size - header.deflateOffset);
-    switch (started.status) {
-    case InflateStatus::Ok:
-        break;
-    case InflateStatus::NoOutputBuffer:
-        return FailWithBox("Could not allocate output buffer for <%s>.", outputPath, noCode);
-    case InflateStatus::NoStream:
-        return FailWithBox("Could not allocate zlib stream data buffer for <%s>.", outputPath,
-                           noCode);
-    default:
-        FailWithBox("Could not initialize zlib for <%s>.", outputPath, noCode);
-        payload::LogZlibCode(started.zlibCode);
-        return -1;
-    }
-
-    HANDLE file = CreateFileA(outputPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        const long error = long(GetLastError());
-        inflater.Release();
-        LogPathLine("Could not create temporary file for <%s>.", outputPath, error);
-        if (quietIo != 1) ShowCannotStartBox();
-        return -1;
-    }
-
-    payload::FileSink sink{file, noCode};
-    const payload::InflateResult result = inflater.Run({&payload::WriteToFile, &sink});
-    inflater.Release();
-    switch (result.status) {
-    case InflateStatus::Ok:
-        break;
-    case InflateStatus::WriteFailed:
-        payload::CloseAndDelete(file, outputPath);
-        LogPathLine("Could not write data to file for <%s>.", outputPath, sink.error);
-        if (quietIo != 1) ShowCannotStartBox();
-        return -1;
-    case InflateStatus::IntegrityFailed:
-        payload::CloseAndDelete(file, outputPath);
-        return FailWithBox("Extracted executable failed its integrity check for <%s>.",
-                           outputPath, noCode);
-    default:
-        payload::CloseAndDelete(file, outputPath);
-        FailWithBox("Could not decompress executable for <%s>.", outputPath, noCode);
-        payload::LogZlibCode(result.zlibCode);
-        return -1;
-    }
-    CloseHandle(file);
-
-    if (heldFile != nullptr) {
-        HANDLE held = CreateFileA(outputPath, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (held != INVALID_HANDLE_VALUE) *heldFile = held;
-    }
-    return 0;
+    return payload::Finish(payload::ExtractFromMemory(data, size, outputPath, quietIo, heldFile));
 }

@@ -5,16 +5,21 @@
 
 struct HWND__;
 struct _OVERLAPPED;
+struct _SECURITY_ATTRIBUTES;
 
 // Finds the RT_RCDATA resource resourceId in the loader's own module, checks it as one gzip
 // member and inflates it into outputPath (an existing file is replaced). Returns 0 when the
 // file is complete and matches the member's trailer, -1 on any failure, after logging the
-// reason and, as a rule, showing ShowCannotStartBox. quietIo exactly 1 suppresses the box when
-// the file cannot be created or written. Nothing acquired is left held or allocated.
+// reason and, as a rule, showing ShowCannotStartBox; GetLastError then tells the failure's
+// Win32 error (ERROR_INVALID_DATA for damaged data, ERROR_NOT_ENOUGH_MEMORY when working
+// storage is missing). quietIo exactly 1 suppresses the box when the file cannot be created,
+// written, held or checked. Nothing acquired is left held or allocated.
 //
 // heldFile, when not null, receives on success a handle to the finished file opened read-only
 // with read sharing only, so the file cannot be changed before it is started; the caller
-// closes it. It receives null on failure, or if that handle cannot be opened.
+// closes it. Through that handle the file has been read back and matched against the member's
+// trailer: what is held is what was written. When the hold cannot be taken or the file read
+// back differs, the extraction fails and heldFile receives null.
 int ExtractPayload(int resourceId, const char* outputPath, int quietIo, void** heldFile = nullptr);
 
 // The same, from payload bytes already in memory (what ExtractPayload does once the resource
@@ -37,5 +42,14 @@ extern MessageBoxFunction g_showMessageBox;
 using WriteFileFunction = int(__stdcall*)(void* file, const void* data, unsigned long size,
                                           unsigned long* written, _OVERLAPPED* overlapped);
 extern WriteFileFunction g_writeFile;
+
+// The output file is created, and later opened for the hold, through this pointer
+// (CreateFileA unless a test replaces it).
+using CreateFileFunction = void*(__stdcall*)(const char* path, unsigned long access,
+                                             unsigned long shareMode,
+                                             _SECURITY_ATTRIBUTES* security,
+                                             unsigned long disposition, unsigned long attributes,
+                                             void* templateFile);
+extern CreateFileFunction g_createFile;
 
 }  // namespace payload

@@ -79,6 +79,25 @@ GzipHeader ParseGzipHeader(const unsigned char* data, size_t size) {
     return {GzipHeaderStatus::Ok, pos};
 }
 
+ContentDigest::ContentDigest() : _crc(crc32(0L, Z_NULL, 0)), _length(0) {}
+
+void ContentDigest::Add(const unsigned char* data, size_t size) {
+    _length += size;
+    // crc32 takes at most one zlib count at a time.
+    while (size > 0) {
+        const uInt piece = size > UINT32_MAX ? UINT32_MAX : uInt(size);
+        _crc = crc32(_crc, data, piece);
+        data += piece;
+        size -= piece;
+    }
+}
+
+bool ContentDigest::Matches(const unsigned char* trailer) const {
+    // ISIZE counts modulo 2^32; no installer comes near that, so a longer content never matches.
+    return ReadLittleEndian32(trailer) == uint32_t(_crc) &&
+           uint64_t(ReadLittleEndian32(trailer + 4)) == _length;
+}
+
 MemberInflater::~MemberInflater() { Release(); }
 
 void MemberInflater::Release() {
@@ -90,12 +109,14 @@ void MemberInflater::Release() {
     _stream = nullptr;
     FreeBlock(_buffer);
     _buffer = nullptr;
+    _trailer = nullptr;
 }
 
 InflateResult MemberInflater::Start(const unsigned char* data, size_t size) {
     Release();
     _data = data;
     _size = size;
+    _trailer = nullptr;
     _buffer = static_cast<unsigned char*>(AllocateZeroed(kOutputBufferBytes));
     if (_buffer == nullptr) return {InflateStatus::NoOutputBuffer, 0};
     z_stream* stream = static_cast<z_stream*>(AllocateZeroed(sizeof(z_stream)));
@@ -123,8 +144,7 @@ InflateResult MemberInflater::Run(PayloadSink sink) {
     z_stream* stream = static_cast<z_stream*>(_stream);
     if (!_initialised) return {InflateStatus::InflateFailed, Z_STREAM_ERROR};
 
-    uLong crc = crc32(0L, Z_NULL, 0);
-    uint32_t outputBytes = 0;  // ISIZE counts modulo 2^32
+    ContentDigest digest;
     for (;;) {
         // Inputs beyond one zlib count (only possible on 64-bit hosts) are fed in pieces.
         if (stream->avail_in == 0) {
@@ -136,8 +156,7 @@ InflateResult MemberInflater::Run(PayloadSink sink) {
         if (result == Z_STREAM_END) break;
         if (result != Z_OK) return {InflateStatus::InflateFailed, result};
         if (stream->avail_out == 0) {
-            crc = crc32(crc, _buffer, uInt(kOutputBufferBytes));
-            outputBytes += uint32_t(kOutputBufferBytes);
+            digest.Add(_buffer, kOutputBufferBytes);
             if (!sink.write(sink.context, _buffer, kOutputBufferBytes)) {
                 return {InflateStatus::WriteFailed, 0};
             }
@@ -149,19 +168,31 @@ InflateResult MemberInflater::Run(PayloadSink sink) {
     // The trailer follows the deflate data directly; it must be there and match what was
     // produced, or a damaged payload would be run.
     const size_t filled = kOutputBufferBytes - stream->avail_out;
-    crc = crc32(crc, _buffer, uInt(filled));
-    outputBytes += uint32_t(filled);
+    digest.Add(_buffer, filled);
     const size_t consumed = size_t(stream->next_in - _data);
     if (_size - consumed < kTrailerBytes) return {InflateStatus::IntegrityFailed, 0};
     const unsigned char* trailer = _data + consumed;
-    if (ReadLittleEndian32(trailer) != uint32_t(crc) ||
-        ReadLittleEndian32(trailer + 4) != outputBytes) {
-        return {InflateStatus::IntegrityFailed, 0};
-    }
+    if (!digest.Matches(trailer)) return {InflateStatus::IntegrityFailed, 0};
 
     if (filled != 0 && !sink.write(sink.context, _buffer, filled)) {
         return {InflateStatus::WriteFailed, 0};
     }
+    _trailer = trailer;
+    return {InflateStatus::Ok, 0};
+}
+
+InflateResult MemberInflater::CheckReadBack(ContentSource source) {
+    if (_trailer == nullptr || _buffer == nullptr) return {InflateStatus::InflateFailed, 0};
+    ContentDigest digest;
+    for (;;) {
+        size_t got = 0;
+        if (!source.read(source.context, _buffer, kOutputBufferBytes, &got)) {
+            return {InflateStatus::ReadFailed, 0};
+        }
+        if (got == 0) break;
+        digest.Add(_buffer, got < kOutputBufferBytes ? got : kOutputBufferBytes);
+    }
+    if (!digest.Matches(_trailer)) return {InflateStatus::IntegrityFailed, 0};
     return {InflateStatus::Ok, 0};
 }
 

@@ -33,6 +33,26 @@ struct PayloadSink {
     void* context;
 };
 
+// Gives back stored content: fills up to capacity bytes and sets *got (0 at the end). Returns
+// false when the bytes could not be read; the source keeps whatever it needs to report why.
+struct ContentSource {
+    bool (*read)(void* context, unsigned char* data, size_t capacity, size_t* got);
+    void* context;
+};
+
+// The CRC-32 and length of content, as a member's trailer states them.
+class ContentDigest {
+public:
+    ContentDigest();
+    void Add(const unsigned char* data, size_t size);
+    // True when the content seen so far has the trailer's CRC-32 and length (ISIZE).
+    bool Matches(const unsigned char* trailer) const;
+
+private:
+    unsigned long _crc;
+    uint64_t _length;
+};
+
 enum class InflateStatus {
     Ok,
     NoOutputBuffer,   // the 16,384-byte buffer could not be allocated
@@ -41,6 +61,7 @@ enum class InflateStatus {
     InflateFailed,    // inflate reported an error or asked for a dictionary; zlibCode holds it
     WriteFailed,      // the sink refused data
     IntegrityFailed,  // the trailer is missing, or its CRC-32 or ISIZE do not match the output
+    ReadFailed,       // the source of a read-back refused data
 };
 
 struct InflateResult {
@@ -63,11 +84,16 @@ public:
     // trailer included.
     InflateResult Start(const unsigned char* data, size_t size);
     InflateResult Run(PayloadSink sink);
+    // After a successful Run (and before Release): reads the stored content back from source
+    // and holds it against the trailer. Ok, ReadFailed, or IntegrityFailed when what is read
+    // back is not what Run produced; InflateFailed when Run has not succeeded.
+    InflateResult CheckReadBack(ContentSource source);
     void Release();
 
 private:
     const unsigned char* _data = nullptr;
     size_t _size = 0;
+    const unsigned char* _trailer = nullptr;  // set once Run has matched it
     unsigned char* _buffer = nullptr;
     void* _stream = nullptr;  // z_stream, kept opaque so zlib.h stays out of this header
     bool _initialised = false;

@@ -20,7 +20,7 @@ TEST(InstallerCommandLine, RewritesTheLoaderArgumentsIntoSwitches)
     std::string loader = box.install("download.exe");
     ASSERT_TRUE(box.run(loader, "-s \"/Lang en\" \"CustomParams a=1\" --x \"-CustomParams x\" y")
                     .finished);
-    EXPECT_EQ(box.mainTemp() + "Setup.exe /s /Lang \"en\" /-x /CustomParams \"x\" /y",
+    EXPECT_EQ(OnlyInstallerSelf(box) + " /s /Lang \"en\" /-x /CustomParams \"x\" /y",
               OnlyInstallerCommandLine(box));
 }
 
@@ -29,7 +29,7 @@ TEST(InstallerCommandLine, UnstampedBlockGivesTheBareInstallerPath)
     Sandbox box;
     std::string loader = box.install("download.exe");
     ASSERT_TRUE(box.run(loader).finished);
-    EXPECT_EQ(box.mainTemp() + "Setup.exe", OnlyInstallerCommandLine(box));
+    EXPECT_EQ(OnlyInstallerSelf(box), OnlyInstallerCommandLine(box));
 }
 
 TEST(InstallerCommandLine, StampedBlockPassesItsSwitches)
@@ -37,7 +37,7 @@ TEST(InstallerCommandLine, StampedBlockPassesItsSwitches)
     Sandbox box;
     std::string loader = box.install("download.exe", StampedLoaderExe("loader-stamped"));
     ASSERT_TRUE(box.run(loader).finished);
-    EXPECT_EQ(box.mainTemp() + "Setup.exe /Lang \"en\" /Silent", OnlyInstallerCommandLine(box));
+    EXPECT_EQ(OnlyInstallerSelf(box) + " /Lang \"en\" /Silent", OnlyInstallerCommandLine(box));
 }
 
 TEST(InstallerCommandLine, BlockWithoutEntriesGivesTheBareInstallerPath)
@@ -45,7 +45,7 @@ TEST(InstallerCommandLine, BlockWithoutEntriesGivesTheBareInstallerPath)
     Sandbox box;
     std::string loader = box.install("download.exe", StampedLoaderExe("loader-cleared"));
     ASSERT_TRUE(box.run(loader).finished);
-    EXPECT_EQ(box.mainTemp() + "Setup.exe", OnlyInstallerCommandLine(box));
+    EXPECT_EQ(OnlyInstallerSelf(box), OnlyInstallerCommandLine(box));
 }
 
 TEST(InstallerCommandLine, ArgumentsWinOverAStampedBlock)
@@ -53,7 +53,7 @@ TEST(InstallerCommandLine, ArgumentsWinOverAStampedBlock)
     Sandbox box;
     std::string loader = box.install("download.exe", StampedLoaderExe("loader-stamped"));
     ASSERT_TRUE(box.run(loader, "-q").finished);
-    EXPECT_EQ(box.mainTemp() + "Setup.exe /q", OnlyInstallerCommandLine(box));
+    EXPECT_EQ(OnlyInstallerSelf(box) + " /q", OnlyInstallerCommandLine(box));
 }
 
 TEST(InstallerCommandLine, QuotesAnInstallerPathWithBlanksAndStartsThatProgram)
@@ -69,8 +69,9 @@ TEST(InstallerCommandLine, QuotesAnInstallerPathWithBlanksAndStartsThatProgram)
     ASSERT_TRUE(box.run(loader, "-s").finished);
     std::vector<std::string> records = box.installerRecords();
     ASSERT_EQ(1u, records.size());
-    EXPECT_EQ("\"" + box.mainTemp() + "Setup.exe\" /s", RecordField(records[0], "cmdline"));
-    EXPECT_EQ(box.mainTemp() + "Setup.exe", RecordField(records[0], "self"));
+    const std::string self = RecordField(records[0], "self");
+    EXPECT_EQ(0u, self.find(box.mainTemp() + "log")) << self;
+    EXPECT_EQ("\"" + self + "\" /s", RecordField(records[0], "cmdline"));
 }
 
 TEST(InstallerCommandLine, LeavesOutAnArgumentTooLongForTheCommandLineAndSaysSo)
@@ -79,7 +80,7 @@ TEST(InstallerCommandLine, LeavesOutAnArgumentTooLongForTheCommandLineAndSaysSo)
     std::string loader = box.install("download.exe");
     std::string huge = "\"/Big " + std::string(2100, 'v') + "\"";
     ASSERT_TRUE(box.run(loader, "-a " + huge + " -b").finished);
-    EXPECT_EQ(box.mainTemp() + "Setup.exe /a /b", OnlyInstallerCommandLine(box));
+    EXPECT_EQ(OnlyInstallerSelf(box) + " /a /b", OnlyInstallerCommandLine(box));
     std::vector<std::string> texts = LogTexts(RunLog(box, "download.log"));
     EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(),
                                      "Argument 2 does not fit the installer command line, skipped."));

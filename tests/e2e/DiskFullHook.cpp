@@ -3,6 +3,7 @@
 // scenario can tell what the user was shown.
 // Writes are served in full until the room runs out, then in part, then refused with
 // ERROR_DISK_FULL, as a volume that fills up during the extraction answers.
+#include "TempRecord.h"
 #include "payload/ExtractPayload.h"
 
 #include <windows.h>
@@ -34,21 +35,7 @@ int __stdcall WriteUntilFull(void* file, const void* data, unsigned long size,
 int __stdcall RecordAndShowBox(HWND__* owner, const char* text, const char* caption,
                                unsigned style)
 {
-    char path[MAX_PATH + 16];
-    DWORD length = GetTempPathA(MAX_PATH, path);
-    if (length > 0 && length < MAX_PATH) {
-        lstrcatA(path, "boxes.txt");
-        HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            DWORD done;
-            WriteFile(file, caption, lstrlenA(caption), &done, nullptr);
-            WriteFile(file, "|", 1, &done, nullptr);
-            WriteFile(file, text, lstrlenA(text), &done, nullptr);
-            WriteFile(file, "\r\n", 2, &done, nullptr);
-            CloseHandle(file);
-        }
-    }
+    e2e_hooks::AppendToTempRecord("boxes.txt", caption, text);
     return MessageBoxA(owner, text, caption, style);
 }
 

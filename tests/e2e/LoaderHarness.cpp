@@ -17,6 +17,7 @@ std::string LoaderExe() { return BuildFile("tests/e2e/loader-e2e.exe"); }
 std::string OtherPayloadLoaderExe() { return BuildFile("tests/e2e/loader-other.exe"); }
 std::string NoPayloadLoaderExe() { return BuildFile("tests/e2e/loader-nopayload.exe"); }
 std::string DiskFullLoaderExe() { return BuildFile("tests/e2e/loader-diskfull.exe"); }
+std::string HookedLoaderExe() { return BuildFile("tests/e2e/loader-hooked.exe"); }
 std::string StampedLoaderExe(const std::string& name)
 {
     return BuildFile("tests/e2e/" + name + ".exe");
@@ -48,12 +49,23 @@ std::string RecordField(const std::string& record, const std::string& label)
     return record.substr(at, record.find("\r\n", at) - at);
 }
 
-std::string OnlyInstallerCommandLine(const Sandbox& box)
+namespace {
+
+std::string OnlyInstallerField(const Sandbox& box, const std::string& label)
 {
     std::vector<std::string> records = box.installerRecords();
     EXPECT_EQ(1u, records.size());
-    return records.empty() ? "<no installer run>" : RecordField(records[0], "cmdline");
+    return records.empty() ? "<no installer run>" : RecordField(records[0], label);
 }
+
+}  // namespace
+
+std::string OnlyInstallerCommandLine(const Sandbox& box)
+{
+    return OnlyInstallerField(box, "cmdline");
+}
+
+std::string OnlyInstallerSelf(const Sandbox& box) { return OnlyInstallerField(box, "self"); }
 
 std::string RunLog(const Sandbox& box, const std::string& logName)
 {

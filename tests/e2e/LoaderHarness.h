@@ -53,8 +53,11 @@ std::string LoaderExe();
 std::string OtherPayloadLoaderExe();
 // ... without a payload resource,
 std::string NoPayloadLoaderExe();
-// ... and with a disk that fills up during the extraction (see DiskFullHook.cpp).
+// ... with a disk that fills up during the extraction (see DiskFullHook.cpp),
 std::string DiskFullLoaderExe();
+// ... and one that records what it starts and lets a scenario plant or swap its installer
+// file (see TrustedRunHooks.cpp).
+std::string HookedLoaderExe();
 // A copy of LoaderExe() whose parameter block was stamped with this build's loader-stamp.
 std::string StampedLoaderExe(const std::string& name);
 std::string DemoInstallerExe();
@@ -82,6 +85,8 @@ std::string RecordField(const std::string& record, const std::string& label);
 
 // The command line of the only installer run recorded in box; fails the test otherwise.
 std::string OnlyInstallerCommandLine(const Sandbox& box);
+// The path that installer gave as its own (in the run's per-run folder); likewise.
+std::string OnlyInstallerSelf(const Sandbox& box);
 
 // A run's log named logName: in the main temp folder once the clean-up has moved it there,
 // else still in a per-run folder, else in TEMP itself; "" when there is none.

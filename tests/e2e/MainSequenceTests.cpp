@@ -23,7 +23,7 @@ std::vector<std::string> PreparationLines(const Sandbox& box, const std::string&
             "Starting loader...",
             "We are running from '" + modulePath + "'.",
             "Extracting data for...",
-            box.mainTemp() + "Setup.exe"};
+            tempLogPath + "Setup.exe"};
 }
 
 }  // namespace
@@ -100,9 +100,9 @@ TEST(MainSequence, FallsBackToTheSystemTempFolderWhenAFileStandsInTheFolderPlace
     ASSERT_NE(texts.end(), failure + 1);
     EXPECT_EQ("GetLastError() returned 183 for the preceeding failure!", *(failure + 1));
     EXPECT_TRUE(Contains(texts, "Using " + box.temp() + " as main temp path."));
-    EXPECT_TRUE(Contains(texts, box.temp() + "Setup.exe"));
-    // The per-run folder is made in the system temp folder itself.
+    // The per-run folder is made in the system temp folder itself, and the installer in it.
     EXPECT_EQ(0u, TempLogPathFromLog(texts).find(box.temp() + "log"));
+    EXPECT_TRUE(Contains(texts, TempLogPathFromLog(texts) + "Setup.exe"));
     EXPECT_EQ("not a folder", ReadFile(box.temp() + "Qx_314"));
 }
 
@@ -141,6 +141,16 @@ TEST(MainSequence, KeepsTheLogInTheMainTempFolderWhenThePerRunFolderCannotBeName
     EXPECT_EQ("GetLastError() returned 111 for the preceeding failure!", *(failure + 1));
     EXPECT_TRUE(Contains(texts, "Using " + box.mainTemp() + " as temp log path.")) << log;
     EXPECT_FALSE(Contains(texts, "Moving log files to main temp folder..."));
+    // Without a folder of its own, no installer is extracted or started; the failed start is
+    // logged with the reason the folder could not be made.
+    auto notExtracted =
+        std::find(texts.begin(), texts.end(),
+                  "The installer is not extracted: this run has no folder of its own.");
+    ASSERT_NE(texts.end(), notExtracted) << log;
+    EXPECT_EQ("Could not create process.", *(notExtracted + 1));
+    EXPECT_EQ("GetLastError() returned 111 for the preceeding failure!", *(notExtracted + 2));
+    EXPECT_FALSE(Contains(texts, box.mainTemp() + "Setup.exe"));
+    EXPECT_TRUE(box.installerRecords().empty());
     EXPECT_EQ("Exiting loader...", texts.back());
     for (const std::string& name : ListFolder(box.mainTemp()))
         EXPECT_NE(0u, name.find("log")) << "left behind: " << name;

@@ -1,6 +1,8 @@
-// The installer held read-only from extraction to start, and its launch and clean-up.
+// The installer held read-only from extraction to start, nothing started without that hold,
+// and the launch and clean-up.
 #include "loader/Launch.h"
 #include "loader/LoaderLog.h"
+#include "payload/ExtractPayload.h"
 
 #include "Sandbox.h"
 #include "TestFiles.h"
@@ -9,12 +11,34 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
 void __stdcall NoPause(unsigned long) {}
 
-// A sandbox that serves as TEMP of the installers this test starts and holds the log.
+// Process starts and boxes, recorded before the start is made.
+std::vector<std::string> g_started;  // the program of each start
+int g_boxes = 0;
+
+int __stdcall RecordProcess(const char* program, char* commandLine, _SECURITY_ATTRIBUTES* ps,
+                            _SECURITY_ATTRIBUTES* ts, int inherit, unsigned long flags,
+                            void* environment, const char* folder, _STARTUPINFOA* startup,
+                            _PROCESS_INFORMATION* process)
+{
+    g_started.push_back(program ? program : "");
+    return CreateProcessA(program, commandLine, ps, ts, inherit, flags, environment, folder,
+                          startup, process);
+}
+
+int __stdcall CountBox(HWND__*, const char*, const char*, unsigned)
+{
+    ++g_boxes;
+    return IDOK;
+}
+
+// A sandbox that serves as TEMP of the installers this test starts and holds the log; a copy
+// of the demo installer stands at the installer path.
 class InstallerLock : public ::testing::Test {
 protected:
     void SetUp() override
@@ -22,69 +46,74 @@ protected:
         ASSERT_TRUE(loader::SetLoaderLogPath(_box.temp().c_str(), "test.log"));
         _savedPause = loader::g_pauseAfterInstaller;
         loader::g_pauseAfterInstaller = &NoPause;
+        g_started.clear();
+        g_boxes = 0;
+        loader::g_createProcess = &RecordProcess;
+        payload::g_showMessageBox = &CountBox;
+        ASSERT_TRUE(CopyFileA(support::UnixToWindowsPath(DEMO_INSTALLER_PATH).c_str(),
+                              _installer.c_str(), FALSE));
+        lstrcpyA(_run.installerPath, _installer.c_str());
+        lstrcpyA(_run.commandLine, _installer.c_str());
+        lstrcatA(_run.commandLine, " /checked");
     }
-    void TearDown() override { loader::g_pauseAfterInstaller = _savedPause; }
+    void TearDown() override
+    {
+        loader::g_pauseAfterInstaller = _savedPause;
+        loader::g_createProcess = &CreateProcessA;
+        payload::g_showMessageBox = &MessageBoxA;
+    }
     std::string log() const { return support::ReadFile(_box.temp() + "test.log"); }
 
     support::Sandbox _box;
     support::ProcessTemp _processTemp{_box.temp()};
     const std::string _folder = _box.temp();
+    const std::string _installer = _folder + "Setup.exe";
+    loader::LoaderRun _run = {};
     loader::PauseFunction _savedPause = nullptr;
 };
 
-TEST_F(InstallerLock, KeepsTheInstallerFromBeingChangedUntilItHasStarted)
+TEST_F(InstallerLock, KeepsTheHeldInstallerFromBeingChangedUntilItHasStarted)
 {
-    loader::LoaderRun run = {};
-    std::string installer = _folder + "Setup.exe";
-    ASSERT_TRUE(CopyFileA(support::UnixToWindowsPath(DEMO_INSTALLER_PATH).c_str(),
-                          installer.c_str(), FALSE));
-    lstrcpyA(run.installerPath, installer.c_str());
-    lstrcpyA(run.commandLine, installer.c_str());
-    lstrcatA(run.commandLine, " /checked");
+    HANDLE held = CreateFileA(_installer.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    _run.installerLock = held;
 
-    loader::LockExtractedInstaller(run);
-    ASSERT_NE(nullptr, run.installerLock);
-
-    HANDLE writer = CreateFileA(installer.c_str(), GENERIC_WRITE,
+    HANDLE writer = CreateFileA(_installer.c_str(), GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(INVALID_HANDLE_VALUE, writer);
     if (writer != INVALID_HANDLE_VALUE)
         CloseHandle(writer);
-    EXPECT_FALSE(DeleteFileA(installer.c_str()));
-    EXPECT_FALSE(MoveFileA(installer.c_str(), (_folder + "Other.exe").c_str()));
+    EXPECT_FALSE(DeleteFileA(_installer.c_str()));
+    EXPECT_FALSE(MoveFileA(_installer.c_str(), (_folder + "Other.exe").c_str()));
 
-    loader::RunInstallerAndCleanUp(run);
-    EXPECT_EQ(nullptr, run.installerLock);
+    loader::RunInstallerAndCleanUp(_run);
+    EXPECT_EQ(nullptr, _run.installerLock);
+    EXPECT_EQ(std::vector<std::string>{_installer}, g_started);
     std::string record = support::ReadFile(_folder + "demo-installer.txt");
-    EXPECT_NE(std::string::npos, record.find("cmdline: " + installer + " /checked\r\n")) << record;
-    EXPECT_FALSE(support::FileExists(installer));  // deleted after
+    EXPECT_NE(std::string::npos, record.find("cmdline: " + _installer + " /checked\r\n")) << record;
+    EXPECT_FALSE(support::FileExists(_installer));  // deleted after
     EXPECT_EQ(std::string::npos, log().find("Could not")) << log();
+    EXPECT_EQ(0, g_boxes);
 }
 
-TEST_F(InstallerLock, KeepsAHandleThatTheExtractionHandedOver)
+TEST_F(InstallerLock, StartsNothingItDoesNotHoldAndSaysWhyWithTheExtractionsError)
 {
-    loader::LoaderRun run = {};
-    std::string file = _folder + "Setup.exe";
-    HANDLE handed = CreateFileA(file.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                                nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, handed);
-    lstrcpyA(run.installerPath, file.c_str());
-    run.installerLock = handed;
-    loader::LockExtractedInstaller(run);
-    EXPECT_EQ(handed, run.installerLock);
-    CloseHandle(handed);
-}
+    // A file stands at the installer path, but this run holds none it has checked.
+    _run.installerError = ERROR_RESOURCE_TYPE_NOT_FOUND;
+    loader::RunInstallerAndCleanUp(_run);
 
-TEST_F(InstallerLock, LogsWhenTheInstallerCannotBeHeld)
-{
-    loader::LoaderRun run = {};
-    lstrcpyA(run.installerPath, (_folder + "Missing.exe").c_str());
-    loader::LockExtractedInstaller(run);
-    EXPECT_EQ(nullptr, run.installerLock);
-    EXPECT_NE(std::string::npos, log().find("Could not hold '" + _folder + "Missing.exe' until it is started.\r\n"
-                                            "GetLastError() returned 2 for the preceeding failure!"))
-        << log();
+    EXPECT_TRUE(g_started.empty());
+    EXPECT_EQ("", support::ReadFile(_folder + "demo-installer.txt"));
+    EXPECT_EQ(1, g_boxes);
+    const std::string expected =
+        "Could not create process.\r\n"
+        "GetLastError() returned 1813 for the preceeding failure!\r\n";
+    EXPECT_NE(std::string::npos, log().find(expected)) << log();
+    // The clean-up still runs: the file is not left for a later start.
+    EXPECT_NE(std::string::npos, log().find("Deleting extracted EXEs...")) << log();
+    EXPECT_FALSE(support::FileExists(_installer));
 }
 
 }  // namespace

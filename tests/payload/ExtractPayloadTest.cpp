@@ -109,6 +109,7 @@ protected:
     void TearDown() override {
         payload::g_showMessageBox = &MessageBoxA;
         payload::g_writeFile = &WriteFile;
+        payload::g_createFile = &CreateFileA;
         DeleteFileA(path_.c_str());
         RemoveDirectoryA(folder_.c_str());
     }
@@ -151,6 +152,7 @@ TEST_F(ExtractPayloadTest, ExtractsItsOwnResourceByteForByte) {
 
 TEST_F(ExtractPayloadTest, MissingResourceIsLoggedWithTheLastErrorAndShowsTheBox) {
     EXPECT_EQ(-1, ExtractPayload(kMissingResource, path_.c_str(), 1));
+    EXPECT_EQ(DWORD(ERROR_RESOURCE_NAME_NOT_FOUND), GetLastError());  // left for the caller
     ASSERT_EQ(2u, g_log.size());
     EXPECT_EQ(Line("Could not find resource for <%s>."), g_log[0].text);
     EXPECT_EQ(long(ERROR_RESOURCE_NAME_NOT_FOUND), g_log[0].code);
@@ -205,6 +207,7 @@ TEST_F(ExtractPayloadTest, DamagedPayloadsAreLoggedBoxedAndLeaveNoFile) {
         g_boxes.clear();
         // quiet 1 keeps the box only for file failures, so these still show it.
         EXPECT_EQ(-1, Extract(c.member, 1));
+        EXPECT_EQ(DWORD(ERROR_INVALID_DATA), GetLastError());
         std::vector<LogLine> expected;
         for (const auto& line : c.lines) expected.push_back({Line(line.first), line.second});
         EXPECT_EQ(expected, g_log);
@@ -265,6 +268,7 @@ TEST_F(ExtractPayloadTest, FileFailuresShowTheBoxUnlessQuietIsExactlyOne) {
             g_boxes.clear();
             g_writeSizes.clear();
             EXPECT_EQ(-1, Extract(member, quiet));
+            EXPECT_EQ(DWORD(c.code == -1 ? ERROR_INVALID_DATA : c.code), GetLastError());
             ASSERT_FALSE(g_log.empty());
             EXPECT_EQ((LogLine{Line(c.line), c.code}), g_log[0]);
             EXPECT_EQ(quiet == 1 ? 0u : 1u, g_boxes.size());
@@ -294,6 +298,101 @@ TEST_F(ExtractPayloadTest, TheFinishedFileCanBeHeldReadOnly) {
     void* none = &held;
     EXPECT_EQ(-1, ExtractPayloadData(nullptr, 0, path_.c_str(), 1, &none));
     EXPECT_EQ(nullptr, none);
+}
+
+// What happens to the finished file between the end of its writing and the hold, through the
+// seam that opens it: nothing, or something that keeps the hold from being taken or changes
+// the file.
+enum class Gap { Untouched, HeldByOther, Replaced, CutShort, Grown };
+Gap g_gap = Gap::Untouched;
+std::vector<DWORD> g_opens;  // the access asked for by each open, in order
+
+void* __stdcall OpenWithGap(const char* path, unsigned long access, unsigned long share,
+                            _SECURITY_ATTRIBUTES* security, unsigned long disposition,
+                            unsigned long attributes, void* templateFile) {
+    g_opens.push_back(access);
+    if (access == GENERIC_READ && g_gap != Gap::Untouched) {
+        if (g_gap == Gap::HeldByOther) {
+            SetLastError(ERROR_SHARING_VIOLATION);
+            return INVALID_HANDLE_VALUE;
+        }
+        HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  0, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            DWORD done = 0;
+            if (g_gap == Gap::Replaced) {
+                // Same length, the first byte changed.
+                unsigned char first = 0;
+                ReadFile(file, &first, 1, &done, nullptr);
+                first = static_cast<unsigned char>(~first);
+                SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+                WriteFile(file, &first, 1, &done, nullptr);
+            } else if (g_gap == Gap::CutShort) {
+                SetFilePointer(file, -1, nullptr, FILE_END);
+                SetEndOfFile(file);
+            } else {
+                SetFilePointer(file, 0, nullptr, FILE_END);
+                WriteFile(file, "", 1, &done, nullptr);
+            }
+            CloseHandle(file);
+        }
+    }
+    return CreateFileA(path, access, share, security, disposition, attributes, templateFile);
+}
+
+TEST_F(ExtractPayloadTest, OnlyAnUnchangedFileIsHeldAndHandedOver) {
+    const Bytes data = SampleData(40000, 13);
+    const Bytes member = GzipMemberBytes(data);
+    payload::g_createFile = &OpenWithGap;
+    const struct {
+        const char* name;
+        Gap gap;
+        const char* line;  // nullptr: no line, the file is held
+        long code;
+        DWORD lastError;
+    } cases[] = {
+        {"untouched", Gap::Untouched, nullptr, 0, 0},
+        {"opened by another process without sharing", Gap::HeldByOther,
+         "Could not hold extracted executable for <%s>.", ERROR_SHARING_VIOLATION,
+         ERROR_SHARING_VIOLATION},
+        {"replaced by other bytes", Gap::Replaced,
+         "Extracted executable changed after it was written for <%s>.", -1, ERROR_INVALID_DATA},
+        {"cut short", Gap::CutShort, "Extracted executable changed after it was written for <%s>.",
+         -1, ERROR_INVALID_DATA},
+        {"grown", Gap::Grown, "Extracted executable changed after it was written for <%s>.", -1,
+         ERROR_INVALID_DATA},
+    };
+    for (const auto& c : cases) {
+        for (int quiet : {1, 0}) {
+            SCOPED_TRACE(std::string(c.name) + ", quiet " + std::to_string(quiet));
+            g_gap = c.gap;
+            g_opens.clear();
+            g_log.clear();
+            g_boxes.clear();
+            void* held = nullptr;
+            const int result =
+                ExtractPayloadData(member.data(), member.size(), path_.c_str(), quiet, &held);
+            const DWORD lastError = GetLastError();
+            // Written once, then opened once for the hold; never reopened for writing.
+            EXPECT_EQ((std::vector<DWORD>{GENERIC_WRITE, GENERIC_READ}), g_opens);
+            if (c.line == nullptr) {
+                EXPECT_EQ(0, result);
+                ASSERT_NE(nullptr, held);
+                EXPECT_TRUE(g_log.empty());
+                CloseHandle(held);
+                continue;
+            }
+            EXPECT_EQ(-1, result);
+            EXPECT_EQ(nullptr, held);
+            EXPECT_EQ(c.lastError, lastError);
+            std::vector<LogLine> expected{{Line(c.line), c.code}};
+            if (quiet != 1) expected.push_back({kBoxMarker, 0});
+            EXPECT_EQ(expected, g_log);
+            // Nothing is left holding the file, so the clean-up can delete it.
+            EXPECT_TRUE(DeleteFileA(path_.c_str()));
+        }
+    }
+    g_gap = Gap::Untouched;
 }
 
 }  // namespace

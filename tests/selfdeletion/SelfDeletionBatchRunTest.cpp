@@ -24,18 +24,6 @@ std::string SystemProgram(const char* name)
     return length == 0 || length >= MAX_PATH ? std::string() : std::string(folder) + "\\" + name;
 }
 
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    for (size_t at = 0, end; at < text.size(); at = end + 2) {
-        end = text.find("\r\n", at);
-        if (end == std::string::npos)
-            end = text.size();
-        lines.push_back(text.substr(at, end - at));
-    }
-    return lines;
-}
-
 TEST(SelfDeletionBatchRun, TriesUntilTheLoaderIsGoneOrTheTriesRunOutThenRemovesItself)
 {
     const struct {
@@ -63,13 +51,14 @@ TEST(SelfDeletionBatchRun, TriesUntilTheLoaderIsGoneOrTheTriesRunOutThenRemovesI
         ASSERT_TRUE(support::WriteFile(batch, text));
 
         // As the loader starts it, but without echoing each command into the test's output.
-        support::RunningProgram run = box.start(interpreter, "/q /s /c \"\"" + batch + "\"\"");
+        support::RunningProgram run = box.start(interpreter, "/d /q /s /c \"\"" + batch + "\"\"");
         ASSERT_TRUE(run.result().started) << run.result().startError;
         ASSERT_TRUE(run.wait(kBatchEndsWithinMs));
 
         EXPECT_EQ(c.readOnly, support::FileExists(loader));
         EXPECT_FALSE(support::FileExists(batch));
-        std::vector<std::string> waits = Lines(support::ReadFile(box.temp() + "ping-calls.txt"));
+        std::vector<std::string> waits =
+            support::TextLines(support::ReadFile(box.temp() + "ping-calls.txt"));
         EXPECT_EQ(c.waits, waits.size());
         // (The interpreter passes on the blank before the redirection.)
         for (const std::string& arguments : waits)

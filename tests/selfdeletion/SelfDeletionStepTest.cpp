@@ -1,5 +1,6 @@
-// The silent-install test and the cases in which the loader refuses to schedule its own
-// deletion, called directly.
+// The silent-install test, the cases in which the loader refuses to schedule its own
+// deletion, and those in which it gives it up, called directly.
+#include "loader/Launch.h"
 #include "loader/LoaderLog.h"
 #include "loader/SelfDeletion.h"
 
@@ -43,6 +44,8 @@ TEST_F(SelfDeletionStep, SchedulesNothingForAPathThatMayNotNameTheLoader)
          "Self-deletion skipped: the loader's path holds '?' or '*' and would match other files."},
         {"asterisk", "C:\\set*.exe", true,
          "Self-deletion skipped: the loader's path holds '?' or '*' and would match other files."},
+        {"double quote", "C:\\set\" & calc & \".exe", true,
+         "Self-deletion skipped: the loader's path holds '\"' and would break the batch's quoting."},
     };
     for (const auto& c : cases) {
         clearLog();
@@ -50,6 +53,82 @@ TEST_F(SelfDeletionStep, SchedulesNothingForAPathThatMayNotNameTheLoader)
         EXPECT_NE(std::string::npos, log().find(std::string(c.logged) + "\r\n")) << c.name << log();
         EXPECT_FALSE(support::FileExists(_folder + "~VO00000.bat")) << c.name;
     }
+}
+
+// The batch's starts, recorded and refused, so that nothing runs.
+struct ProcessCall {
+    std::string program;
+    std::string commandLine;
+};
+std::vector<ProcessCall> g_processCalls;
+
+int __stdcall RecordAndRefuse(const char* program, char* commandLine, _SECURITY_ATTRIBUTES*,
+                              _SECURITY_ATTRIBUTES*, int, unsigned long, void*, const char*,
+                              _STARTUPINFOA*, _PROCESS_INFORMATION*)
+{
+    g_processCalls.push_back({program ? program : "", commandLine ? commandLine : ""});
+    SetLastError(ERROR_NOT_ENOUGH_QUOTA);
+    return FALSE;
+}
+
+int __stdcall FailWithDiskFull(void*, const void*, unsigned long, unsigned long* written,
+                               _OVERLAPPED*)
+{
+    *written = 0;
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
+int __stdcall WriteHalf(void* file, const void* data, unsigned long size, unsigned long* written,
+                        _OVERLAPPED* overlapped)
+{
+    return WriteFile(file, data, size / 2, written, overlapped);
+}
+
+// Each way the batch can fail once its name is taken: the error logged is that of the call
+// that failed, the batch file is gone, and a batch that was not written whole never starts.
+TEST_F(SelfDeletionStep, GivesUpWithTheErrorOfTheCallThatFailed)
+{
+    char system[MAX_PATH];
+    ASSERT_NE(0u, GetSystemDirectoryA(system, MAX_PATH));
+    const std::string batch = _folder + "~VO00000.bat";
+    // The whole 259 characters that GetModuleFileNameA can report.
+    const std::string longest = "C:\\" + std::string(252, 'a') + ".exe";
+    ASSERT_EQ(259u, longest.size());
+    const struct {
+        const char* name;
+        payload::WriteFileFunction write;
+        const char* logged;
+        DWORD error;
+        bool started;
+    } cases[] = {
+        {"start refused", &WriteFile, "Could not create batch process.", ERROR_NOT_ENOUGH_QUOTA, true},
+        {"write fails", &FailWithDiskFull, "Could not write batch file.", ERROR_DISK_FULL, false},
+        {"write comes up short", &WriteHalf, "Could not write batch file.", ERROR_DISK_FULL, false},
+    };
+    loader::g_createProcess = &RecordAndRefuse;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        clearLog();
+        g_processCalls.clear();
+        loader::g_writeBatchFile = c.write;
+        loader::ScheduleSelfDeletion(_folder.c_str(), longest.c_str(), true);
+        loader::g_writeBatchFile = &WriteFile;
+
+        EXPECT_NE(std::string::npos,
+                  log().find(std::string(c.logged) + "\r\nGetLastError() returned " +
+                             std::to_string(c.error) + " for the preceeding failure!\r\n"))
+            << log();
+        EXPECT_FALSE(support::FileExists(batch));
+        ASSERT_EQ(c.started ? 1u : 0u, g_processCalls.size());
+        if (c.started) {
+            // The interpreter from the system folder, without the AutoRun commands (/d).
+            EXPECT_EQ(std::string(system) + "\\cmd.exe", g_processCalls[0].program);
+            EXPECT_EQ(std::string(system) + "\\cmd.exe /d /s /c \"\"" + batch + "\"\"",
+                      g_processCalls[0].commandLine);
+        }
+    }
+    loader::g_createProcess = &CreateProcessA;
 }
 
 TEST_F(SelfDeletionStep, SilentOnlyWithDashSAndDashAFirstOfThreeOrMore)

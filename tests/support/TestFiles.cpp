@@ -64,6 +64,18 @@ std::string ReadFile(const std::string& path)
     return content;
 }
 
+std::vector<std::string> TextLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; at < text.size(); at = end + 2) {
+        end = text.find("\r\n", at);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(at, end - at));
+    }
+    return lines;
+}
+
 bool WriteFile(const std::string& path, const std::string& content)
 {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

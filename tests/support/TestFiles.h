@@ -18,6 +18,8 @@ bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 long long FileSize(const std::string& path);  // -1 when the file cannot be queried
 std::string ReadFile(const std::string& path);  // "" when the file cannot be read
+// The lines of a text whose lines end in "\r\n" (the last one may end without).
+std::vector<std::string> TextLines(const std::string& text);
 bool WriteFile(const std::string& path, const std::string& content);
 std::vector<std::string> ListFolder(const std::string& folder);  // names, without . and ..
 // Every name below folder, with its path relative to folder, folders before their contents.

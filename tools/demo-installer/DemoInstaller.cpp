@@ -18,8 +18,9 @@
 //   /DemoLeaveFile <dir>   create the file <dir>\left-by-installer.txt
 //   /DemoCrash 1           end by an access violation instead of exiting
 //   /DemoLeaveFileInRunFolders 1
-//                          create left-by-installer.txt in every log* folder beside itself
-//                          (the loader's per-run folders, whose names the system chooses)
+//                          create left-by-installer.txt in the loader's per-run folder, whose
+//                          name the system chooses: its own folder when that is named log*,
+//                          else every log* folder beside itself
 #include <stdlib.h>
 #include <string.h>
 #include <windows.h>
@@ -55,11 +56,19 @@ const Switch kSwitches[] = {
     {"/DemoLeaveFileInRunFolders", [](Behaviour& b, const char* v) { b.leaveInRunFolders = v[0] == '1'; }},
 };
 
+// One run's record, written whole while no other run may write: installers of loaders that
+// run at the same time wait for each other (up to a few seconds) instead of losing a record.
 class Record {
 public:
-    explicit Record(const char* path)
-        : _file(CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    explicit Record(const char* path) : _file(INVALID_HANDLE_VALUE)
+    {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(20)) {
+            _file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (_file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION)
+                break;
+        }
+    }
     ~Record()
     {
         if (_file != INVALID_HANDLE_VALUE)
@@ -153,6 +162,13 @@ void LeaveFileInRunFolders(const char* self)
     char* slash = strrchr(folder, '\\');
     if (!slash)
         return;
+    slash[0] = '\0';
+    const char* ownName = strrchr(folder, '\\');
+    if (ownName && _strnicmp(ownName + 1, "log", 3) == 0) {
+        LeaveFileIn(folder);
+        return;
+    }
+    slash[0] = '\\';
     slash[1] = '\0';
     char pattern[MAX_PATH + 8];
     strcpy(pattern, folder);

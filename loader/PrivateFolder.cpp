@@ -1,0 +1,116 @@
+#include "PrivateFolder.h"
+
+#include "BoundedText.h"
+#include "LoaderRun.h"
+
+#include <windows.h>
+
+#include <aclapi.h>
+#include <sddl.h>
+
+namespace loader {
+namespace {
+
+static_assert(kInvalidAttributes == INVALID_FILE_ATTRIBUTES, "attribute values");
+static_assert(kAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY, "attribute values");
+static_assert(kAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT, "attribute values");
+static_assert(kNotAFolder == ERROR_ALREADY_EXISTS && kFolderOwnerUntrusted == ERROR_INVALID_OWNER,
+              "error values");
+
+// Copies a SID as text into sid; the error of the call that failed, or ERROR_SUCCESS.
+DWORD SidText(PSID source, char (&sid)[kSidChars])
+{
+    char* text = nullptr;
+    if (!ConvertSidToStringSidA(source, &text))
+        return GetLastError();
+    bool fits = TextCopy(sid, text);
+    LocalFree(text);
+    return fits ? (DWORD)ERROR_SUCCESS : (DWORD)ERROR_INVALID_SID;
+}
+
+DWORD ReadUserSid(char (&sid)[kSidChars])
+{
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return GetLastError();
+    union {
+        TOKEN_USER user;
+        unsigned char bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } info;
+    DWORD length = 0;
+    DWORD error = GetTokenInformation(token, TokenUser, &info, sizeof(info), &length)
+                      ? SidText(info.user.User.Sid, sid)
+                      : GetLastError();
+    CloseHandle(token);
+    return error;
+}
+
+DWORD ReadOwnerSid(const char* path, char (&sid)[kSidChars])
+{
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    DWORD error = GetNamedSecurityInfoA(path, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                                        nullptr, nullptr, nullptr, &descriptor);
+    if (error != ERROR_SUCCESS)
+        return error;
+    error = owner ? SidText(owner, sid) : (DWORD)ERROR_INVALID_OWNER;
+    LocalFree(descriptor);
+    return error;
+}
+
+}  // namespace
+
+PrivateFolderAccess::PrivateFolderAccess() : _userSid(), _descriptor(nullptr), _error(0)
+{
+    DWORD error = ReadUserSid(_userSid);
+    char sddl[kPrivateFolderSddlChars];
+    if (error == ERROR_SUCCESS && !ComposePrivateFolderSddl(sddl, sizeof(sddl), _userSid))
+        error = ERROR_INVALID_SID;
+    if (error == ERROR_SUCCESS &&
+        !ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &_descriptor,
+                                                              nullptr)) {
+        _descriptor = nullptr;
+        error = GetLastError();
+    }
+    if (!_descriptor)
+        _error = error != ERROR_SUCCESS ? (long)error : (long)ERROR_INVALID_SECURITY_DESCR;
+}
+
+PrivateFolderAccess::~PrivateFolderAccess()
+{
+    if (_descriptor)
+        LocalFree(_descriptor);
+}
+
+bool PrivateFolderAccess::MakeFolder(const char* path) const
+{
+    if (!_descriptor) {
+        SetLastError((DWORD)_error);
+        return false;
+    }
+    SECURITY_ATTRIBUTES security = {sizeof(security), _descriptor, FALSE};
+    return CreateDirectoryA(path, &security) != FALSE;
+}
+
+long PrivateFolderAccess::CheckExistingFolder(const char* path) const
+{
+    // Asked with a final backslash, some file systems answer for the folder a link leads to.
+    char folder[kPathChars];
+    if (!TextCopy(folder, path))
+        return ERROR_FILENAME_EXCED_RANGE;
+    size_t length = TextLength(folder);
+    if (length > 1 && folder[length - 1] == '\\')
+        folder[length - 1] = '\0';
+    path = folder;
+    DWORD attributes = GetFileAttributesA(path);
+    char owner[kSidChars] = "";
+    // The owner only matters for a real folder; a link's owner says nothing about its target.
+    if (ExistingFolderVerdict(attributes, "", "") == kFolderOwnerUntrusted) {
+        DWORD error = ReadOwnerSid(path, owner);
+        if (error != ERROR_SUCCESS)
+            return (long)error;
+    }
+    return ExistingFolderVerdict(attributes, owner, _userSid);
+}
+
+}  // namespace loader

@@ -1,0 +1,37 @@
+// Makes the loader's folders with the protected descriptor of PrivateFolderRules.h, and
+// checks a folder found in their place before it is reused.
+#pragma once
+
+#include "PrivateFolderRules.h"
+
+namespace loader {
+
+class PrivateFolderAccess {
+public:
+    // Takes the user from the process token and builds the descriptor, once for all folders.
+    PrivateFolderAccess();
+    ~PrivateFolderAccess();
+    PrivateFolderAccess(const PrivateFolderAccess&) = delete;
+    PrivateFolderAccess& operator=(const PrivateFolderAccess&) = delete;
+
+    // Creates the folder with the protected descriptor. False with the last error set when it
+    // cannot be made (ERROR_ALREADY_EXISTS when something has its name), or when the
+    // descriptor could not be built (the error of the call that failed then).
+    bool MakeFolder(const char* path) const;
+
+    // 0 when the existing folder at path may be reused; otherwise the error to log with the
+    // refusal (see ExistingFolderVerdict, or the error of reading its owner).
+    long CheckExistingFolder(const char* path) const;
+
+    // What was built, for tests: the user's SID as text ("" when unknown) and the descriptor
+    // (null when it could not be built).
+    const char* userSid() const { return _userSid; }
+    void* descriptor() const { return _descriptor; }
+
+private:
+    char _userSid[kSidChars];
+    void* _descriptor;  // from ConvertStringSecurityDescriptorToSecurityDescriptorA
+    long _error;        // why there is no descriptor
+};
+
+}  // namespace loader

@@ -1,0 +1,72 @@
+#include "PrivateFolderRules.h"
+
+#include "BoundedText.h"
+
+#include <string.h>
+
+namespace loader {
+namespace {
+
+constexpr char kSystemSid[] = "S-1-5-18";
+constexpr char kAdministratorsSid[] = "S-1-5-32-544";
+
+// Full control for SYSTEM and Administrators; read and execute (FRFX: FILE_GENERIC_READ and
+// FILE_GENERIC_EXECUTE) for the user, so that the user can still open the logs. "P": no
+// access is inherited from the temp folder above. Files and folders made inside inherit the
+// same entries. The owner (often the user) may otherwise always read and rewrite the DACL,
+// so that a process of the same user that is not elevated could grant itself write access:
+// the OWNER RIGHTS entry (S-1-3-4) replaces those implicit rights by read and execute.
+// (Pointers to literals, not arrays: the compiler pads arrays this long to 32 bytes.)
+constexpr const char* kSddlHead = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;";
+constexpr const char* kSddlTail = ")(A;OICI;FRFX;;;S-1-3-4)";
+
+// "S-1-" and dash-separated numbers: nothing that could end an SDDL entry early.
+bool IsSidText(const char* sid)
+{
+    if (!sid || strncmp(sid, "S-1-", 4) != 0)
+        return false;
+    char last = '-';
+    for (const char* p = sid + 4; *p; last = *p++) {
+        bool digit = *p >= '0' && *p <= '9';
+        if (!digit && (*p != '-' || last == '-'))
+            return false;
+    }
+    return last != '-';
+}
+
+bool IsTrustedOwner(const char* ownerSid, const char* userSid)
+{
+    if (!ownerSid || !ownerSid[0])
+        return false;
+    return strcmp(ownerSid, kSystemSid) == 0 || strcmp(ownerSid, kAdministratorsSid) == 0 ||
+           (userSid && strcmp(ownerSid, userSid) == 0);
+}
+
+}  // namespace
+
+bool ComposePrivateFolderSddl(char* sddl, size_t capacity, const char* userSid)
+{
+    if (!sddl || capacity == 0)
+        return false;
+    sddl[0] = '\0';
+    bool made = IsSidText(userSid) && TextAppend(sddl, capacity, kSddlHead) &&
+                TextAppend(sddl, capacity, userSid) && TextAppend(sddl, capacity, kSddlTail);
+    if (!made)
+        sddl[0] = '\0';
+    return made;
+}
+
+long ExistingFolderVerdict(unsigned long attributes, const char* ownerSid, const char* userSid)
+{
+    if (attributes == kInvalidAttributes || !(attributes & kAttributeDirectory))
+        return kNotAFolder;
+    // A junction or symbolic link leads elsewhere: whoever made it chose where the installer
+    // would be written and run.
+    if (attributes & kAttributeReparsePoint)
+        return kFolderIsReparsePoint;
+    if (!IsTrustedOwner(ownerSid, userSid))
+        return kFolderOwnerUntrusted;
+    return 0;
+}
+
+}  // namespace loader

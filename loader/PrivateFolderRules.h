@@ -1,0 +1,35 @@
+// The rules for the folders that the installer is extracted into and the logs live in.
+// Platform-free.
+//
+// The loader runs elevated, often as SYSTEM, whose temp folder is one that any user may make
+// folders in. A folder the loader makes there gets a protected descriptor: full control for
+// SYSTEM and Administrators, read and execute for the user it runs as, nothing inherited from
+// above. A folder it finds there is reused only when it is a real folder (not a junction or
+// symbolic link) owned by SYSTEM, Administrators or that user.
+#pragma once
+#include <stddef.h>
+
+namespace loader {
+
+constexpr size_t kSidChars = 192;                // a SID as text, terminator included
+constexpr size_t kPrivateFolderSddlChars = 384;  // the descriptor below with the longest SID
+
+// The folders' descriptor as SDDL for the user whose SID (as text, "S-1-...") is given.
+// False (sddl empty) for a user SID that is empty or not a SID, or when it would not fit.
+bool ComposePrivateFolderSddl(char* sddl, size_t capacity, const char* userSid);
+
+// File attributes as GetFileAttributesA reports them.
+constexpr unsigned long kInvalidAttributes = 0xFFFFFFFFul;
+constexpr unsigned long kAttributeDirectory = 0x10;
+constexpr unsigned long kAttributeReparsePoint = 0x400;
+
+// The errors logged when an existing folder is not reused.
+constexpr long kNotAFolder = 183;              // ERROR_ALREADY_EXISTS: something else has the name
+constexpr long kFolderIsReparsePoint = 4395;   // ERROR_REPARSE_POINT_ENCOUNTERED
+constexpr long kFolderOwnerUntrusted = 1307;   // ERROR_INVALID_OWNER
+
+// 0 when an existing folder with these attributes and this owner (SID as text) may be reused
+// by a run as userSid; otherwise the reason, one of the three errors above.
+long ExistingFolderVerdict(unsigned long attributes, const char* ownerSid, const char* userSid);
+
+}  // namespace loader

@@ -1,0 +1,251 @@
+// The installer that runs is the one this run wrote into a folder only it can write, held and
+// checked: files placed, swapped or linked by someone else are never started or written
+// through, and the self-deleting batch runs only what the loader means.
+#include "FolderSecurity.h"
+#include "LoaderHarness.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+
+using namespace e2e;
+using support::ExpectedPrivateFolderSddl;
+using support::FolderSddl;
+using support::MakeFolderLink;
+using support::MakeFolderWithSddl;
+using support::RemoveFolderLink;
+
+namespace {
+
+constexpr unsigned long kRecordWithinMs = 60000;
+constexpr unsigned long kRunEndsWithinMs = 120000;
+
+bool StartsWith(const std::string& text, const std::string& head)
+{
+    return text.compare(0, head.size(), head) == 0;
+}
+
+// The folder part of a path, final backslash included.
+std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('\\') + 1); }
+
+// The folder path without its final backslash, as the security calls take it.
+std::string Bare(std::string folder)
+{
+    if (!folder.empty() && folder.back() == '\\')
+        folder.pop_back();
+    return folder;
+}
+
+// The processes a hooked loader started, one "program|command line" per entry.
+std::vector<std::string> StartedProcesses(const Sandbox& box)
+{
+    return support::TextLines(ReadFile(box.temp() + "processes.txt"));
+}
+
+TEST(TrustedRun, InstallerRunsFromAPrivateFolderOfItsOwnThatIsGoneAfterwards)
+{
+    Sandbox box;
+    std::string loader = box.install("download.exe");
+    // Folders as the file system keeps them with and without the protected descriptor.
+    const std::string reference = box.root() + "reference";
+    ASSERT_TRUE(MakeFolderWithSddl(reference, ExpectedPrivateFolderSddl()));
+    const std::string plain = box.root() + "plain";
+    ASSERT_TRUE(CreateDirectoryA(plain.c_str(), nullptr));
+    ASSERT_NE(FolderSddl(reference), FolderSddl(plain));
+
+    RunningProgram run = box.start(loader, "\"DemoPauseMs 3000\"");
+    ASSERT_TRUE(WaitUntil(&FileExists, box.temp() + "demo-installer.txt", kRecordWithinMs));
+    const std::string self = OnlyInstallerSelf(box);
+    const std::string runFolder = FolderOf(self);
+    // Read while the installer runs: afterwards the folder is gone.
+    const std::string runFolderSddl = FolderSddl(Bare(runFolder));
+    ASSERT_TRUE(run.wait(kRunEndsWithinMs));
+    EXPECT_EQ(0u, run.result().exitCode);
+
+    std::vector<std::string> texts = LogTexts(RunLog(box, "download.log"));
+    EXPECT_EQ(runFolder, TempLogPathFromLog(texts));
+    EXPECT_TRUE(StartsWith(runFolder, box.mainTemp() + "log")) << runFolder;
+    EXPECT_EQ(runFolder + "Setup.exe", self);
+    EXPECT_EQ("Success!", After(texts, self));
+    EXPECT_FALSE(FolderExists(runFolder));
+
+    // This run made both the per-run folder and the main temp folder.
+    EXPECT_EQ(FolderSddl(reference), runFolderSddl);
+    EXPECT_EQ(FolderSddl(reference), FolderSddl(Bare(box.mainTemp())));
+}
+
+TEST(TrustedRun, TwoLoadersAtOnceEachRunTheirOwnInstaller)
+{
+    Sandbox box;
+    std::string first = box.install("first.exe");
+    std::string second = box.install("second.exe");
+    RunningProgram a = box.start(first, "\"DemoPauseMs 2000\"");
+    RunningProgram b = box.start(second, "\"DemoPauseMs 2000\"");
+    ASSERT_TRUE(a.wait(kRunEndsWithinMs));
+    ASSERT_TRUE(b.wait(kRunEndsWithinMs));
+
+    std::vector<std::string> records = box.installerRecords();
+    ASSERT_EQ(2u, records.size());
+    const std::string selfA = RecordField(records[0], "self");
+    const std::string selfB = RecordField(records[1], "self");
+    EXPECT_NE(FolderOf(selfA), FolderOf(selfB));
+    for (const std::string& self : {selfA, selfB}) {
+        EXPECT_TRUE(StartsWith(self, box.mainTemp() + "log")) << self;
+        EXPECT_FALSE(FolderExists(FolderOf(self))) << self;
+    }
+    for (const char* log : {"first.log", "second.log"}) {
+        std::vector<std::string> texts = LogTexts(RunLog(box, log));
+        EXPECT_TRUE(Contains(texts, "Success!")) << log;
+        EXPECT_FALSE(Contains(texts, "Could not create process.")) << log;
+    }
+}
+
+TEST(TrustedRun, AnInstallerLeftInTheMainTempFolderIsNeverStarted)
+{
+    const struct {
+        const char* name;
+        std::string loader;
+        bool extracts;
+    } cases[] = {
+        {"by a loader whose extraction fails", NoPayloadLoaderExe(), false},
+        {"by a loader that extracts its own", LoaderExe(), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sandbox box;
+        // A program that records that it ran, where earlier builds ran their installer from,
+        // made so that it cannot be overwritten.
+        ASSERT_TRUE(CreateDirectoryA(box.mainTemp().c_str(), nullptr));
+        const std::string planted = box.install("Setup.exe", DemoInstallerExe(), box.mainTemp());
+        ASSERT_TRUE(SetFileAttributesA(planted.c_str(), FILE_ATTRIBUTE_READONLY));
+        const std::string before = ReadFile(planted);
+        std::string loader = box.install("download.exe", c.loader);
+        ASSERT_TRUE(box.run(loader).finished);
+
+        std::vector<std::string> texts = LogTexts(RunLog(box, "download.log"));
+        std::vector<std::string> records = box.installerRecords();
+        if (c.extracts) {
+            ASSERT_EQ(1u, records.size());
+            EXPECT_NE(planted, RecordField(records[0], "self"));
+        } else {
+            EXPECT_TRUE(records.empty());
+            EXPECT_EQ(LastErrorLine(ERROR_RESOURCE_TYPE_NOT_FOUND),
+                      After(texts, "Could not create process."));
+        }
+        EXPECT_EQ(before, ReadFile(planted));
+        EXPECT_EQ("Exiting loader...", texts.back());
+        SetFileAttributesA(planted.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+TEST(TrustedRun, AnInstallerFileTamperedWithIsNeverStarted)
+{
+    const struct {
+        const char* name;
+        const char* setting;
+        std::string program;
+        std::string failure;  // "%s" is the installer path
+        long failureCode;
+        long startCode;      // logged with "Could not create process."
+        bool leftBehind;     // the file cannot be deleted at the end of the run
+    } cases[] = {
+        {"a program appears where the loader writes", "ORVA_HOOK_PLANT", DemoInstallerExe(),
+         "Could not create temporary file for <%s>.", ERROR_SHARING_VIOLATION,
+         ERROR_SHARING_VIOLATION, true},
+        {"another program is swapped in before the hold", "ORVA_HOOK_SWAP", OtherInstallerExe(),
+         "Extracted executable changed after it was written for <%s>.", -1, ERROR_INVALID_DATA,
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sandbox box;
+        std::string loader = box.install("download.exe", HookedLoaderExe());
+        box.setEnvironment(c.setting, c.program);
+        ASSERT_TRUE(box.run(loader).finished);
+
+        std::vector<std::string> texts = LogTexts(RunLog(box, "download.log"));
+        const std::string runFolder = TempLogPathFromLog(texts);
+        ASSERT_TRUE(StartsWith(runFolder, box.mainTemp() + "log")) << runFolder;
+        const std::string installer = runFolder + "Setup.exe";
+        std::string failure = c.failure;
+        failure.replace(failure.find("%s"), 2, installer);
+        ASSERT_TRUE(Contains(texts, failure)) << failure;
+        EXPECT_EQ(c.failureCode == -1 ? std::string("Could not create process.")
+                                      : LastErrorLine(c.failureCode),
+                  After(texts, failure));
+        EXPECT_FALSE(Contains(texts, "Success!"));
+        EXPECT_EQ(LastErrorLine(c.startCode), After(texts, "Could not create process."));
+        // Nothing was started at all, and no installer ran.
+        EXPECT_TRUE(StartedProcesses(box).empty());
+        EXPECT_TRUE(box.installerRecords().empty());
+        EXPECT_EQ("Exiting loader...", texts.back());
+
+        const std::string deleteFailure = "Failed to delete file '" + installer + "'.";
+        EXPECT_EQ(c.leftBehind, Contains(texts, deleteFailure));
+        if (c.leftBehind) {
+            // The installer's deletion is registered before its folder's, so that the folder
+            // can go at the next reboot.
+            EXPECT_EQ(LastErrorLine(ERROR_SHARING_VIOLATION), After(texts, deleteFailure));
+            std::vector<std::string> pending;
+            for (const auto& rename : PendingRenamesUnder(box.root())) {
+                if (rename.second.empty())
+                    pending.push_back(rename.first);
+            }
+            auto file = std::find_if(pending.begin(), pending.end(), [](const std::string& p) {
+                return p.find("Setup.exe") != std::string::npos;
+            });
+            auto folder = std::find_if(pending.begin(), pending.end(), [&](const std::string& p) {
+                return p.find(Bare(runFolder).substr(box.mainTemp().size())) != std::string::npos &&
+                       p.find("Setup.exe") == std::string::npos;
+            });
+            ASSERT_NE(pending.end(), file);
+            ASSERT_NE(pending.end(), folder);
+            EXPECT_LT(file, folder);
+            SetFileAttributesA(installer.c_str(), FILE_ATTRIBUTE_NORMAL);
+        } else {
+            EXPECT_FALSE(FolderExists(runFolder));
+        }
+    }
+}
+
+TEST(TrustedRun, AMainTempFolderThatIsALinkIsNeitherUsedNorWrittenThrough)
+{
+    Sandbox box;
+    const std::string elsewhere = box.root() + "elsewhere\\";
+    ASSERT_TRUE(CreateDirectoryA(elsewhere.c_str(), nullptr));
+    const std::string link = Bare(box.mainTemp());
+    ASSERT_TRUE(MakeFolderLink(link, Bare(elsewhere))) << "no folder link can be made here";
+
+    std::string loader = box.install("download.exe");
+    ASSERT_TRUE(box.run(loader).finished);
+
+    std::vector<std::string> texts = LogTexts(ReadFile(box.temp() + "download.log"));
+    const std::string fallback =
+        "CreateDirectory(" + box.mainTemp() + ") failed, must use system temp path.";
+    EXPECT_EQ(LastErrorLine(4395), After(texts, fallback));  // ERROR_REPARSE_POINT_ENCOUNTERED
+    EXPECT_TRUE(Contains(texts, "Using " + box.temp() + " as main temp path."));
+    EXPECT_TRUE(ListFolder(elsewhere).empty());
+    // The installer ran all the same, from a folder of its own in the system temp folder.
+    EXPECT_TRUE(StartsWith(OnlyInstallerSelf(box), box.temp() + "log"));
+    EXPECT_EQ("Exiting loader...", texts.back());
+    EXPECT_TRUE(RemoveFolderLink(link));
+}
+
+TEST(TrustedRun, TheSelfDeletingBatchRunsWithoutTheAutoRunCommands)
+{
+    Sandbox box;
+    std::string loader = box.install("download.exe", HookedLoaderExe());
+    ASSERT_TRUE(box.run(loader, "-x").finished);
+    EXPECT_TRUE(WaitUntilGone(loader, kRecordWithinMs));
+    char system[MAX_PATH];
+    ASSERT_NE(0u, GetSystemDirectoryA(system, MAX_PATH));
+    const std::string interpreter = std::string(system) + "\\cmd.exe";
+    const std::vector<std::string> started = StartedProcesses(box);
+    ASSERT_EQ(2u, started.size());
+    EXPECT_TRUE(StartsWith(started[0], OnlyInstallerSelf(box) + "|")) << started[0];
+    EXPECT_EQ(interpreter + "|" + interpreter + " /d /s /c \"\"" + box.temp() + "~VO00000.bat\"\"",
+              started[1]);
+}
+
+}  // namespace
