@@ -15,11 +15,11 @@ PauseFunction g_pauseAfterInstaller = &Sleep;
 
 namespace {
 
-void ReleaseInstallerLock(LoaderRun& run)
+void CloseHeld(void*& handle)
 {
-    if (run.installerLock && run.installerLock != INVALID_HANDLE_VALUE)
-        CloseHandle(run.installerLock);
-    run.installerLock = nullptr;
+    if (handle && handle != INVALID_HANDLE_VALUE)
+        CloseHandle(handle);
+    handle = nullptr;
 }
 
 // The log file name: the last component of the log's current path.
@@ -60,7 +60,7 @@ void StartAndWait(LoaderRun& run)
     BOOL created = g_createProcess(run.installerPath, run.commandLine, nullptr, nullptr, FALSE, 0,
                                    nullptr, nullptr, &startup, &process);
     DWORD error = GetLastError();
-    ReleaseInstallerLock(run);  // the started installer's image is the file we checked
+    CloseHeld(run.installerLock);  // the started installer's image is the file we checked
 
     if (!created) {
         WriteLoaderLog("Could not create process.", (long)error);
@@ -86,6 +86,7 @@ void MoveLogAndRemoveTempLogFolder(LoaderRun& run)
         }
     }
 
+    ReleaseTempLogFolder(run);
     if (RemoveDirectoryA(run.tempLogPath))
         return;
     DWORD error = GetLastError();
@@ -100,6 +101,11 @@ void MoveLogAndRemoveTempLogFolder(LoaderRun& run)
 }
 
 }  // namespace
+
+void ReleaseTempLogFolder(LoaderRun& run)
+{
+    CloseHeld(run.tempLogFolderLock);
+}
 
 void RunInstallerAndCleanUp(LoaderRun& run)
 {

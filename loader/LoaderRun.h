@@ -21,6 +21,8 @@ struct LoaderRun {
     char mainTempPath[kPathChars];
     char tempLogPath[kPathChars];
     bool tempLogFolderCreated;
+    void* tempLogFolderLock;              // the temp log folder, held against renaming and
+                                          // deletion from its making until its removal
     long tempLogFolderError;              // why it was not made (logged); 0 when it was
     char installerPath[kPathChars];       // in the temp log folder; empty when there is none
     char messageText[kMessageChars];

@@ -126,8 +126,19 @@ void MakeTempLogFolder(LoaderRun& run, const PrivateFolderAccess& access)
                                 (long)GetLastError());
         return;
     }
+    // Held from now on, so that no folder of someone else's can take its place; one that did
+    // in the moment before is refused, and only an empty folder is removed.
+    run.tempLogFolderLock = access.HoldNewFolder(run.tempLogPath);
+    if (!run.tempLogFolderLock) {
+        long error = (long)GetLastError();
+        RemoveDirectoryA(run.tempLogPath);
+        KeepMainTempPathForLogs(run, "CreateDirectory(%s) failed, must use main temp path.",
+                                error);
+        return;
+    }
     if (!TextAppend(run.tempLogPath, "\\")) {
         // The folder's name fills the path buffer: no room for its backslash.
+        ReleaseTempLogFolder(run);
         RemoveDirectoryA(run.tempLogPath);
         KeepMainTempPathForLogs(run, "CreateDirectory(%s) failed, must use main temp path.",
                                 ERROR_FILENAME_EXCED_RANGE);

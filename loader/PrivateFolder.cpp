@@ -113,4 +113,26 @@ long PrivateFolderAccess::CheckExistingFolder(const char* path) const
     return ExistingFolderVerdict(attributes, owner, _userSid);
 }
 
+void* PrivateFolderAccess::HoldNewFolder(const char* path) const
+{
+    // Without delete sharing, nobody can rename, move or delete the folder while it is held,
+    // so no folder of someone else's can take its place later in the run.
+    HANDLE folder = CreateFileA(path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (folder == INVALID_HANDLE_VALUE)
+        return nullptr;
+    // Opened as the entry itself: whatever took the folder's place in the moment before
+    // shows as a file or a link.
+    BY_HANDLE_FILE_INFORMATION info;
+    DWORD error = GetFileInformationByHandle(folder, &info)
+                      ? (DWORD)FolderKindVerdict(info.dwFileAttributes)
+                      : GetLastError();
+    if (error == ERROR_SUCCESS)
+        return folder;
+    CloseHandle(folder);
+    SetLastError(error);
+    return nullptr;
+}
+
 }  // namespace loader

@@ -23,6 +23,12 @@ public:
     // refusal (see ExistingFolderVerdict, or the error of reading its owner).
     long CheckExistingFolder(const char* path) const;
 
+    // Opens the folder this run has just made at path (no final backslash) and holds it, so
+    // that it cannot be renamed, moved or deleted until the handle is closed; checks that it
+    // is still a real folder. Null with the last error set otherwise (see FolderKindVerdict,
+    // or the error of the call that failed).
+    void* HoldNewFolder(const char* path) const;
+
     // What was built, for tests: the user's SID as text ("" when unknown) and the descriptor
     // (null when it could not be built).
     const char* userSid() const { return _userSid; }

@@ -56,7 +56,7 @@ bool ComposePrivateFolderSddl(char* sddl, size_t capacity, const char* userSid)
     return made;
 }
 
-long ExistingFolderVerdict(unsigned long attributes, const char* ownerSid, const char* userSid)
+long FolderKindVerdict(unsigned long attributes)
 {
     if (attributes == kInvalidAttributes || !(attributes & kAttributeDirectory))
         return kNotAFolder;
@@ -64,6 +64,13 @@ long ExistingFolderVerdict(unsigned long attributes, const char* ownerSid, const
     // would be written and run.
     if (attributes & kAttributeReparsePoint)
         return kFolderIsReparsePoint;
+    return 0;
+}
+
+long ExistingFolderVerdict(unsigned long attributes, const char* ownerSid, const char* userSid)
+{
+    if (long verdict = FolderKindVerdict(attributes))
+        return verdict;
     if (!IsTrustedOwner(ownerSid, userSid))
         return kFolderOwnerUntrusted;
     return 0;

@@ -28,6 +28,10 @@ constexpr long kNotAFolder = 183;              // ERROR_ALREADY_EXISTS: somethin
 constexpr long kFolderIsReparsePoint = 4395;   // ERROR_REPARSE_POINT_ENCOUNTERED
 constexpr long kFolderOwnerUntrusted = 1307;   // ERROR_INVALID_OWNER
 
+// 0 when these attributes are a real folder's; otherwise kNotAFolder, or kFolderIsReparsePoint
+// for a junction or symbolic link.
+long FolderKindVerdict(unsigned long attributes);
+
 // 0 when an existing folder with these attributes and this owner (SID as text) may be reused
 // by a run as userSid; otherwise the reason, one of the three errors above.
 long ExistingFolderVerdict(unsigned long attributes, const char* ownerSid, const char* userSid);

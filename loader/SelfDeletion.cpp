@@ -59,6 +59,14 @@ const char* ModulePathProblem(const char* modulePath, bool modulePathComplete)
     // would end them and let the rest of the name be read as commands.
     if (strchr(modulePath, '"'))
         return "Self-deletion skipped: the loader's path holds '\"' and would break the batch's quoting.";
+    // The system reports its module's path in full form. The ANSI code page turns full-width
+    // backslashes, slashes, colons and full stops into plain ones, and the path then names
+    // another file (through "..", say), which the elevated batch would delete instead.
+    char fullPath[kPathChars];
+    DWORD fullLength = GetFullPathNameA(modulePath, kPathChars, fullPath, nullptr);
+    if (fullLength == 0 || fullLength >= (DWORD)kPathChars || strcmp(fullPath, modulePath) != 0 ||
+        strchr(modulePath + 2, ':'))
+        return "Self-deletion skipped: the loader's path is not in full form and may name another file.";
     return nullptr;
 }
 

@@ -46,6 +46,17 @@ TEST_F(SelfDeletionStep, SchedulesNothingForAPathThatMayNotNameTheLoader)
          "Self-deletion skipped: the loader's path holds '?' or '*' and would match other files."},
         {"double quote", "C:\\set\" & calc & \".exe", true,
          "Self-deletion skipped: the loader's path holds '\"' and would break the batch's quoting."},
+        // What full-width backslashes, slashes, colons and full stops become in the ANSI path.
+        {"a parent folder component", "C:\\Users\\u\\Downloads\\..\\..\\..\\Windows\\x.dll", true,
+         "Self-deletion skipped: the loader's path is not in full form and may name another file."},
+        {"a current folder component", "C:\\Users\\.\\x.exe", true,
+         "Self-deletion skipped: the loader's path is not in full form and may name another file."},
+        {"a slash", "C:\\Users\\u/x.exe", true,
+         "Self-deletion skipped: the loader's path is not in full form and may name another file."},
+        {"a doubled backslash", "C:\\Users\\\\x.exe", true,
+         "Self-deletion skipped: the loader's path is not in full form and may name another file."},
+        {"a colon after the drive (a stream of another file)", "C:\\Users\\a:b.exe", true,
+         "Self-deletion skipped: the loader's path is not in full form and may name another file."},
     };
     for (const auto& c : cases) {
         clearLog();

@@ -98,4 +98,40 @@ TEST(PrivateFolderAccess, ReusesOnlyARealFolderOfATrustedOwner)
     }
 }
 
+TEST(PrivateFolderAccess, HoldsTheFolderItMadeAgainstRenamingAndDeletion)
+{
+    support::Sandbox box;
+    loader::PrivateFolderAccess access;
+    const std::string made = box.temp() + "made";
+    const std::string moved = box.temp() + "moved";
+    ASSERT_TRUE(access.MakeFolder(made.c_str()));
+    HANDLE held = access.HoldNewFolder(made.c_str());
+    ASSERT_NE(nullptr, held) << GetLastError();
+
+    // Files come and go inside; the folder itself stays where it is.
+    ASSERT_TRUE(support::WriteFile(made + "\\Setup.exe", "x"));
+    EXPECT_TRUE(DeleteFileA((made + "\\Setup.exe").c_str()));
+    EXPECT_FALSE(MoveFileA(made.c_str(), moved.c_str()));
+    EXPECT_FALSE(RemoveDirectoryA(made.c_str()));
+    EXPECT_TRUE(support::FolderExists(made));
+
+    CloseHandle(held);
+    EXPECT_TRUE(MoveFileA(made.c_str(), moved.c_str())) << GetLastError();
+}
+
+TEST(PrivateFolderAccess, HoldsNothingButAFolder)
+{
+    support::Sandbox box;
+    loader::PrivateFolderAccess access;
+    const std::string missing = box.temp() + "missing";
+    EXPECT_EQ(nullptr, access.HoldNewFolder(missing.c_str()));
+    EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());
+    // A file that took the folder's name in the moment between its making and its hold.
+    const std::string file = box.temp() + "file";
+    ASSERT_TRUE(support::WriteFile(file, "x"));
+    EXPECT_EQ(nullptr, access.HoldNewFolder(file.c_str()));
+    EXPECT_EQ(DWORD(loader::kNotAFolder), GetLastError());
+    EXPECT_TRUE(DeleteFileA(file.c_str())) << "the file was left held";
+}
+
 }  // namespace
