@@ -9,11 +9,13 @@ constexpr uint32_t kMagicPe32 = 0x10B;
 constexpr uint32_t kMagicPe32Plus = 0x20B;
 constexpr size_t kChecksumField = 64;  // in the optional header, for both formats
 constexpr size_t kDirectorySize = 8;
+constexpr size_t kSectionHeaderSize = 40;
 constexpr uint32_t kSecurityDirectory = 4;
 
 struct SecurityEntry {
     size_t checksumField = 0;
-    size_t entry = 0;    // file offset of the directory entry; 0 when the image has none
+    size_t entry = 0;       // file offset of the directory entry; 0 when the image has none
+    size_t headersEnd = 0;  // the end of the section table
 };
 
 bool LocateSecurityEntry(const std::vector<uint8_t>& image, SecurityEntry& at, std::string& error)
@@ -40,6 +42,8 @@ bool LocateSecurityEntry(const std::vector<uint8_t>& image, SecurityEntry& at, s
         return false;
     }
     at.checksumField = headers.optionalHeader + kChecksumField;
+    at.headersEnd = headers.optionalHeader + headers.optionalSize +
+                    (size_t)headers.sectionCount * kSectionHeaderSize;
     uint32_t count = 0;
     ReadLe32(image, headers.optionalHeader + countField, count);
     size_t entry = directories + kSecurityDirectory * kDirectorySize;
@@ -66,6 +70,10 @@ bool FindCertificateTable(const std::vector<uint8_t>& image, CertificateTable& t
         return true;
     if (offset > image.size() || image.size() - offset < size || size == 0) {
         error = "damaged executable (its certificate table lies outside the file)";
+        return false;
+    }
+    if (offset < at.headersEnd) {
+        error = "damaged executable (its certificate table overlaps the headers)";
         return false;
     }
     table.present = true;
