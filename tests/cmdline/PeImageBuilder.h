@@ -32,12 +32,6 @@ public:
 
     std::vector<uint8_t> image() const { return _image; }
     size_t size() const { return _image.size(); }
-    size_t checksumField() const { return kOptional + 64; }
-    uint32_t checksumOf(const std::vector<uint8_t>& image) const
-    {
-        const uint8_t* p = &image[checksumField()];
-        return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24;
-    }
 
     void appendCertificateTable(uint32_t bytes)
     {
@@ -54,7 +48,6 @@ public:
     void setOptionalHeaderSize(uint16_t bytes) { put16(kFileHeader + 16, bytes); }
     void setMagic(uint16_t magic) { put16(kOptional, magic); }
     void setNewHeaderOffset(uint32_t offset) { put32(0x3C, offset); }
-    void setChecksum(uint32_t checksum) { put32(checksumField(), checksum); }
 
 private:
     static constexpr size_t kPe = 0x40;
