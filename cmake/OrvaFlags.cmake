@@ -9,6 +9,29 @@
 # off to read a linker map by object file.
 option(ORVA_LTO "Link-time optimisation of the product code" ON)
 
+# Repeatable Windows programs: the same sources and payload give the same bytes whatever the
+# build folder and the time.
+# - __FILE__ (failure reports name their source file) is written relative to the source
+#   folder: "VoFoundation/VoThreads/VoMutex.cpp", never the build machine's absolute path.
+# - The PE header's time stamp is SOURCE_DATE_EPOCH from the environment of the configure
+#   step when it is set, else 0, the linker's "no time stamp". The link step gets the value
+#   through its environment, so a later build in another environment keeps it.
+if(CMAKE_SYSTEM_NAME STREQUAL "Windows")
+  add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=)
+  if(DEFINED ENV{SOURCE_DATE_EPOCH})
+    set(ORVA_PE_TIME_STAMP "$ENV{SOURCE_DATE_EPOCH}")
+    if(NOT ORVA_PE_TIME_STAMP MATCHES "^[0-9]+$" OR ORVA_PE_TIME_STAMP GREATER 4294967295)
+      message(FATAL_ERROR "SOURCE_DATE_EPOCH must be a count of seconds that fits the PE "
+                          "header's 32 bits, not '${ORVA_PE_TIME_STAMP}'")
+    endif()
+    set_property(GLOBAL PROPERTY RULE_LAUNCH_LINK
+      "${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${ORVA_PE_TIME_STAMP}")
+  else()
+    set(ORVA_PE_TIME_STAMP 0)
+    add_link_options(-Wl,--no-insert-timestamp)
+  endif()
+endif()
+
 function(orva_product_target target)
   target_compile_options(${target} PRIVATE
     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics>

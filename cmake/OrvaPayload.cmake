@@ -6,44 +6,66 @@
 set(LOADER_PAYLOAD "$<TARGET_FILE:demo-installer>" CACHE STRING
   "Installer executable packed into the loader (file path or executable target)")
 
-# orva_payload_resource(<target> <payload> [RESOURCE_ID <id>])
+# orva_payload_resource(<target> <payload> [RESOURCE_ID <id>] [BEST])
 # Adds <payload> (file path, executable target or generator expression) to <target> as its
-# payload resource. Changing the payload file, or loader-pack, packs it again.
+# payload resource. The path of the packed file is left in the target's ORVA_PACKED_PAYLOAD
+# property.
+# Each distinct payload is packed once per build tree, however many targets carry it, into
+# payloads/ of the build folder. BEST packs with loader-pack --best (block division, about
+# 1.3 s per MiB): for the payload that ships. Without it the payload is packed --fast, as test
+# payloads are; a payload that any target asks BEST for is packed --best for all of them.
+# Changing the payload file, or loader-pack, packs it again.
 function(orva_payload_resource target payload)
-  cmake_parse_arguments(P "" "RESOURCE_ID" "" ${ARGN})
+  cmake_parse_arguments(P "BEST" "RESOURCE_ID" "" ${ARGN})
   if(NOT P_RESOURCE_ID)
     set(P_RESOURCE_ID 102)  # the resource the loader looks for
   endif()
-  set(loader_pack ${ORVA_HOST_TOOLS_DIR}/loader-pack/loader-pack)
 
-  set(depends ${loader_pack} host-tools)
+  # What identifies the payload (the same installer named two ways is one payload), the file
+  # to pack, and what packing it waits for.
   if(TARGET ${payload})
-    # The target itself: a target-level dependency plus a file-level one on its output.
-    list(APPEND depends ${payload})
+    set(key ${payload})
     set(payload_file $<TARGET_FILE:${payload}>)
+    set(depends ${payload})  # a target-level dependency plus a file-level one on its output
   elseif(payload MATCHES "^\\$<TARGET_FILE:([^>]+)>$")
-    list(APPEND depends ${CMAKE_MATCH_1})
+    set(key ${CMAKE_MATCH_1})
     set(payload_file ${payload})
+    set(depends ${CMAKE_MATCH_1})
   elseif(payload MATCHES "\\$<")
-    list(APPEND depends ${payload})
+    set(key ${payload})
     set(payload_file ${payload})
+    set(depends ${payload})
   else()
     get_filename_component(payload_file ${payload} ABSOLUTE BASE_DIR ${CMAKE_SOURCE_DIR})
     if(NOT EXISTS ${payload_file})
       message(FATAL_ERROR "Payload for ${target} not found: ${payload_file}")
     endif()
-    list(APPEND depends ${payload_file})
+    set(key ${payload_file})
+    set(depends ${payload_file})
   endif()
 
-  set(dir ${CMAKE_CURRENT_BINARY_DIR}/${target}-payload)
-  set(packed ${dir}/payload-${P_RESOURCE_ID}.gz)
-  set(rc ${dir}/payload-${P_RESOURCE_ID}.rc)
-  add_custom_command(OUTPUT ${packed}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
-    COMMAND ${loader_pack} ${payload_file} ${packed}
-    DEPENDS ${depends}
-    COMMENT "Packing the payload of ${target}"
-    VERBATIM)
+  string(MD5 id "${key}")
+  string(SUBSTRING ${id} 0 12 id)
+  get_property(packings GLOBAL PROPERTY ORVA_PAYLOAD_PACKINGS)
+  if(NOT id IN_LIST packings)
+    if(NOT packings)
+      # The packing commands are made once every target has said what it needs.
+      cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL _orva_add_payload_packings)
+    endif()
+    set_property(GLOBAL APPEND PROPERTY ORVA_PAYLOAD_PACKINGS ${id})
+    get_filename_component(name "${key}" NAME)
+    string(REGEX REPLACE "[^A-Za-z0-9_.-]" "_" name "${name}")
+    set_property(GLOBAL PROPERTY ORVA_PAYLOAD_${id}_PACKED
+      ${CMAKE_BINARY_DIR}/payloads/${name}-${id}.gz)
+    set_property(GLOBAL PROPERTY ORVA_PAYLOAD_${id}_FILE ${payload_file})
+    set_property(GLOBAL PROPERTY ORVA_PAYLOAD_${id}_DEPENDS ${depends})
+  endif()
+  if(P_BEST)
+    set_property(GLOBAL PROPERTY ORVA_PAYLOAD_${id}_BEST ON)
+  endif()
+  get_property(packed GLOBAL PROPERTY ORVA_PAYLOAD_${id}_PACKED)
+
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}-payload/payload-${P_RESOURCE_ID}.rc)
   file(CONFIGURE OUTPUT ${rc} CONTENT
 "LANGUAGE 9, 1
 ${P_RESOURCE_ID} RCDATA \"${packed}\"
@@ -51,4 +73,32 @@ ${P_RESOURCE_ID} RCDATA \"${packed}\"
   # The resource compiler does not report what it read, so the packed file is named here.
   set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${packed})
   target_sources(${target} PRIVATE ${rc})
+  add_dependencies(${target} orva-payload-${id})
+  set_property(TARGET ${target} PROPERTY ORVA_PACKED_PAYLOAD ${packed})
+endfunction()
+
+# One packing command per distinct payload, each behind a target of its own that the carrying
+# targets depend on.
+function(_orva_add_payload_packings)
+  set(loader_pack ${ORVA_HOST_TOOLS_DIR}/loader-pack/loader-pack)
+  get_property(packings GLOBAL PROPERTY ORVA_PAYLOAD_PACKINGS)
+  foreach(id ${packings})
+    get_property(packed GLOBAL PROPERTY ORVA_PAYLOAD_${id}_PACKED)
+    get_property(payload_file GLOBAL PROPERTY ORVA_PAYLOAD_${id}_FILE)
+    get_property(depends GLOBAL PROPERTY ORVA_PAYLOAD_${id}_DEPENDS)
+    get_property(best GLOBAL PROPERTY ORVA_PAYLOAD_${id}_BEST)
+    if(best)
+      set(level --best)
+    else()
+      set(level --fast)
+    endif()
+    get_filename_component(dir ${packed} DIRECTORY)
+    add_custom_command(OUTPUT ${packed}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+      COMMAND ${loader_pack} ${level} ${payload_file} ${packed}
+      DEPENDS ${depends} ${loader_pack} host-tools
+      COMMENT "Packing payload ${packed} (${level})"
+      VERBATIM)
+    add_custom_target(orva-payload-${id} DEPENDS ${packed})
+  endforeach()
 endfunction()

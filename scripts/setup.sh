@@ -10,6 +10,7 @@ packages=(
   googletest
   zlib1g-dev
   icoutils python3
+  osslsigncode openssl
   wine wine32 wine64
 )
 

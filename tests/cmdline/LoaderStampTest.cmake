@@ -49,22 +49,35 @@ expect_in("${out}" "command line:\n  [ /X]")
 expect_in("${out}" "Custom-parameter text (0 characters)")
 file(SHA256 ${target} stamped_hash)
 
-# Refusals: each leaves the file exactly as it was.
-string(REPEAT "v" 300 long_text)
-foreach(refused
-    "--custom;${long_text}"
-    "--switch;Name=say \"hi\""
-    "--custom;a=\"1\""
-    "--switch;My Name=1"
-    "--switch;CustomParams=a=1"
-    "--switch;=value")
-  stamp(FALSE ${target} ${refused})
+# Refusals: each leaves the file exactly as it was, and names the option and the reason.
+function(refuse expected)
+  stamp(FALSE ${target} ${ARGN})
   file(SHA256 ${target} hash)
   if(NOT hash STREQUAL stamped_hash)
-    message(FATAL_ERROR "refused stamp ${refused} changed the file")
+    message(FATAL_ERROR "refused stamp ${ARGN} changed the file")
   endif()
+  expect_in("${err}" "${expected}")
+  expect_in("${err}" "the file is left as it was")
+endfunction()
+# Each row: the arguments, then what the message must hold.
+string(REPEAT "v" 300 long_text)
+foreach(row
+    "--custom|${long_text}|the parameter block holds 273"
+    "--switch|Name=say \"hi\"|--switch Name=say \"hi\": the value holds a double quote"
+    "--custom|a=\"1\"|--custom a=\"1\": the custom-parameter text holds a double quote"
+    "--switch|My Name=1|--switch My Name=1: the name holds a blank"
+    "--switch|CustomParams=a=1|use --custom"
+    "--switch|=value|--switch =value: the switch has no name"
+    "--switch|Name=Zoë|--switch Name=Zoë: the value holds text outside printable ASCII"
+    "--custom|n=日|--codepage 1252"
+    "--codepage|1252|--custom|n=日|--custom n=日: the custom-parameter text holds a character that code page 1252 cannot represent"
+    "--codepage|932|--switch|Dir=表|in code page 932, in the byte of a backslash")
+  string(REPLACE "|" ";" fields "${row}")
+  list(POP_BACK fields expected)
+  refuse("${expected}" ${fields})
 endforeach()
-expect_in("${err}" "no name")
+# A backslash before the closing quote would make the installer swallow the switches after it.
+refuse("--switch Dir=C:\\App\\: the value ends in a backslash" --switch "Dir=C:\\App\\")
 
 # A block that fills the 273 characters exactly still fits.
 string(REPEAT "c" 257 fitting)  # "/CustomParams " + 257 + closing quote, after the opener

@@ -86,6 +86,19 @@ TEST(InstallerCommandLine, LeavesOutAnArgumentTooLongForTheCommandLineAndSaysSo)
                                      "Argument 2 does not fit the installer command line, skipped."));
 }
 
+// Signing after stamping leaves a loader that runs and reads its block.
+TEST(InstallerCommandLine, SignedLoaderRunsWithItsStampedParameters)
+{
+    const char kProduct[] = "Software\\Pemrod\\Orvadesk";
+    regtest::DeleteTree("Software\\Pemrod");
+    Sandbox box;
+    std::string loader = box.install("download.exe", StampedLoaderExe("loader-signed"));
+    ASSERT_TRUE(box.run(loader).finished);
+    EXPECT_EQ(box.mainTemp() + "Setup.exe /Lang \"en\"", OnlyInstallerCommandLine(box));
+    EXPECT_EQ("signed=1", regtest::GetText(kProduct, "InstallerCPList"));
+    regtest::DeleteTree("Software\\Pemrod");
+}
+
 struct CustomCase {
     const char* name;
     std::string loader;

@@ -1,5 +1,7 @@
 #include "PeSection.h"
 
+#include "PeBytes.h"
+
 #include <string.h>
 
 namespace {
@@ -10,31 +12,13 @@ constexpr size_t kFileHeaderSize = 20;
 constexpr size_t kSectionHeaderSize = 40;
 constexpr size_t kSectionNameSize = 8;
 
-bool Read16(const std::vector<uint8_t>& b, size_t at, uint32_t& v)
-{
-    if (at > b.size() || b.size() - at < 2)
-        return false;
-    v = b[at] | (b[at + 1] << 8);
-    return true;
-}
-
-bool Read32(const std::vector<uint8_t>& b, size_t at, uint32_t& v)
-{
-    if (at > b.size() || b.size() - at < 4)
-        return false;
-    v = (uint32_t)b[at] | ((uint32_t)b[at + 1] << 8) | ((uint32_t)b[at + 2] << 16) |
-        ((uint32_t)b[at + 3] << 24);
-    return true;
-}
-
 }  // namespace
 
-bool FindPeSection(const std::vector<uint8_t>& image, const char* name, PeSectionPlace& place,
-                   std::string& error)
+bool LocatePeHeaders(const std::vector<uint8_t>& image, PeHeaders& headers, std::string& error)
 {
-    uint32_t peOffset = 0, sectionCount = 0, optionalSize = 0;
+    uint32_t peOffset = 0;
     if (image.size() < kDosHeaderSize || image[0] != 'M' || image[1] != 'Z' ||
-        !Read32(image, kNewHeaderOffsetField, peOffset)) {
+        !ReadLe32(image, kNewHeaderOffsetField, peOffset)) {
         error = "not a Windows executable (no MZ header)";
         return false;
     }
@@ -43,10 +27,21 @@ bool FindPeSection(const std::vector<uint8_t>& image, const char* name, PeSectio
         error = "not a Windows executable (no PE header)";
         return false;
     }
-    size_t fileHeader = (size_t)peOffset + 4;
-    Read16(image, fileHeader + 2, sectionCount);
-    Read16(image, fileHeader + 16, optionalSize);
-    size_t table = fileHeader + kFileHeaderSize + optionalSize;
+    headers.fileHeader = (size_t)peOffset + 4;
+    headers.optionalHeader = headers.fileHeader + kFileHeaderSize;
+    ReadLe16(image, headers.fileHeader + 2, headers.sectionCount);
+    ReadLe16(image, headers.fileHeader + 16, headers.optionalSize);
+    return true;
+}
+
+bool FindPeSection(const std::vector<uint8_t>& image, const char* name, PeSectionPlace& place,
+                   std::string& error)
+{
+    PeHeaders headers;
+    if (!LocatePeHeaders(image, headers, error))
+        return false;
+    uint32_t sectionCount = headers.sectionCount;
+    size_t table = headers.optionalHeader + headers.optionalSize;
     if (table + (size_t)sectionCount * kSectionHeaderSize > image.size()) {
         error = "damaged executable (section table runs past the end of the file)";
         return false;
@@ -60,9 +55,9 @@ bool FindPeSection(const std::vector<uint8_t>& image, const char* name, PeSectio
         if (memcmp(&image[header], wanted, kSectionNameSize) != 0)
             continue;
         uint32_t virtualSize = 0, rawSize = 0, rawOffset = 0;
-        Read32(image, header + 8, virtualSize);
-        Read32(image, header + 16, rawSize);
-        Read32(image, header + 20, rawOffset);
+        ReadLe32(image, header + 8, virtualSize);
+        ReadLe32(image, header + 16, rawSize);
+        ReadLe32(image, header + 20, rawOffset);
         place.fileOffset = rawOffset;
         place.rawSize = rawSize;
         place.virtualSize = virtualSize;

@@ -1,5 +1,7 @@
 #include "StampText.h"
 
+#include "CodePage.h"
+
 #include "loader/ParamBlock.h"
 
 namespace {
@@ -10,7 +12,7 @@ bool CheckCarried(const std::string& text, const char* what, std::string& error)
 {
     for (unsigned char c : text) {
         if (c == '"') {
-            error = std::string(what) + " holds a double quote, which the parameter block cannot carry";
+            error = std::string(what) + " holds a double quote, which would end its entry in the parameter block";
             return false;
         }
         if (c < 0x20 || c == 0x7F) {
@@ -21,37 +23,88 @@ bool CheckCarried(const std::string& text, const char* what, std::string& error)
     return true;
 }
 
+// Without a code page, only printable ASCII is the same on every machine.
+bool CheckAscii(const std::string& text, const char* what, std::string& error)
+{
+    for (unsigned char c : text) {
+        if (c >= 0x80) {
+            error = std::string(what) +
+                    " holds text outside printable ASCII, which the loader passes on in the ANSI "
+                    "code page of the machine it runs on; name that code page with --codepage "
+                    "(for example --codepage 1252)";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Encode(std::string& text, int codePage, const char* what, std::string& error)
+{
+    if (codePage == 0)
+        return CheckAscii(text, what, error);
+    std::string converted;
+    if (!FromUtf8(text, codePage, converted, error)) {
+        error = std::string(what) + " " + error;
+        return false;
+    }
+    text = converted;
+    return true;
+}
+
 }  // namespace
 
-bool ParseSwitch(const std::string& text, StampItem& item, std::string& error)
+StampItem SplitSwitch(const std::string& text)
 {
-    item = StampItem();
+    StampItem item;
     size_t equals = text.find('=');
     item.name = text.substr(0, equals);
     if (equals != std::string::npos) {
         item.hasValue = true;
         item.value = text.substr(equals + 1);
     }
+    return item;
+}
+
+bool PrepareItem(StampItem& item, int codePage, std::string& error)
+{
+    if (item.isCustom) {
+        return Encode(item.value, codePage, "the custom-parameter text", error) &&
+               CheckCarried(item.value, "the custom-parameter text", error);
+    }
     if (item.name.empty()) {
-        error = "switch '" + text + "' has no name";
+        error = "the switch has no name";
         return false;
     }
+    const bool typedBackslash = !item.value.empty() && item.value.back() == '\\';
+    if (!Encode(item.name, codePage, "the name", error) ||
+        !Encode(item.value, codePage, "the value", error) ||
+        !CheckCarried(item.name, "the name", error) ||
+        !CheckCarried(item.value, "the value", error))
+        return false;
     if (item.name.find(' ') != std::string::npos) {
-        error = "switch name '" + item.name + "' holds a blank, which would end the name";
+        error = "the name holds a blank, which would end the name";
         return false;
     }
     if (loader::IsCustomParamsName(item.name.data(), item.name.size())) {
-        error = "switch name '" + item.name +
-                "' begins with CustomParams and would not reach the installer; use --custom";
+        error = "the name begins with CustomParams, so the switch would not reach the installer; "
+                "use --custom";
         return false;
     }
-    return CheckCarried(item.name, "switch name", error) &&
-           CheckCarried(item.value, "switch value", error);
-}
-
-bool CheckCustomText(const std::string& text, std::string& error)
-{
-    return CheckCarried(text, "custom-parameter text", error);
+    // The installer reads a backslash before the closing quote as a quote inside the value:
+    // /Dir "C:\App\" would run on into the switches after it. In a double-byte code page the
+    // second byte of a character can be that backslash.
+    if (item.hasValue && !item.value.empty() && item.value.back() == '\\') {
+        const char* consequence =
+            ", which the installer would read together with the closing quote as a quote inside "
+            "the value, running the switches after it into it";
+        if (typedBackslash)
+            error = std::string("the value ends in a backslash") + consequence;
+        else
+            error = "the value's last character ends, in code page " + std::to_string(codePage) +
+                    ", in the byte of a backslash" + consequence;
+        return false;
+    }
+    return true;
 }
 
 bool ComposeStampText(const std::vector<StampItem>& items, size_t blockChars, std::string& text,

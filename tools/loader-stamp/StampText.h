@@ -11,12 +11,13 @@ struct StampItem {
     std::string value;       // switch value, or the custom-parameter text
 };
 
-// Parses "Name" or "Name=Value" (the first "=" splits). Refuses, with a reason, what the
-// loader could not read back as this same switch.
-bool ParseSwitch(const std::string& text, StampItem& item, std::string& error);
+// Splits "Name" or "Name=Value" at the first "=".
+StampItem SplitSwitch(const std::string& text);
 
-// Checks a custom-parameter text for what the block grammar cannot carry.
-bool CheckCustomText(const std::string& text, std::string& error);
+// Brings an item's texts into the code page the loader will run under (0: none named, so
+// printable ASCII only) and checks that the loader, and the installer after it, read them
+// back as the user typed them. Refuses, with the reason in error, what would be misread.
+bool PrepareItem(StampItem& item, int codePage, std::string& error);
 
 // The entries joined by one blank, blank-filled to blockChars. Refuses a text that would not
 // fit the block.

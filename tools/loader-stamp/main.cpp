@@ -1,6 +1,9 @@
 // loader-stamp: writes the parameter block of a delivered loader in place, without changing
-// the file's size, and shows what the loader will make of the block.
+// the file's size, and shows what the loader will make of the block. It refuses to stamp a
+// signed file, whose signature stamping would break, unless told to remove the signature.
+#include "CodePage.h"
 #include "PeSection.h"
+#include "PeSignature.h"
 #include "StampText.h"
 
 #include "loader/CommandLine.h"
@@ -8,6 +11,7 @@
 
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -19,8 +23,10 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: loader-stamp LOADER.EXE [--switch NAME[=VALUE]]... [--custom TEXT]... [--show]\n"
-    "       loader-stamp LOADER.EXE --reset|--clear [--show]\n"
+    "Usage: loader-stamp LOADER.EXE [--switch NAME[=VALUE]]... [--custom TEXT]...\n"
+    "                   [--codepage CP] [--remove-signature] [--show]\n"
+    "       loader-stamp LOADER.EXE --reset|--clear [--remove-signature] [--show]\n"
+    "       loader-stamp LOADER.EXE --remove-signature|--show\n"
     "\n"
     "Writes the parameter block that a loader started without arguments reads: each\n"
     "--switch is passed to the installer as /NAME (with \"VALUE\" when given); each --custom\n"
@@ -29,20 +35,37 @@ const char kUsage[] =
     "\n"
     "  --switch NAME[=VALUE]  add an installer switch (NAME without blanks)\n"
     "  --custom TEXT          add custom parameters, for example 'a=1&b=2'\n"
+    "  --codepage CP          the ANSI code page of the machines the loader will run on\n"
+    "                         (874, 932, 936, 949, 950, 1250 to 1258, or 65001): texts are\n"
+    "                         converted to it from UTF-8; without it they must be printable\n"
+    "                         ASCII\n"
     "  --reset                restore the block the loader was built with\n"
     "  --clear                blank the block: no switches, no custom parameters\n"
-    "  --show                 print the block and what the loader makes of it\n"
+    "  --remove-signature     remove the file's code signature (a signed file is not stamped\n"
+    "                         otherwise); sign the file again afterwards\n"
+    "  --show                 print the block, what the loader makes of it, and the signature\n"
     "  --help                 print this text\n"
     "\n"
-    "No text may hold a double quote. A block that would not fit, or a file that is not a\n"
-    "loader, is refused and the file is left untouched.\n";
+    "No text may hold a double quote or a control character, and no switch value may end in a\n"
+    "backslash. A block that would not fit, a text that would be misread, a signed file, or a\n"
+    "file that is not a loader is refused, and the file is left as it was.\n";
+
+// An item as the user typed it (for messages), and as it goes into the block.
+struct TypedItem {
+    std::string option;
+    StampItem item;
+};
 
 struct Options {
     std::string path;
-    std::vector<StampItem> items;
+    std::vector<TypedItem> items;
+    int codePage = 0;  // none named: printable ASCII only
     bool reset = false;
     bool clear = false;
     bool show = false;
+    bool removeSignature = false;
+
+    bool stamps() const { return reset || clear || !items.empty(); }
 };
 
 int Fail(const std::string& path, const std::string& message)
@@ -51,20 +74,37 @@ int Fail(const std::string& path, const std::string& message)
     return 1;
 }
 
+int Refuse(const std::string& path, const std::string& message)
+{
+    return Fail(path, message + "; the file is left as it was");
+}
+
+int UsageError(const std::string& message)
+{
+    std::cerr << "loader-stamp: " << message << "\nTry 'loader-stamp --help'.\n";
+    return 2;
+}
+
+bool ParseCodePage(const std::string& text, int& codePage)
+{
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    codePage = std::stoi(text);
+    return IsAnsiCodePage(codePage);
+}
+
 // 0 on success, 2 for a usage error (already reported), -1 for --help.
 int ParseOptions(int argc, char** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        auto operand = [&](std::string& out) {
-            if (i + 1 >= argc) {
-                std::cerr << "loader-stamp: " << arg << " needs a value\n";
+        std::string value;
+        auto operand = [&]() {
+            if (i + 1 >= argc)
                 return false;
-            }
-            out = argv[++i];
+            value = argv[++i];
             return true;
         };
-        std::string value, error;
         if (arg == "--help" || arg == "-h") {
             return -1;
         } else if (arg == "--show") {
@@ -73,45 +113,43 @@ int ParseOptions(int argc, char** argv, Options& options)
             options.reset = true;
         } else if (arg == "--clear") {
             options.clear = true;
-        } else if (arg == "--switch") {
-            StampItem item;
-            if (!operand(value))
-                return 2;
-            if (!ParseSwitch(value, item, error))
-                return Fail("", error), 1;
-            options.items.push_back(item);
-        } else if (arg == "--custom") {
-            if (!operand(value))
-                return 2;
-            if (!CheckCustomText(value, error))
-                return Fail("", error), 1;
-            StampItem item;
-            item.isCustom = true;
-            item.hasValue = true;
-            item.value = value;
-            options.items.push_back(item);
+        } else if (arg == "--remove-signature") {
+            options.removeSignature = true;
+        } else if (arg == "--switch" || arg == "--custom" || arg == "--codepage") {
+            if (!operand())
+                return UsageError(arg + " needs a value");
+            if (arg == "--codepage") {
+                if (!ParseCodePage(value, options.codePage))
+                    return UsageError("--codepage " + value +
+                                      ": not an ANSI code page (874, 932, 936, 949, 950, "
+                                      "1250 to 1258, or 65001)");
+                continue;
+            }
+            TypedItem typed;
+            typed.option = arg + " " + value;
+            if (arg == "--switch") {
+                typed.item = SplitSwitch(value);
+            } else {
+                typed.item.isCustom = true;
+                typed.item.hasValue = true;
+                typed.item.value = value;
+            }
+            options.items.push_back(typed);
         } else if (arg.size() > 1 && arg[0] == '-') {
-            std::cerr << "loader-stamp: unknown option " << arg << "\n";
-            return 2;
+            return UsageError("unknown option " + arg);
         } else if (options.path.empty()) {
             options.path = arg;
         } else {
-            std::cerr << "loader-stamp: only one loader file at a time\n";
-            return 2;
+            return UsageError("only one loader file at a time");
         }
     }
-    if (options.path.empty()) {
-        std::cerr << "loader-stamp: no loader file given\n";
-        return 2;
-    }
-    if ((options.reset || options.clear) && (!options.items.empty() || (options.reset && options.clear))) {
-        std::cerr << "loader-stamp: --reset and --clear stand alone (no --switch or --custom)\n";
-        return 2;
-    }
-    if (!options.reset && !options.clear && options.items.empty() && !options.show) {
-        std::cerr << "loader-stamp: nothing to do (give --switch, --custom, --reset, --clear or --show)\n";
-        return 2;
-    }
+    if (options.path.empty())
+        return UsageError("no loader file given");
+    if ((options.reset || options.clear) && (!options.items.empty() || (options.reset && options.clear)))
+        return UsageError("--reset and --clear stand alone (no --switch or --custom)");
+    if (!options.stamps() && !options.show && !options.removeSignature)
+        return UsageError("nothing to do (give --switch, --custom, --reset, --clear, "
+                          "--remove-signature or --show)");
     return 0;
 }
 
@@ -124,13 +162,40 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes)
     return !in.bad();
 }
 
-void Show(const char* block)
+// Writes the whole image under a temporary name next to the file, then puts it in the file's
+// place, so that a failed write leaves the file as it was. The file keeps its permissions.
+bool WriteFileInPlace(const std::string& path, const std::vector<uint8_t>& image,
+                      std::string& error)
+{
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) {
+        error = std::string("cannot read its permissions: ") + strerror(errno);
+        return false;
+    }
+    std::string temporary = path + ".stamping";
+    FILE* file = fopen(temporary.c_str(), "wb");
+    if (!file) {
+        error = "cannot write " + temporary + ": " + strerror(errno);
+        return false;
+    }
+    bool written = fwrite(image.data(), 1, image.size(), file) == image.size();
+    written = fclose(file) == 0 && written;
+    if (!written || chmod(temporary.c_str(), status.st_mode & 07777) != 0 ||
+        rename(temporary.c_str(), path.c_str()) != 0) {
+        error = "cannot write " + temporary + ": " + strerror(errno);
+        remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+void Show(const char* block, int codePage, const CertificateTable& signature)
 {
     std::string text(block, strnlen(block, loader::kParamBlockSize));
     std::string trimmed = text.substr(0, text.find_last_not_of(' ') + 1);
     std::cout << "Parameter block (" << loader::kParamBlockChars << " characters, "
-              << text.size() - trimmed.size() << " trailing blanks not shown):\n  [" << trimmed
-              << "]\n";
+              << text.size() - trimmed.size() << " trailing blanks not shown):\n  ["
+              << ForDisplay(trimmed, codePage) << "]\n";
 
     // What the loader does when started without arguments, with its own code.
     char commandLine[2048];
@@ -140,10 +205,15 @@ void Show(const char* block)
     loader::CommandLineOutput out = {commandLine, sizeof(commandLine), customParams,
                                      sizeof(customParams), nullptr, nullptr};
     loader::BuildInstallerCommandLine("", 1, argv, block, loader::kParamBlockSize, out);
-    std::cout << "Switches appended to the installer's command line:\n  [" << commandLine
-              << "]\n";
+    std::cout << "Switches appended to the installer's command line:\n  ["
+              << ForDisplay(commandLine, codePage) << "]\n";
     std::cout << "Custom-parameter text (" << strlen(customParams) << " characters):\n  ["
-              << customParams << "]\n";
+              << ForDisplay(customParams, codePage) << "]\n";
+    if (signature.present)
+        std::cout << "Signature: signed (certificate table of " << signature.size
+                  << " bytes); stamping needs --remove-signature, and signing again after it\n";
+    else
+        std::cout << "Signature: none\n";
 }
 
 }  // namespace
@@ -156,48 +226,73 @@ int main(int argc, char** argv)
         std::cout << kUsage;
         return 0;
     }
-    if (parsed != 0) {
-        if (parsed == 2)
-            std::cerr << "Try 'loader-stamp --help'.\n";
+    if (parsed != 0)
         return parsed;
+
+    std::string error;
+    for (TypedItem& typed : options.items) {
+        if (!PrepareItem(typed.item, options.codePage, error))
+            return Refuse(options.path, typed.option + ": " + error);
     }
 
     std::vector<uint8_t> image;
     if (!ReadFile(options.path, image))
         return Fail(options.path, std::string("cannot read: ") + strerror(errno));
     PeSectionPlace place;
-    std::string error;
     if (!FindPeSection(image, loader::kParamBlockSectionName, place, error))
-        return Fail(options.path, error);
+        return Refuse(options.path, error);
     size_t span = place.virtualSize ? std::min(place.rawSize, place.virtualSize) : place.rawSize;
     if (span < loader::kParamBlockSize || image[place.fileOffset + loader::kParamBlockChars] != 0)
-        return Fail(options.path, "the parameter block section is not a loader's (wrong size)");
+        return Refuse(options.path, "the parameter block section is not a loader's (wrong size)");
+    CertificateTable signature;
+    if (!FindCertificateTable(image, signature, error))
+        return Refuse(options.path, error);
+    if (options.stamps() && signature.present && !options.removeSignature)
+        return Refuse(options.path,
+                      "the file is signed, and stamping would break its signature: stamp the "
+                      "unsigned loader and sign it after stamping, or give --remove-signature to "
+                      "remove the signature, stamp, and sign again");
 
     char block[loader::kParamBlockSize];
     memcpy(block, &image[place.fileOffset], loader::kParamBlockSize);
-
-    if (options.reset || options.clear || !options.items.empty()) {
+    if (options.reset) {
+        loader::MakeUnstampedParamBlock(block);
+    } else if (options.stamps()) {
+        // With no items the composed text is all blanks: a block without any entry.
+        std::vector<StampItem> items;
+        for (const TypedItem& typed : options.items)
+            items.push_back(typed.item);
         std::string text;
-        if (options.reset) {
-            loader::MakeUnstampedParamBlock(block);
-        } else {
-            // With no items the composed text is all blanks: a block without any entry.
-            if (!ComposeStampText(options.items, loader::kParamBlockChars, text, error))
-                return Fail(options.path, error + "; file left untouched");
-            memcpy(block, text.data(), loader::kParamBlockChars);
-            block[loader::kParamBlockChars] = '\0';
-        }
-        std::fstream file(options.path, std::ios::binary | std::ios::in | std::ios::out);
-        if (!file)
-            return Fail(options.path, std::string("cannot open for writing: ") + strerror(errno));
-        file.seekp((std::streamoff)place.fileOffset);
-        file.write(block, loader::kParamBlockChars);  // the zero byte after it stays as it is
-        file.flush();
-        if (!file)
-            return Fail(options.path, "writing the parameter block failed");
-        std::cout << "Stamped " << options.path << "\n";
+        if (!ComposeStampText(items, loader::kParamBlockChars, text, error))
+            return Refuse(options.path, error);
+        memcpy(block, text.data(), loader::kParamBlockChars);
+        block[loader::kParamBlockChars] = '\0';
+    }
+
+    bool removing = options.removeSignature && signature.present;
+    if (options.stamps() || removing) {
+        std::vector<uint8_t> changed = image;
+        if (removing && !RemoveCertificateTable(changed, error))
+            return Refuse(options.path, error);
+        if (changed.size() < place.fileOffset + loader::kParamBlockSize)
+            return Refuse(options.path, "damaged executable (its certificate table overlaps the "
+                                        "parameter block)");
+        // The zero byte after the block stays as it is.
+        memcpy(&changed[place.fileOffset], block, loader::kParamBlockChars);
+        if (!RefreshPeChecksum(changed, error) || !WriteFileInPlace(options.path, changed, error))
+            return Fail(options.path, error);
+        if (removing)
+            std::cout << "Removed the signature of " << options.path << "\n";
+        if (options.stamps())
+            std::cout << "Stamped " << options.path << "\n";
+        if (removing)
+            std::cout << options.path << " is unsigned now: sign it again before shipping it\n";
+        if (!FindCertificateTable(changed, signature, error))
+            return Fail(options.path, error);
+    } else if (options.removeSignature) {
+        std::cout << options.path << " is not signed: nothing to remove\n";
     }
     if (options.show)
-        Show(block);
+        Show(block, options.codePage, signature);
     return 0;
 }

@@ -1,0 +1,31 @@
+// Little-endian fields of a PE image held in memory, read and written with bounds checks.
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+#include <vector>
+
+inline bool ReadLe16(const std::vector<uint8_t>& b, size_t at, uint32_t& v)
+{
+    if (at > b.size() || b.size() - at < 2)
+        return false;
+    v = b[at] | (b[at + 1] << 8);
+    return true;
+}
+
+inline bool ReadLe32(const std::vector<uint8_t>& b, size_t at, uint32_t& v)
+{
+    if (at > b.size() || b.size() - at < 4)
+        return false;
+    v = (uint32_t)b[at] | ((uint32_t)b[at + 1] << 8) | ((uint32_t)b[at + 2] << 16) |
+        ((uint32_t)b[at + 3] << 24);
+    return true;
+}
+
+inline bool WriteLe32(std::vector<uint8_t>& b, size_t at, uint32_t v)
+{
+    if (at > b.size() || b.size() - at < 4)
+        return false;
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = (uint8_t)(v >> (8 * i));
+    return true;
+}
