@@ -94,7 +94,7 @@ TEST(InstallerCommandLine, SignedLoaderRunsWithItsStampedParameters)
     Sandbox box;
     std::string loader = box.install("download.exe", StampedLoaderExe("loader-signed"));
     ASSERT_TRUE(box.run(loader).finished);
-    EXPECT_EQ(box.mainTemp() + "Setup.exe /Lang \"en\"", OnlyInstallerCommandLine(box));
+    EXPECT_EQ(OnlyInstallerSelf(box) + " /Lang \"en\"", OnlyInstallerCommandLine(box));
     EXPECT_EQ("signed=1", regtest::GetText(kProduct, "InstallerCPList"));
     regtest::DeleteTree("Software\\Pemrod");
 }
