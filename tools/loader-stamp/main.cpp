@@ -56,6 +56,7 @@ void PrintHelp()
            "                   [--codepage CP] [--remove-signature] [--show]\n"
            "       loader-stamp LOADER.EXE --reset|--clear [--remove-signature] [--show]\n"
            "       loader-stamp LOADER.EXE --remove-signature|--show\n"
+           "       loader-stamp --help|--version\n"
            "\n"
            "Writes the parameter block that a loader started without arguments reads: each\n"
            "--switch is passed to the installer as /NAME (with \"VALUE\" when given); each --custom\n"
