@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string error;
     FUZZ_CHECK(pack::DeflateInChunks(input.data(), size, 12, chunk, nullptr, joined, error));
     FUZZ_CHECK(!joined.empty());
-    const std::vector<uint8_t> packed(joined);  // an exact copy, so any read past it is caught
+    std::vector<uint8_t> packed(joined);  // an exact copy, so any read past it is caught
 
     z_stream stream;
     memset(&stream, 0, sizeof(stream));

@@ -154,6 +154,8 @@ class Errors(unittest.TestCase):
         blocked = self.work.path("blocked.exe")
         shutil.copyfile(LOADER, blocked)
         os.makedirs(blocked + ".stamping")
+        folder = self.work.path("folder.exe")
+        os.makedirs(folder)
         missing = self.work.path("missing.exe")
         no_folder = self.work.path("no-such-folder/out.gz")
         rows = [
@@ -169,6 +171,8 @@ class Errors(unittest.TestCase):
              "not a Windows executable"),
             ("loader-stamp", [missing, "--show"], 3, missing,
              "cannot read: No such file or directory"),
+            ("loader-stamp", [folder, "--show"], 3, folder, "cannot read: Is a directory"),
+            ("loader-pack", [folder, no_folder], 3, folder, "cannot read: Is a directory"),
             ("loader-stamp", [not_loader, "--switch", "X"], 1, not_loader,
              "not a Windows executable (no MZ header); the file is left as it was"),
             ("loader-stamp", [loader, "--custom", "a\nb"], 1, loader,
@@ -193,7 +197,7 @@ class Errors(unittest.TestCase):
         for path in (loader, blocked):
             self.assertEqual(open(LOADER, "rb").read(), open(path, "rb").read())
         self.assertEqual(sorted(os.listdir(self.work.dir)),
-                         sorted(["empty.exe", "installer.exe", "odd\nname.exe",
+                         sorted(["empty.exe", "folder.exe", "installer.exe", "odd\nname.exe",
                                  "odd\nname.exe.gz", "text.exe", "loader.exe", "blocked.exe",
                                  "blocked.exe.stamping"]))
 

@@ -1,7 +1,9 @@
 #include "CommandLineTool.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace tool {
 
@@ -123,6 +125,22 @@ int ReportUsage(const char* tool, const std::string& reason)
     Report(tool, "", reason, kExitUsage);
     std::fprintf(stderr, "Try '%s --help'.\n", tool);
     return kExitUsage;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& why)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    bool ok = file != nullptr;
+    unsigned char chunk[65536];
+    size_t got;
+    while (ok && (got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    ok = ok && !std::ferror(file);
+    if (!ok)
+        why = std::string("cannot read: ") + std::strerror(errno);
+    if (file)
+        std::fclose(file);
+    return ok;
 }
 
 std::string VersionLine(const char* tool)

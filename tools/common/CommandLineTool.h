@@ -53,6 +53,10 @@ int Report(const char* tool, const std::string& file, const std::string& reason,
 // Writes a usage error and where to find help on standard error; returns kExitUsage.
 int ReportUsage(const char* tool, const std::string& reason);
 
+// Reads a whole file. False, with "cannot read: <the system's reason>" in why, when it cannot
+// be opened or read (a folder, for one).
+bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& why);
+
 // "<tool> (Orvadesk) <version>": the project's version, given when the tools are configured.
 std::string VersionLine(const char* tool);
 

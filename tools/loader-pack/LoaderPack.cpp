@@ -133,22 +133,6 @@ int ReadOptions(int argc, char** argv, Options& options)
     return kGoOn;
 }
 
-bool ReadFile(const std::string& path, Bytes* data, std::string* why)
-{
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) {
-        *why = std::string("cannot read: ") + std::strerror(errno);
-        return false;
-    }
-    unsigned char chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) data->insert(data->end(), chunk, chunk + n);
-    const bool ok = !std::ferror(f);
-    if (!ok) *why = std::string("cannot read: ") + std::strerror(errno);
-    std::fclose(f);
-    return ok;
-}
-
 bool WriteFile(const std::string& path, const Bytes& data, std::string* why)
 {
     FILE* f = std::fopen(path.c_str(), "wb");
@@ -234,7 +218,7 @@ int Pack(const Options& options)
     const std::string& outputPath = options.outputPath;
     Bytes input;
     std::string why;
-    if (!ReadFile(inputPath, &input, &why))
+    if (!tool::ReadWholeFile(inputPath, input, why))
         return tool::Report(kTool, inputPath, why, kExitFailed);
     if (input.empty())
         return tool::Report(kTool, inputPath, "the file is empty: nothing to pack", kExitRefused);

@@ -16,8 +16,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -161,15 +161,6 @@ int ParseOptions(int argc, char** argv, Options& options)
     return kGoOn;
 }
 
-bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
 // Writes the whole image under a temporary name next to the file, then puts it in the file's
 // place, so that a failed write leaves the file as it was. The file keeps its permissions.
 bool WriteFileInPlace(const std::string& path, const std::vector<uint8_t>& image,
@@ -224,9 +215,7 @@ void Show(const char* block, int codePage, const CertificateTable& signature)
         std::cout << "Signature: none\n";
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int Stamp(int argc, char** argv)
 {
     Options options;
     int parsed = ParseOptions(argc, argv, options);
@@ -240,8 +229,8 @@ int main(int argc, char** argv)
     }
 
     std::vector<uint8_t> image;
-    if (!ReadFile(options.path, image))
-        return Fail(options.path, std::string("cannot read: ") + strerror(errno));
+    if (!tool::ReadWholeFile(options.path, image, error))
+        return Fail(options.path, error);
     PeSectionPlace place;
     if (!FindPeSection(image, loader::kParamBlockSectionName, place, error))
         return Refuse(options.path, error);
@@ -299,4 +288,15 @@ int main(int argc, char** argv)
     if (options.show)
         Show(block, options.codePage, signature);
     return tool::kExitDone;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return Stamp(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return tool::Report(kTool, "", "not enough memory", tool::kExitFailed);
+    }
 }
