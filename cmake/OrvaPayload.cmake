@@ -87,10 +87,15 @@ function(_orva_add_payload_packings)
     get_property(payload_file GLOBAL PROPERTY ORVA_PAYLOAD_${id}_FILE)
     get_property(depends GLOBAL PROPERTY ORVA_PAYLOAD_${id}_DEPENDS)
     get_property(best GLOBAL PROPERTY ORVA_PAYLOAD_${id}_BEST)
+    # The payload that ships can take minutes to pack: in the terminal's pool, a build run
+    # from a terminal shows loader-pack's progress there. Elsewhere loader-pack writes only
+    # its closing line, which stays in the build's output as the record of the packing.
     if(best)
       set(level --best)
+      set(terminal USES_TERMINAL)
     else()
       set(level --fast)
+      set(terminal "")
     endif()
     get_filename_component(dir ${packed} DIRECTORY)
     add_custom_command(OUTPUT ${packed}
@@ -98,6 +103,7 @@ function(_orva_add_payload_packings)
       COMMAND ${loader_pack} ${level} ${payload_file} ${packed}
       DEPENDS ${depends} ${loader_pack} host-tools
       COMMENT "Packing payload ${packed} (${level})"
+      ${terminal}
       VERBATIM)
     add_custom_target(orva-payload-${id} DEPENDS ${packed})
   endforeach()

@@ -1,14 +1,19 @@
 // The packer's compressor (third_party/libdeflate, level 12 with block division) over inputs
 // that make it divide blocks often and into small parts: every output must inflate back,
 // through zlib's raw inflate as the loader runs it, to exactly the input, and division must
-// pay where the data's statistics keep changing.
+// pay where the data's statistics keep changing. The same for the packer's chunks, deflated
+// one by one and joined into one stream.
+#include "ChunkedDeflate.h"
+
 #include <libdeflate.h>
 #include <zlib.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -135,6 +140,52 @@ TEST(DeflateDivisionTest, DividingPaysWhereStatisticsChange) {
     ASSERT_TRUE(InflatesTo(level12, input));
     EXPECT_LT(level12.size() * 1000, level11.size() * 985)
         << "level 11: " << level11.size() << " bytes, level 12: " << level12.size();
+}
+
+// Whatever the chunk size and level, the joined stream inflates back to exactly the input:
+// chunks that end anywhere within a byte, noise whose stored blocks must begin on a byte of
+// the whole stream, chunks of one byte. Progress is told after each chunk, and an input of
+// one chunk is packed exactly as by one call of the compressor.
+TEST(ChunkedDeflateTest, EveryChunkSizeInflatesBackExactly) {
+    Lcg random(5);
+    Bytes noise(3000);
+    for (unsigned char& b : noise) b = static_cast<unsigned char>(random.Next());
+    Bytes mixture = MixedStatistics(30000, 13);
+    mixture.insert(mixture.begin() + 10000, noise.begin(), noise.end());
+    mixture.insert(mixture.end(), noise.begin(), noise.end());
+    const struct {
+        const char* what;
+        Bytes input;
+        std::vector<size_t> chunkSizes;
+    } rows[] = {
+        {"nothing", {}, {1, 1000}},
+        {"text", MixedStatistics(2000, 21), {1, 3, 255, 1999, 2000, 2001}},
+        {"noise", noise, {1, 7, 1000, 2999}},
+        {"text and noise", mixture, {128, 1000, 4096, 11111, mixture.size() - 1, mixture.size()}},
+    };
+    for (const auto& row : rows) {
+        for (int level : {1, 12}) {
+            for (size_t chunk : row.chunkSizes) {
+                SCOPED_TRACE(std::string(row.what) + ", level " + std::to_string(level) +
+                             ", chunks of " + std::to_string(chunk));
+                std::vector<size_t> told;
+                std::vector<size_t> expected;
+                for (size_t done = 0; done < row.input.size() || expected.empty();) {
+                    done += std::min(chunk, row.input.size() - done);
+                    expected.push_back(done);
+                }
+                Bytes joined;
+                std::string error;
+                ASSERT_TRUE(pack::DeflateInChunks(row.input.data(), row.input.size(), level,
+                                                  chunk, [&](size_t done) { told.push_back(done); },
+                                                  joined, error))
+                    << error;
+                EXPECT_TRUE(InflatesTo(joined, row.input));
+                EXPECT_EQ(expected, told);
+                if (chunk >= row.input.size()) EXPECT_EQ(Compress(row.input, level), joined);
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // the file's size, and shows what the loader will make of the block. It refuses to stamp a
 // signed file, whose signature stamping would break, unless told to remove the signature.
 #include "CodePage.h"
+#include "CommandLineTool.h"
 #include "PeSection.h"
 #include "PeSignature.h"
 #include "StampText.h"
@@ -15,40 +16,62 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
 namespace {
 
-const char kUsage[] =
-    "Usage: loader-stamp LOADER.EXE [--switch NAME[=VALUE]]... [--custom TEXT]...\n"
-    "                   [--codepage CP] [--remove-signature] [--show]\n"
-    "       loader-stamp LOADER.EXE --reset|--clear [--remove-signature] [--show]\n"
-    "       loader-stamp LOADER.EXE --remove-signature|--show\n"
-    "\n"
-    "Writes the parameter block that a loader started without arguments reads: each\n"
-    "--switch is passed to the installer as /NAME (with \"VALUE\" when given); each --custom\n"
-    "TEXT becomes the custom-parameter text (several are joined). The file is changed in\n"
-    "place and keeps its size; stamp first, then sign.\n"
-    "\n"
-    "  --switch NAME[=VALUE]  add an installer switch (NAME without blanks)\n"
-    "  --custom TEXT          add custom parameters, for example 'a=1&b=2'\n"
-    "  --codepage CP          the ANSI code page of the machines the loader will run on\n"
-    "                         (874, 932, 936, 949, 950, 1250 to 1258, or 65001): texts are\n"
-    "                         converted to it from UTF-8; without it they must be printable\n"
-    "                         ASCII\n"
-    "  --reset                restore the block the loader was built with\n"
-    "  --clear                blank the block: no switches, no custom parameters\n"
-    "  --remove-signature     remove the file's code signature (a signed file is not stamped\n"
-    "                         otherwise); sign the file again afterwards\n"
-    "  --show                 print the block, what the loader makes of it, and the signature\n"
-    "  --help                 print this text\n"
-    "\n"
-    "No text may hold a double quote or a control character, and no switch value may end in a\n"
-    "backslash. A block that would not fit, a text that would be misread, a signed file, or a\n"
-    "file that is not a loader is refused, and the file is left as it was.\n";
+constexpr char kTool[] = "loader-stamp";
+
+enum OptionId {
+    kSwitchOption, kCustomOption, kCodePageOption, kResetOption, kClearOption,
+    kRemoveSignatureOption, kShowOption, kHelpOption, kVersionOption
+};
+
+const std::vector<tool::Option> kOptions = {
+    {kSwitchOption, "--switch", nullptr, "NAME[=VALUE]", "add an installer switch (NAME without blanks)"},
+    {kCustomOption, "--custom", nullptr, "TEXT", "add custom parameters, for example 'a=1&b=2'"},
+    {kCodePageOption, "--codepage", nullptr, "CP",
+     "the ANSI code page of the machines the loader\n"
+     "will run on (874, 932, 936, 949, 950, 1250 to\n"
+     "1258, or 65001): texts are converted to it from\n"
+     "UTF-8; without it they must be printable ASCII"},
+    {kResetOption, "--reset", nullptr, nullptr, "restore the block the loader was built with"},
+    {kClearOption, "--clear", nullptr, nullptr, "blank the block: no switches, no custom parameters"},
+    {kRemoveSignatureOption, "--remove-signature", nullptr, nullptr,
+     "remove the file's code signature (a signed file\n"
+     "is not stamped otherwise); sign it again after"},
+    {kShowOption, "--show", nullptr, nullptr,
+     "print the block, what the loader makes of it,\nand the signature"},
+    {kHelpOption, "--help", "-h", nullptr, "print this text and exit"},
+    {kVersionOption, "--version", "-V", nullptr, "print the version and exit"},
+};
+
+void PrintHelp()
+{
+    std::cout
+        << "Usage: loader-stamp LOADER.EXE [--switch NAME[=VALUE]]... [--custom TEXT]...\n"
+           "                   [--codepage CP] [--remove-signature] [--show]\n"
+           "       loader-stamp LOADER.EXE --reset|--clear [--remove-signature] [--show]\n"
+           "       loader-stamp LOADER.EXE --remove-signature|--show\n"
+           "       loader-stamp --help|--version\n"
+           "\n"
+           "Writes the parameter block that a loader started without arguments reads: each\n"
+           "--switch is passed to the installer as /NAME (with \"VALUE\" when given); each --custom\n"
+           "TEXT becomes the custom-parameter text (several are joined). The file is changed in\n"
+           "place and keeps its size; stamp first, then sign.\n"
+           "\n"
+        << tool::OptionsHelp(kOptions)
+        << "\n"
+           "No text may hold a double quote or a control character, and no switch value may end in a\n"
+           "backslash. A block that would not fit, a text that would be misread, a signed file, or a\n"
+           "file that is not a loader is refused, and the file is left as it was.\n"
+           "\n"
+           "Exit status: 0 done; 1 refused, the file left as it was; 2 wrong usage; 3 the file\n"
+           "could not be read or written (it is left as it was).\n";
+}
 
 // An item as the user typed it (for messages), and as it goes into the block.
 struct TypedItem {
@@ -70,19 +93,17 @@ struct Options {
 
 int Fail(const std::string& path, const std::string& message)
 {
-    std::cerr << "loader-stamp: " << (path.empty() ? "" : path + ": ") << message << "\n";
-    return 1;
+    return tool::Report(kTool, path, message, tool::kExitFailed);
 }
 
 int Refuse(const std::string& path, const std::string& message)
 {
-    return Fail(path, message + "; the file is left as it was");
+    return tool::Report(kTool, path, message + "; the file is left as it was", tool::kExitRefused);
 }
 
 int UsageError(const std::string& message)
 {
-    std::cerr << "loader-stamp: " << message << "\nTry 'loader-stamp --help'.\n";
-    return 2;
+    return tool::ReportUsage(kTool, message);
 }
 
 bool ParseCodePage(const std::string& text, int& codePage)
@@ -93,73 +114,51 @@ bool ParseCodePage(const std::string& text, int& codePage)
     return IsAnsiCodePage(codePage);
 }
 
-// 0 on success, 2 for a usage error (already reported), -1 for --help.
+constexpr int kGoOn = -1;
+
+// kGoOn, or the exit code when there is nothing more to do (help, version, a usage error).
 int ParseOptions(int argc, char** argv, Options& options)
 {
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        std::string value;
-        auto operand = [&]() {
-            if (i + 1 >= argc)
-                return false;
-            value = argv[++i];
-            return true;
-        };
-        if (arg == "--help" || arg == "-h") {
-            return -1;
-        } else if (arg == "--show") {
-            options.show = true;
-        } else if (arg == "--reset") {
-            options.reset = true;
-        } else if (arg == "--clear") {
-            options.clear = true;
-        } else if (arg == "--remove-signature") {
-            options.removeSignature = true;
-        } else if (arg == "--switch" || arg == "--custom" || arg == "--codepage") {
-            if (!operand())
-                return UsageError(arg + " needs a value");
-            if (arg == "--codepage") {
-                if (!ParseCodePage(value, options.codePage))
-                    return UsageError("--codepage " + value +
-                                      ": not an ANSI code page (874, 932, 936, 949, 950, "
-                                      "1250 to 1258, or 65001)");
-                continue;
+    tool::CommandLine line;
+    std::string error;
+    if (!tool::ParseCommandLine(argc, argv, kOptions, line, error))
+        return UsageError(error);
+    for (const tool::GivenOption& given : line.options) {
+        const std::string typed = given.typed + " " + given.value;
+        switch (given.id) {
+            case kHelpOption: PrintHelp(); return tool::kExitDone;
+            case kVersionOption: std::cout << tool::VersionLine(kTool) << "\n"; return tool::kExitDone;
+            case kShowOption: options.show = true; break;
+            case kResetOption: options.reset = true; break;
+            case kClearOption: options.clear = true; break;
+            case kRemoveSignatureOption: options.removeSignature = true; break;
+            case kCodePageOption:
+                if (!ParseCodePage(given.value, options.codePage))
+                    return UsageError(typed + ": not an ANSI code page (874, 932, 936, 949, 950, "
+                                              "1250 to 1258, or 65001)");
+                break;
+            case kSwitchOption: options.items.push_back({typed, SplitSwitch(given.value)}); break;
+            case kCustomOption: {
+                StampItem item;
+                item.isCustom = true;
+                item.hasValue = true;
+                item.value = given.value;
+                options.items.push_back({typed, item});
+                break;
             }
-            TypedItem typed;
-            typed.option = arg + " " + value;
-            if (arg == "--switch") {
-                typed.item = SplitSwitch(value);
-            } else {
-                typed.item.isCustom = true;
-                typed.item.hasValue = true;
-                typed.item.value = value;
-            }
-            options.items.push_back(typed);
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return UsageError("unknown option " + arg);
-        } else if (options.path.empty()) {
-            options.path = arg;
-        } else {
-            return UsageError("only one loader file at a time");
         }
     }
-    if (options.path.empty())
+    if (line.operands.empty())
         return UsageError("no loader file given");
+    if (line.operands.size() > 1)
+        return UsageError("only one loader file at a time");
+    options.path = line.operands[0];
     if ((options.reset || options.clear) && (!options.items.empty() || (options.reset && options.clear)))
         return UsageError("--reset and --clear stand alone (no --switch or --custom)");
     if (!options.stamps() && !options.show && !options.removeSignature)
         return UsageError("nothing to do (give --switch, --custom, --reset, --clear, "
                           "--remove-signature or --show)");
-    return 0;
-}
-
-bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    return kGoOn;
 }
 
 // Writes the whole image under a temporary name next to the file, then puts it in the file's
@@ -216,17 +215,11 @@ void Show(const char* block, int codePage, const CertificateTable& signature)
         std::cout << "Signature: none\n";
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int Stamp(int argc, char** argv)
 {
     Options options;
     int parsed = ParseOptions(argc, argv, options);
-    if (parsed == -1) {
-        std::cout << kUsage;
-        return 0;
-    }
-    if (parsed != 0)
+    if (parsed != kGoOn)
         return parsed;
 
     std::string error;
@@ -236,8 +229,8 @@ int main(int argc, char** argv)
     }
 
     std::vector<uint8_t> image;
-    if (!ReadFile(options.path, image))
-        return Fail(options.path, std::string("cannot read: ") + strerror(errno));
+    if (!tool::ReadWholeFile(options.path, image, error))
+        return Fail(options.path, error);
     PeSectionPlace place;
     if (!FindPeSection(image, loader::kParamBlockSectionName, place, error))
         return Refuse(options.path, error);
@@ -279,20 +272,31 @@ int main(int argc, char** argv)
                                         "parameter block)");
         // The zero byte after the block stays as it is.
         memcpy(&changed[place.fileOffset], block, loader::kParamBlockChars);
-        if (!RefreshPeChecksum(changed, error) || !WriteFileInPlace(options.path, changed, error))
-            return Fail(options.path, error);
+        if (!RefreshPeChecksum(changed, error) || !FindCertificateTable(changed, signature, error))
+            return Refuse(options.path, error);
+        if (!WriteFileInPlace(options.path, changed, error))
+            return Fail(options.path, error + "; the file is left as it was");
         if (removing)
             std::cout << "Removed the signature of " << options.path << "\n";
         if (options.stamps())
             std::cout << "Stamped " << options.path << "\n";
         if (removing)
             std::cout << options.path << " is unsigned now: sign it again before shipping it\n";
-        if (!FindCertificateTable(changed, signature, error))
-            return Fail(options.path, error);
     } else if (options.removeSignature) {
         std::cout << options.path << " is not signed: nothing to remove\n";
     }
     if (options.show)
         Show(block, options.codePage, signature);
-    return 0;
+    return tool::kExitDone;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return Stamp(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return tool::Report(kTool, "", "not enough memory", tool::kExitFailed);
+    }
 }

@@ -1,0 +1,262 @@
+#!/usr/bin/env python3
+"""loader-pack and loader-stamp run as a user runs them: help and versions, exit codes, errors
+that name the file and the reason on one line, and loader-pack's progress, which only a
+terminal gets.
+
+  check_host_tools.py <host tools folder> <loader.exe> <project version> <work folder>"""
+import gzip
+import os
+import re
+import select
+import shutil
+import subprocess
+import sys
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TOOLS = LOADER = VERSION = WORK = None
+TIME_LIMIT = 120  # seconds for any one run
+
+
+def tool(name):
+    return os.path.join(TOOLS, name, name)
+
+
+def run(*args):
+    return subprocess.run([str(a) for a in args], capture_output=True, text=True,
+                          stdin=subprocess.DEVNULL, timeout=TIME_LIMIT)
+
+
+def run_on_terminal(*args):
+    """Runs a tool with its standard error on a pseudo-terminal and its standard output on a
+    pipe. Returns the exit code, the standard output and what the terminal received."""
+    master, slave = os.openpty()
+    try:
+        process = subprocess.Popen([str(a) for a in args], stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.PIPE, stderr=slave)
+    finally:
+        os.close(slave)
+    received = b""
+    deadline = time.monotonic() + TIME_LIMIT
+    try:
+        while True:
+            left = deadline - time.monotonic()
+            if left <= 0:
+                process.kill()
+                raise AssertionError("%s did not end within %d s" % (args, TIME_LIMIT))
+            if not select.select([master], [], [], left)[0]:
+                continue
+            try:
+                chunk = os.read(master, 65536)
+            except OSError:  # the program's side of the terminal is closed: it has ended
+                break
+            if not chunk:
+                break
+            received += chunk
+    finally:
+        os.close(master)
+    output = process.stdout.read().decode()
+    process.stdout.close()
+    return process.wait(timeout=TIME_LIMIT), output, received.decode()
+
+
+def libdeflate_version():
+    header = os.path.join(HERE, "..", "..", "third_party", "libdeflate", "libdeflate.h")
+    with open(header) as f:
+        return re.search(r'LIBDEFLATE_VERSION_STRING\s+"([^"]+)"', f.read()).group(1)
+
+
+class Work:
+    """A folder of its own for each test."""
+    def __init__(self, test):
+        self.dir = os.path.join(WORK, test.id().rsplit(".", 1)[-1])
+        shutil.rmtree(self.dir, ignore_errors=True)
+        os.makedirs(self.dir)
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def write(self, name, data):
+        with open(self.path(name), "wb") as f:
+            f.write(data)
+        return self.path(name)
+
+    def read(self, name):
+        with open(self.path(name), "rb") as f:
+            return f.read()
+
+
+class HelpAndVersion(unittest.TestCase):
+    def test_help_lists_every_option_and_the_exit_codes_on_standard_output(self):
+        rows = [
+            ("loader-pack", ["--best", "--fast", "--name NAME", "-q, --quiet", "-h, --help",
+                             "-V, --version", "when standard error is a terminal",
+                             "Exit status: 0 packed; 1 INPUT refused", "2 wrong usage",
+                             "3 a file could not be read or written"]),
+            ("loader-stamp", ["--switch NAME[=VALUE]", "--custom TEXT", "--codepage CP",
+                              "--reset", "--clear", "--remove-signature", "--show", "-h, --help",
+                              "-V, --version", "Exit status: 0 done; 1 refused", "2 wrong usage",
+                              "3 the file\ncould not be read or written"]),
+        ]
+        for name, expected in rows:
+            for option in ("--help", "-h"):
+                result = run(tool(name), option)
+                self.assertEqual((0, ""), (result.returncode, result.stderr), (name, option))
+                self.assertTrue(result.stdout.startswith("Usage: %s " % name), result.stdout)
+                for text in expected:
+                    self.assertIn(text, result.stdout, name)
+                self.assertLessEqual(max(map(len, result.stdout.splitlines())), 90, name)
+
+    def test_version_names_the_project_and_the_compressor(self):
+        pack = run(tool("loader-pack"), "--version")
+        self.assertEqual((0, ""), (pack.returncode, pack.stderr))
+        lines = pack.stdout.splitlines()
+        self.assertEqual("loader-pack (Orvadesk) " + VERSION, lines[0])
+        self.assertEqual("libdeflate %s, block division on at --best (level 12), off at --fast "
+                         "(level 1)" % libdeflate_version(), lines[1])
+        self.assertRegex(lines[2], r"^zlib \d+\.\d+")
+        stamp = run(tool("loader-stamp"), "-V")
+        self.assertEqual((0, "loader-stamp (Orvadesk) %s\n" % VERSION, ""),
+                         (stamp.returncode, stamp.stdout, stamp.stderr))
+
+
+class Errors(unittest.TestCase):
+    def setUp(self):
+        self.work = Work(self)
+
+    def test_usage_errors_exit_with_2_and_say_where_help_is(self):
+        rows = [
+            ("loader-pack", [], "INPUT and OUTPUT are needed"),
+            ("loader-pack", ["a", "b", "c"], "only one INPUT and one OUTPUT"),
+            ("loader-pack", ["--level", "a", "b"], "unknown option --level"),
+            ("loader-pack", ["a", "b", "--name"], "--name needs a value (NAME)"),
+            ("loader-pack", ["--quiet=yes", "a", "b"], "--quiet takes no value"),
+            ("loader-stamp", [], "no loader file given"),
+            ("loader-stamp", ["a.exe", "--switch"], "--switch needs a value (NAME[=VALUE])"),
+            ("loader-stamp", ["a.exe", "--codepage=1"], "--codepage 1: not an ANSI code page"),
+            ("loader-stamp", ["a.exe"], "nothing to do"),
+        ]
+        for name, args, message in rows:
+            result = run(tool(name), *args)
+            self.assertEqual((2, ""), (result.returncode, result.stdout), args)
+            self.assertTrue(result.stderr.startswith("%s: %s" % (name, message)), result.stderr)
+            self.assertTrue(result.stderr.endswith("\nTry '%s --help'.\n" % name), result.stderr)
+
+    def test_a_failure_names_the_file_and_the_reason_on_one_line(self):
+        empty = self.work.write("empty.exe", b"")
+        installer = self.work.write("installer.exe", b"MZ" + bytes(range(256)) * 64)
+        odd_name = self.work.write("odd\nname.exe", b"MZ")
+        not_loader = self.work.write("text.exe", b"MZ not really")
+        loader = self.work.path("loader.exe")
+        shutil.copyfile(LOADER, loader)
+        # A folder where the stamped file would be written first, so writing fails.
+        blocked = self.work.path("blocked.exe")
+        shutil.copyfile(LOADER, blocked)
+        os.makedirs(blocked + ".stamping")
+        folder = self.work.path("folder.exe")
+        os.makedirs(folder)
+        missing = self.work.path("missing.exe")
+        no_folder = self.work.path("no-such-folder/out.gz")
+        rows = [
+            # tool, arguments, exit code, the file as named, the reason
+            ("loader-pack", [missing, "out.gz"], 3, missing,
+             "cannot read: No such file or directory"),
+            ("loader-pack", [empty, self.work.path("out.gz")], 1, empty,
+             "the file is empty: nothing to pack"),
+            ("loader-pack", [installer, no_folder], 3, no_folder,
+             "cannot write %s.tmp: No such file or directory" % no_folder),
+            ("loader-pack", [odd_name, odd_name + ".gz"], 0, None, None),
+            ("loader-stamp", [odd_name, "--show"], 1, odd_name.replace("\n", "\\x0A"),
+             "not a Windows executable"),
+            ("loader-stamp", [missing, "--show"], 3, missing,
+             "cannot read: No such file or directory"),
+            ("loader-stamp", [folder, "--show"], 3, folder, "cannot read: Is a directory"),
+            ("loader-pack", [folder, no_folder], 3, folder, "cannot read: Is a directory"),
+            ("loader-stamp", [not_loader, "--switch", "X"], 1, not_loader,
+             "not a Windows executable (no MZ header); the file is left as it was"),
+            ("loader-stamp", [loader, "--custom", "a\nb"], 1, loader,
+             "--custom a\\x0Ab: the custom-parameter text holds a control character"),
+            ("loader-stamp", [blocked, "--switch", "X"], 3, blocked,
+             "cannot write %s.stamping: Is a directory; the file is left as it was" % blocked),
+        ]
+        for name, args, code, file, reason in rows:
+            result = run(tool(name), *args)
+            self.assertEqual(code, result.returncode, (args, result.stderr))
+            if code == 0:
+                # A name with a line break stays on one line of the closing output.
+                self.assertEqual(1, result.stdout.count("\n"), result.stdout)
+                self.assertIn("odd\\x0Aname.exe", result.stdout)
+                continue
+            self.assertEqual("", result.stdout, args)
+            self.assertEqual(1, result.stderr.count("\n"), result.stderr)
+            self.assertTrue(result.stderr.startswith("%s: %s: %s" % (name, file, reason)),
+                            result.stderr)
+        # Nothing half-written is left behind, and the stamped files are as they were.
+        self.assertFalse(os.path.exists(os.path.dirname(no_folder)))
+        for path in (loader, blocked):
+            self.assertEqual(open(LOADER, "rb").read(), open(path, "rb").read())
+        self.assertEqual(sorted(os.listdir(self.work.dir)),
+                         sorted(["empty.exe", "folder.exe", "installer.exe", "odd\nname.exe",
+                                 "odd\nname.exe.gz", "text.exe", "loader.exe", "blocked.exe",
+                                 "blocked.exe.stamping"]))
+
+
+class Progress(unittest.TestCase):
+    LINE = re.compile(r"^loader-pack: (\d+) % of 8\.0 MiB(, [\d.]+ MiB/s(, \d+:\d\d left)?)?$")
+
+    def setUp(self):
+        self.work = Work(self)
+        # Three chunks at --best: two of 4 MiB, each a second or two of work, and one byte.
+        self.data = bytes(8 * 1024 * 1024 + 1)
+        self.input = self.work.write("big.exe", self.data)
+
+    def assert_closing_line(self, output, packed):
+        match = re.fullmatch(r"loader-pack: (.+): (\d+) bytes -> (.+): (\d+) bytes "
+                             r"\((\d+\.\d\d) % of the input\) in (\d+\.\d\d) s\n", output)
+        self.assertIsNotNone(match, output)
+        self.assertEqual((self.input, len(self.data), packed, os.path.getsize(packed)),
+                         (match.group(1), int(match.group(2)), match.group(3),
+                          int(match.group(4))))
+        self.assertAlmostEqual(100.0 * os.path.getsize(packed) / len(self.data),
+                               float(match.group(5)), places=2)
+        self.assertEqual(self.data, gzip.decompress(self.work.read(os.path.basename(packed))))
+
+    def test_a_terminal_sees_the_share_packed_and_the_rate_then_a_clean_line(self):
+        packed = self.work.path("big.gz")
+        code, output, terminal = run_on_terminal(tool("loader-pack"), self.input, packed)
+        self.assertEqual(0, code, terminal)
+        self.assert_closing_line(output, packed)
+        # Each update writes over the line before; the last one leaves it blank.
+        self.assertTrue(terminal.startswith("\r") and terminal.endswith("\r"), repr(terminal))
+        updates = terminal[1:-1].split("\r")
+        self.assertEqual("", updates[-1].strip(), repr(terminal))
+        shares = []
+        for update in updates[:-1]:
+            match = self.LINE.match(update.rstrip(" "))
+            self.assertIsNotNone(match, repr(update))
+            shares.append(int(match.group(1)))
+        self.assertEqual(0, shares[0], shares)
+        self.assertEqual(sorted(shares), shares)
+        self.assertTrue(any(0 < share < 100 for share in shares), shares)
+        self.assertTrue(any("MiB/s" in update and "left" in update for update in updates))
+
+    def test_nothing_but_the_closing_line_without_a_terminal_and_nothing_with_quiet(self):
+        packed = self.work.path("big.gz")
+        result = run(tool("loader-pack"), "--fast", self.input, packed)
+        self.assertEqual((0, ""), (result.returncode, result.stderr))
+        self.assert_closing_line(result.stdout, packed)
+        os.remove(packed)
+        for quiet in ("--quiet", "-q"):
+            self.assertEqual((0, "", ""),
+                             run_on_terminal(tool("loader-pack"), quiet, "--fast", self.input,
+                                             packed))
+            self.assertEqual(self.data, gzip.decompress(self.work.read("big.gz")))
+
+
+if __name__ == "__main__":
+    TOOLS, LOADER, VERSION, WORK = sys.argv[1:5]
+    del sys.argv[1:5]
+    shutil.rmtree(WORK, ignore_errors=True)
+    os.makedirs(WORK)
+    unittest.main(verbosity=2)

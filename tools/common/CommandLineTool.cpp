@@ -1,0 +1,151 @@
+#include "CommandLineTool.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace tool {
+
+namespace {
+
+const Option* Find(const std::vector<Option>& table, const std::string& typed)
+{
+    for (const Option& option : table) {
+        if (typed == option.name || (option.letter && typed == option.letter))
+            return &option;
+    }
+    return nullptr;
+}
+
+std::string OptionTitle(const Option& option, bool anyLetter)
+{
+    std::string title = "  ";
+    if (option.letter)
+        title += std::string(option.letter) + ", ";
+    else if (anyLetter)
+        title += "    ";
+    title += option.name;
+    if (option.operand)
+        title += std::string(" ") + option.operand;
+    return title;
+}
+
+}  // namespace
+
+bool ParseCommandLine(int argc, char** argv, const std::vector<Option>& table,
+                      CommandLine& parsed, std::string& error)
+{
+    bool operandsOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (operandsOnly || arg.size() < 2 || arg[0] != '-') {
+            parsed.operands.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            operandsOnly = true;
+            continue;
+        }
+        GivenOption given{0, arg, ""};
+        const size_t equals = arg.compare(0, 2, "--") == 0 ? arg.find('=') : std::string::npos;
+        if (equals != std::string::npos) {
+            given.typed = arg.substr(0, equals);
+            given.value = arg.substr(equals + 1);
+        }
+        const Option* option = Find(table, given.typed);
+        if (!option) {
+            error = "unknown option " + given.typed;
+            return false;
+        }
+        if (!option->operand && equals != std::string::npos) {
+            error = given.typed + " takes no value";
+            return false;
+        }
+        if (option->operand && equals == std::string::npos) {
+            if (i + 1 >= argc) {
+                error = given.typed + " needs a value (" + option->operand + ")";
+                return false;
+            }
+            given.value = argv[++i];
+        }
+        given.id = option->id;
+        parsed.options.push_back(given);
+    }
+    return true;
+}
+
+std::string OptionsHelp(const std::vector<Option>& table)
+{
+    bool anyLetter = false;
+    size_t column = 0;
+    for (const Option& option : table)
+        anyLetter = anyLetter || option.letter;
+    for (const Option& option : table)
+        column = std::max(column, OptionTitle(option, anyLetter).size() + 2);
+    std::string help;
+    for (const Option& option : table) {
+        std::string title = OptionTitle(option, anyLetter);
+        help += title + std::string(column - title.size(), ' ');
+        for (const char* c = option.help; *c; ++c)
+            help += *c == '\n' ? "\n" + std::string(column, ' ') : std::string(1, *c);
+        help += "\n";
+    }
+    return help;
+}
+
+std::string OneLine(const std::string& text)
+{
+    std::string shown;
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            shown += hex;
+        } else {
+            shown += static_cast<char>(c);
+        }
+    }
+    return shown;
+}
+
+int Report(const char* tool, const std::string& file, const std::string& reason, int code)
+{
+    std::string line = std::string(tool) + ": ";
+    if (!file.empty())
+        line += OneLine(file) + ": ";
+    line += OneLine(reason) + "\n";
+    std::fflush(stdout);  // what was said before comes first where both go to one place
+    std::fputs(line.c_str(), stderr);
+    return code;
+}
+
+int ReportUsage(const char* tool, const std::string& reason)
+{
+    Report(tool, "", reason, kExitUsage);
+    std::fprintf(stderr, "Try '%s --help'.\n", tool);
+    return kExitUsage;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& why)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    bool ok = file != nullptr;
+    unsigned char chunk[65536];
+    size_t got;
+    while (ok && (got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    ok = ok && !std::ferror(file);
+    if (!ok)
+        why = std::string("cannot read: ") + std::strerror(errno);
+    if (file)
+        std::fclose(file);
+    return ok;
+}
+
+std::string VersionLine(const char* tool)
+{
+    return std::string(tool) + " (Orvadesk) " + ORVA_VERSION;
+}
+
+}  // namespace tool
