@@ -1,6 +1,7 @@
 #include "ChunkedDeflate.h"
 
 #include <libdeflate.h>
+#include <libdeflate_division.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -71,8 +72,8 @@ void AppendInnerChunk(unsigned char* stream, const StreamBits& bits, Bytes& out)
 
 }  // namespace
 
-bool DeflateInChunks(const unsigned char* data, size_t size, int level, size_t chunkBytes,
-                     const ChunkDone& chunkDone, Bytes& out, std::string& error)
+bool DeflateInChunks(const unsigned char* data, size_t size, int level, bool divideBlocks,
+                     size_t chunkBytes, const ChunkDone& chunkDone, Bytes& out, std::string& error)
 {
     static const unsigned char kNothing = 0;  // an empty input still needs a valid pointer
     if (size == 0)
@@ -82,6 +83,11 @@ bool DeflateInChunks(const unsigned char* data, size_t size, int level, size_t c
     libdeflate_compressor* compressor = libdeflate_alloc_compressor(level);
     if (compressor == nullptr) {
         error = "the compressor could not be made for level " + std::to_string(level);
+        return false;
+    }
+    if (divideBlocks && !libdeflate_set_block_division(compressor, 1)) {
+        libdeflate_free_compressor(compressor);
+        error = "level " + std::to_string(level) + " cannot divide blocks";
         return false;
     }
     Bytes stream;

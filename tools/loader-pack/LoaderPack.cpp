@@ -46,15 +46,16 @@ constexpr size_t kTrailerBytes = 8;
 // goes into one chunk, the steps in which progress moves.
 struct Level {
     int compressorLevel;
+    bool divideBlocks;
     unsigned char extraFlags;
     size_t chunkBytes;
 };
 // The strongest level, with block division. A chunk of 4 MiB is a few seconds of work, and
 // the history the next chunk does not see costs about 0.03 % of the packed size.
-constexpr Level kBest = {12, kExtraFlagsSlowest, size_t(4) << 20};
+constexpr Level kBest = {12, true, kExtraFlagsSlowest, size_t(4) << 20};
 // The fastest plain level packs tens of MiB a second: reading chunks back to join them would
 // slow it more than its progress is worth, so it packs in one piece.
-constexpr Level kFast = {1, kExtraFlagsFastest, SIZE_MAX};
+constexpr Level kFast = {1, false, kExtraFlagsFastest, SIZE_MAX};
 
 enum OptionId { kBestOption, kFastOption, kNameOption, kQuietOption, kHelpOption, kVersionOption };
 
@@ -235,7 +236,7 @@ int Pack(const Options& options)
     progress.Show(0);
     Bytes deflateData;
     if (!pack::DeflateInChunks(input.data(), input.size(), options.level->compressorLevel,
-                               options.level->chunkBytes,
+                               options.level->divideBlocks, options.level->chunkBytes,
                                [&](size_t done) { progress.Show(done); }, deflateData, why))
         return fail(inputPath, "compression failed: " + why);
 

@@ -190,19 +190,6 @@
 	MAX(SOFT_MAX_BLOCK_LENGTH + MIN_BLOCK_LENGTH - 1,	\
 	    SOFT_MAX_BLOCK_LENGTH + 1 + DEFLATE_MAX_MATCH_LEN)
 
-/*
- * Block division (level 12 only).  After a block has been parsed, the
- * compressor tries dividing it into two blocks at one of a few candidate
- * points, each part parsed and coded on its own, and keeps the division when
- * the two parts cost fewer bits than the whole.  It recurses into both parts,
- * down to parts of DIVIDE_MIN_LENGTH bytes.  The deflate block-split heuristic
- * only sees literal/match statistics; division measures the real cost, so it
- * finds the cheaper block boundaries that the heuristic misses.
- */
-#define DIVIDE_MIN_LENGTH	128
-#define DIVIDE_NUM_CANDIDATES	3
-#define DIVIDE_MAX_PARTS	(MAX_BLOCK_LENGTH / DIVIDE_MIN_LENGTH + 1)
-
 static forceinline void
 check_buildtime_parameters(void)
 {
@@ -428,13 +415,6 @@ struct deflate_costs {
 	u32 offset_slot[DEFLATE_NUM_OFFSET_SYMS];
 };
 
-/* A part of a divided block, and the costs that its parse starts from. */
-struct deflate_divided_part {
-	u32 start;
-	u32 length;
-	struct deflate_costs initial_costs;
-};
-
 /*
  * This structure represents a byte position in the input data and a node in the
  * graph of possible match/literal choices for the current block.
@@ -490,6 +470,8 @@ struct block_split_stats {
 };
 
 struct deflate_output_bitstream;
+
+#include "block_division.h"
 
 /* The main DEFLATE compressor structure */
 struct libdeflate_compressor {
@@ -650,12 +632,7 @@ struct libdeflate_compressor {
 
 			unsigned num_optim_passes;
 
-			/* Block division: on or off, the match cache position
-			 * of each byte of the block, and the chosen parts with
-			 * the costs that each part's parse starts from. */
-			bool divide_blocks;
-			const struct lz_match *cache_at[MAX_BLOCK_LENGTH + 1];
-			struct deflate_divided_part parts[DIVIDE_MAX_PARTS];
+			struct deflate_block_division division;
 		} n; /* (n)ear-optimal */
 	#endif /* SUPPORT_NEAR_OPTIMAL_PARSING */
 
@@ -1685,24 +1662,58 @@ do {									\
 } while (0)
 
 /*
- * Build the precode of the block whose symbol frequencies and Huffman codes are
- * in c->freqs and c->codes, and compute the cost in bits of outputting the
- * block as each block type, the 3-bit block header excluded.
- * 'alignment_bits' is the padding an uncompressed block needs to reach a byte
- * boundary.
+ * Choose the best type of block to use (dynamic Huffman, static Huffman, or
+ * uncompressed), then output it.
  */
 static void
-deflate_compute_block_costs(struct libdeflate_compressor *c, u32 block_length,
-			    unsigned alignment_bits, u32 *dynamic_cost_p,
-			    u32 *static_cost_p, u32 *uncompressed_cost_p)
+deflate_flush_block(struct libdeflate_compressor *c,
+		    struct deflate_output_bitstream *os,
+		    const u8 *block_begin, u32 block_length,
+		    const struct deflate_sequence *sequences,
+		    bool is_final_block)
 {
-	u32 dynamic_cost, static_cost, uncompressed_cost;
+	/*
+	 * It is hard to get compilers to understand that writes to 'os->next'
+	 * don't alias 'os'.  That hurts performance significantly, as
+	 * everything in 'os' would keep getting re-loaded.  ('restrict'
+	 * *should* do the trick, but it's unreliable.)  Therefore, we keep all
+	 * the output bitstream state in local variables, and output bits using
+	 * macros.  This is similar to what the decompressor does.
+	 */
+	const u8 *in_next = block_begin;
+	const u8 * const in_end = block_begin + block_length;
+	bitbuf_t bitbuf = os->bitbuf;
+	unsigned bitcount = os->bitcount;
+	u8 *out_next = os->next;
+	u8 * const out_end = os->end;
+	/* The cost for each block type, in bits */
+	u32 dynamic_cost = 0;
+	u32 static_cost = 0;
+	u32 uncompressed_cost = 0;
+	u32 best_cost;
+	struct deflate_codes *codes;
 	unsigned sym;
 
+	ASSERT(block_length >= MIN_BLOCK_LENGTH || is_final_block);
+	ASSERT(block_length <= MAX_BLOCK_LENGTH);
+	ASSERT(bitcount <= 7);
+	ASSERT((bitbuf & ~(((bitbuf_t)1 << bitcount) - 1)) == 0);
+	ASSERT(out_next <= out_end);
+
+	if (sequences != NULL /* !near_optimal */ ||
+	    !SUPPORT_NEAR_OPTIMAL_PARSING) {
+		/* Tally the end-of-block symbol. */
+		c->freqs.litlen[DEFLATE_END_OF_BLOCK]++;
+
+		/* Build dynamic Huffman codes. */
+		deflate_make_huffman_codes(&c->freqs, &c->codes);
+	} /* Else, this was already done. */
+
+	/* Precompute the precode items and build the precode. */
 	deflate_precompute_huffman_header(c);
 
 	/* Account for the cost of encoding dynamic Huffman codes. */
-	dynamic_cost = 5 + 5 + 4 + (3 * c->o.precode.num_explicit_lens);
+	dynamic_cost += 5 + 5 + 4 + (3 * c->o.precode.num_explicit_lens);
 	for (sym = 0; sym < DEFLATE_NUM_PRECODE_SYMS; sym++) {
 		u32 extra = deflate_extra_precode_bits[sym];
 
@@ -1711,7 +1722,6 @@ deflate_compute_block_costs(struct libdeflate_compressor *c, u32 block_length,
 	}
 
 	/* Account for the cost of encoding literals. */
-	static_cost = 0;
 	for (sym = 0; sym < 144; sym++) {
 		dynamic_cost += c->freqs.litlen[sym] *
 				c->codes.lens.litlen[sym];
@@ -1750,69 +1760,10 @@ deflate_compute_block_costs(struct libdeflate_compressor *c, u32 block_length,
 	}
 
 	/* Compute the cost of using uncompressed blocks. */
-	uncompressed_cost = alignment_bits + 32 +
+	uncompressed_cost += (-(bitcount + 3) & 7) + 32 +
 			     (40 * (DIV_ROUND_UP(block_length,
 						 UINT16_MAX) - 1)) +
 			     (8 * block_length);
-
-	*dynamic_cost_p = dynamic_cost;
-	*static_cost_p = static_cost;
-	*uncompressed_cost_p = uncompressed_cost;
-}
-
-/*
- * Choose the best type of block to use (dynamic Huffman, static Huffman, or
- * uncompressed), then output it.
- */
-static void
-deflate_flush_block(struct libdeflate_compressor *c,
-		    struct deflate_output_bitstream *os,
-		    const u8 *block_begin, u32 block_length,
-		    const struct deflate_sequence *sequences,
-		    bool is_final_block)
-{
-	/*
-	 * It is hard to get compilers to understand that writes to 'os->next'
-	 * don't alias 'os'.  That hurts performance significantly, as
-	 * everything in 'os' would keep getting re-loaded.  ('restrict'
-	 * *should* do the trick, but it's unreliable.)  Therefore, we keep all
-	 * the output bitstream state in local variables, and output bits using
-	 * macros.  This is similar to what the decompressor does.
-	 */
-	const u8 *in_next = block_begin;
-	const u8 * const in_end = block_begin + block_length;
-	bitbuf_t bitbuf = os->bitbuf;
-	unsigned bitcount = os->bitcount;
-	u8 *out_next = os->next;
-	u8 * const out_end = os->end;
-	/* The cost for each block type, in bits */
-	u32 dynamic_cost;
-	u32 static_cost;
-	u32 uncompressed_cost;
-	u32 best_cost;
-	struct deflate_codes *codes;
-
-	ASSERT(block_length >= MIN_BLOCK_LENGTH || is_final_block ||
-	       (SUPPORT_NEAR_OPTIMAL_PARSING && sequences == NULL));
-	ASSERT(block_length <= MAX_BLOCK_LENGTH);
-	ASSERT(bitcount <= 7);
-	ASSERT((bitbuf & ~(((bitbuf_t)1 << bitcount) - 1)) == 0);
-	ASSERT(out_next <= out_end);
-
-	if (sequences != NULL /* !near_optimal */ ||
-	    !SUPPORT_NEAR_OPTIMAL_PARSING) {
-		/* Tally the end-of-block symbol. */
-		c->freqs.litlen[DEFLATE_END_OF_BLOCK]++;
-
-		/* Build dynamic Huffman codes. */
-		deflate_make_huffman_codes(&c->freqs, &c->codes);
-	} /* Else, this was already done. */
-
-	/* Precompute the precode items and build the precode, and find the
-	 * cost of each block type. */
-	deflate_compute_block_costs(c, block_length, -(bitcount + 3) & 7,
-				    &dynamic_cost, &static_cost,
-				    &uncompressed_cost);
 
 	/* Choose and output the cheapest type of block. */
 	best_cost = MIN(static_cost, uncompressed_cost);
@@ -3307,55 +3258,6 @@ deflate_find_min_cost_path(struct libdeflate_compressor *c,
 }
 
 /*
- * Set the costs for the first optimization pass over a block: default costs,
- * mixed with the costs from the previous block if any.
- */
-static void
-deflate_set_initial_costs(struct libdeflate_compressor *c,
-			  const u8 *block_begin, u32 block_length,
-			  bool is_first_block)
-{
-	u32 lit_cost, len_sym_cost;
-
-	deflate_choose_default_litlen_costs(c, block_begin, block_length,
-					    &lit_cost, &len_sym_cost);
-	if (is_first_block)
-		deflate_set_default_costs(c, lit_cost, len_sym_cost);
-	else
-		deflate_adjust_costs(c, lit_cost, len_sym_cost);
-}
-
-/*
- * Parse 'length' bytes, whose match cache ends at 'cache_end', starting from
- * the costs 'initial_costs', with 'num_passes' optimization passes.  Leaves the
- * parse in c->p.n.optimum_nodes, its symbol frequencies in c->freqs, its codes
- * in c->codes, and the costs of those codes in c->p.n.costs.
- */
-static void
-deflate_optimize_part(struct libdeflate_compressor *c, u32 length,
-		      const struct lz_match *cache_end,
-		      const struct deflate_costs *initial_costs,
-		      unsigned num_passes)
-{
-	u32 i;
-
-	/* Matches may not run past the end of the part. */
-	for (i = length;
-	     i <= MIN(length - 1 + DEFLATE_MAX_MATCH_LEN,
-		      ARRAY_LEN(c->p.n.optimum_nodes) - 1); i++)
-		c->p.n.optimum_nodes[i].cost_to_end = 0x80000000;
-
-	c->p.n.costs = *initial_costs;
-	do {
-		deflate_find_min_cost_path(c, length, cache_end);
-		deflate_reset_symbol_frequencies(c);
-		deflate_tally_item_list(c, length);
-		deflate_make_huffman_codes(&c->freqs, &c->codes);
-		deflate_set_costs_from_codes(c, &c->codes.lens);
-	} while (--num_passes);
-}
-
-/*
  * Choose the literal/match sequence to use for the current block.  The basic
  * algorithm finds a minimum-cost path through the block's graph of
  * literal/match choices, given a cost model.  However, the cost of each symbol
@@ -3369,174 +3271,52 @@ deflate_optimize_part(struct libdeflate_compressor *c, u32 length,
 static void
 deflate_optimize_block(struct libdeflate_compressor *c,
 		       const u8 *block_begin, u32 block_length,
-		       const struct lz_match *cache_ptr, bool is_first_block)
+		       const struct lz_match *cache_ptr, bool is_first_block,
+		       bool is_final_block)
 {
-	struct deflate_costs initial_costs;
+	unsigned num_passes_remaining = c->p.n.num_optim_passes;
+	u32 lit_cost, len_sym_cost;
+	u32 i;
 
-	deflate_set_initial_costs(c, block_begin, block_length, is_first_block);
-	initial_costs = c->p.n.costs;
-	deflate_optimize_part(c, block_length, cache_ptr, &initial_costs,
-			      c->p.n.num_optim_passes);
+	/*
+	 * Force the block to really end at the desired length, even if some
+	 * matches extend beyond it.
+	 */
+	for (i = block_length;
+	     i <= MIN(block_length - 1 + DEFLATE_MAX_MATCH_LEN,
+		      ARRAY_LEN(c->p.n.optimum_nodes) - 1); i++)
+		c->p.n.optimum_nodes[i].cost_to_end = 0x80000000;
+
+	/* Set the initial costs. */
+	deflate_choose_default_litlen_costs(c, block_begin, block_length,
+					    &lit_cost, &len_sym_cost);
+	if (is_first_block)
+		deflate_set_default_costs(c, lit_cost, len_sym_cost);
+	else
+		deflate_adjust_costs(c, lit_cost, len_sym_cost);
+
+	do {
+		/* Find the minimum cost path for this pass. */
+		deflate_find_min_cost_path(c, block_length, cache_ptr);
+
+		/* Compute frequencies of the chosen symbols. */
+		deflate_reset_symbol_frequencies(c);
+		deflate_tally_item_list(c, block_length);
+
+		/* Make the Huffman codes. */
+		deflate_make_huffman_codes(&c->freqs, &c->codes);
+
+		/*
+		 * Update the costs.  After the last optimization pass, the
+		 * final costs won't be needed for this block, but they will be
+		 * used in determining the initial costs for the next block.
+		 */
+		if (--num_passes_remaining || !is_final_block)
+			deflate_set_costs_from_codes(c, &c->codes.lens);
+	} while (num_passes_remaining);
 }
 
-
-/*
- * The size in bits of the part just parsed by deflate_optimize_part() as one
- * block of the cheapest type, block header included.  It is exact for
- * Huffman-coded blocks and an upper bound for uncompressed ones (whose byte
- * alignment depends on where the block starts): deflate_flush_block()'s own
- * accounting.
- */
-static u32
-deflate_part_cost(struct libdeflate_compressor *c, u32 length)
-{
-	u32 dynamic_cost, static_cost, uncompressed_cost;
-
-	deflate_compute_block_costs(c, length, 7, &dynamic_cost, &static_cost,
-				    &uncompressed_cost);
-	return 3 + MIN(dynamic_cost, MIN(static_cost, uncompressed_cost));
-}
-
-/*
- * The part [start, start + length) of the block has just been parsed from
- * 'initial_costs' and costs 'cost' bits as one block.  Find whether dividing it
- * costs less, recursively, and append the chosen parts to c->p.n.parts.
- * Returns the cost of the chosen parts.
- */
-static u32
-deflate_divide_part(struct libdeflate_compressor *c, u32 start, u32 length,
-		    const struct deflate_costs *initial_costs, u32 cost,
-		    unsigned *num_parts)
-{
-	const unsigned first_part = *num_parts;
-
-	if (length >= 2 * DIVIDE_MIN_LENGTH) {
-		/* The parts start from the whole's converged costs. */
-		const struct deflate_costs costs = c->p.n.costs;
-		u32 split = length / 2;
-		u32 best_cost = UINT32_MAX;
-		u32 left_cost, right_cost;
-		unsigned k;
-
-		/* Pick the candidate point with the cheapest one-pass
-		 * parse of its two parts. */
-		for (k = 1; k <= DIVIDE_NUM_CANDIDATES; k++) {
-			u32 at = (u32)((u64)length * k /
-				       (DIVIDE_NUM_CANDIDATES + 1));
-			u32 candidate_cost;
-
-			if (at < DIVIDE_MIN_LENGTH ||
-			    length - at < DIVIDE_MIN_LENGTH)
-				continue;
-			deflate_optimize_part(c, at,
-					      c->p.n.cache_at[start + at],
-					      &costs, 1);
-			candidate_cost = deflate_part_cost(c, at);
-			deflate_optimize_part(c, length - at,
-					      c->p.n.cache_at[start + length],
-					      &costs, 1);
-			candidate_cost += deflate_part_cost(c, length - at);
-			if (candidate_cost < best_cost) {
-				best_cost = candidate_cost;
-				split = at;
-			}
-		}
-
-		deflate_optimize_part(c, split, c->p.n.cache_at[start + split],
-				      &costs, c->p.n.num_optim_passes);
-		left_cost = deflate_divide_part(c, start, split, &costs,
-						deflate_part_cost(c, split),
-						num_parts);
-		deflate_optimize_part(c, length - split,
-				      c->p.n.cache_at[start + length],
-				      &costs, c->p.n.num_optim_passes);
-		right_cost = deflate_divide_part(c, start + split,
-						 length - split, &costs,
-						 deflate_part_cost(c,
-							length - split),
-						 num_parts);
-		if ((u64)left_cost + right_cost < cost)
-			return left_cost + right_cost;
-		*num_parts = first_part;	/* the whole is cheaper */
-	}
-	c->p.n.parts[first_part].start = start;
-	c->p.n.parts[first_part].length = length;
-	c->p.n.parts[first_part].initial_costs = *initial_costs;
-	*num_parts = first_part + 1;
-	return cost;
-}
-
-/*
- * Parse the block whose match cache ends at 'cache_end', divide it into the
- * cheapest parts (one part if dividing doesn't pay), and output the parts.
- */
-static void
-deflate_optimize_divide_and_flush(struct libdeflate_compressor *c,
-				  struct deflate_output_bitstream *os,
-				  const u8 *block_begin, u32 block_length,
-				  const struct lz_match *cache_end,
-				  bool is_first_block, bool is_final_block)
-{
-	const struct lz_match *cache_ptr = cache_end;
-	struct deflate_costs initial_costs;
-	unsigned num_parts = 0;
-	unsigned i;
-	u32 pos;
-
-	/* Each position's matches end with a header holding their count. */
-	for (pos = block_length; pos > 0; pos--) {
-		c->p.n.cache_at[pos] = cache_ptr;
-		cache_ptr--;
-		cache_ptr -= cache_ptr->length;
-	}
-	c->p.n.cache_at[0] = cache_ptr;
-
-	deflate_set_initial_costs(c, block_begin, block_length, is_first_block);
-	initial_costs = c->p.n.costs;
-
-	deflate_optimize_part(c, block_length, cache_end, &initial_costs,
-			      c->p.n.num_optim_passes);
-	deflate_divide_part(c, 0, block_length, &initial_costs,
-			    deflate_part_cost(c, block_length), &num_parts);
-
-	/* Parse each part again (the same parse as when it was chosen), then
-	 * output it. */
-	for (i = 0; i < num_parts; i++) {
-		const struct deflate_divided_part *part = &c->p.n.parts[i];
-
-		deflate_optimize_part(c, part->length,
-				      c->p.n.cache_at[part->start +
-						      part->length],
-				      &part->initial_costs,
-				      c->p.n.num_optim_passes);
-		deflate_flush_block(c, os, block_begin + part->start,
-				    part->length, NULL,
-				    is_final_block && i == num_parts - 1);
-	}
-}
-
-/*
- * Parse and output one block: divided at level 12, as one block otherwise.
- */
-static void
-deflate_optimize_and_flush_block(struct libdeflate_compressor *c,
-				 struct deflate_output_bitstream *os,
-				 const u8 *block_begin, u32 block_length,
-				 const struct lz_match *cache_end,
-				 bool is_first_block, bool is_final_block)
-{
-	if (c->p.n.divide_blocks) {
-		deflate_optimize_divide_and_flush(c, os, block_begin,
-						  block_length, cache_end,
-						  is_first_block,
-						  is_final_block);
-		return;
-	}
-	deflate_optimize_block(c, block_begin, block_length, cache_end,
-			       is_first_block);
-	deflate_flush_block(c, os, block_begin, block_length, NULL,
-			    is_final_block);
-}
+#include "block_division_impl.h"
 
 static void
 deflate_near_optimal_init_stats(struct libdeflate_compressor *c)
@@ -3959,7 +3739,7 @@ libdeflate_alloc_compressor(int compression_level)
 		c->max_search_depth = 35;
 		c->nice_match_length = 75;
 		c->p.n.num_optim_passes = 2;
-		c->p.n.divide_blocks = false;
+		c->p.n.division.on = false;
 		deflate_init_offset_slot_full(c);
 		break;
 	case 11:
@@ -3967,7 +3747,7 @@ libdeflate_alloc_compressor(int compression_level)
 		c->max_search_depth = 70;
 		c->nice_match_length = 150;
 		c->p.n.num_optim_passes = 3;
-		c->p.n.divide_blocks = false;
+		c->p.n.division.on = false;
 		deflate_init_offset_slot_full(c);
 		break;
 	case 12:
@@ -3976,7 +3756,7 @@ libdeflate_alloc_compressor(int compression_level)
 		c->max_search_depth = 150;
 		c->nice_match_length = DEFLATE_MAX_MATCH_LEN;
 		c->p.n.num_optim_passes = 4;
-		c->p.n.divide_blocks = true;
+		c->p.n.division.on = false;
 		deflate_init_offset_slot_full(c);
 		break;
 #endif /* SUPPORT_NEAR_OPTIMAL_PARSING */
