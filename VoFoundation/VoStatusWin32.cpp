@@ -6,7 +6,9 @@
 
 #include "VoFoundation/VoStatus.h"
 #include "VoFoundation/VoStatusWin32.h"
+#include "VoFoundation/VoSystem.h"
 #include "VoFoundation/VoFormat.h"
+#include "VoFoundation/VoOwners.h"
 
 namespace {
 
@@ -24,20 +26,6 @@ void* loadLibraryAsData(const char* fullPath, unsigned long flags) {
 
 VoDataModuleLoader VoLoadDataModule = loadLibraryAsData;
 
-bool VoSystemFilePath(const char* fileName, char* path, int32 capacity) {
-    path[0] = 0;
-    UINT length = GetSystemDirectoryA(path, static_cast<UINT>(capacity));
-    size_t nameLength = strlen(fileName);
-    if (length == 0 || static_cast<int32>(length) >= capacity ||
-        static_cast<size_t>(length) + 1 + nameLength >= static_cast<size_t>(capacity)) {
-        path[0] = 0;
-        return false;
-    }
-    if (path[length - 1] != '\\') path[length++] = '\\';
-    memcpy(path + length, fileName, nameLength + 1);
-    return true;
-}
-
 VoStatus VoStatusFromWin32(const char* call, int32 win32Error) {
     VoStatus result(VoMapWin32Error(win32Error));
     char firstLine[kFirstLineChars + 1];
@@ -45,26 +33,25 @@ VoStatus VoStatusFromWin32(const char* call, int32 win32Error) {
              call != nullptr ? call : "", win32Error);
 
     DWORD flags = kSystemMessageFlags;
-    HMODULE module = nullptr;
+    VoUniqueModule module;
     if (VoIsNetworkError(win32Error)) {
         // Only the system folder's copy: a bare name would search the loader's own folder
         // first, where a planted module could be waiting.
         char path[MAX_PATH];
         if (VoSystemFilePath(kNetworkMessageModule, path, sizeof path)) {
-            module = static_cast<HMODULE>(VoLoadDataModule(path, LOAD_LIBRARY_AS_DATAFILE));
+            module.reset(static_cast<HMODULE>(VoLoadDataModule(path, LOAD_LIBRARY_AS_DATAFILE)));
         }
-        if (module != nullptr) flags |= FORMAT_MESSAGE_FROM_HMODULE;
+        if (module) flags |= FORMAT_MESSAGE_FROM_HMODULE;
     }
 
     char* text = nullptr;
-    DWORD length = FormatMessageA(flags, module, static_cast<DWORD>(win32Error), kNeutralLanguage,
-                                  reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    DWORD length = FormatMessageA(flags, module.get(), static_cast<DWORD>(win32Error),
+                                  kNeutralLanguage, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    VoUniqueLocal textBlock(text);
     if (length != 0 && text != nullptr) {
         VoCutToFirstLine(text);
         result.messageBuffer().assign(text, static_cast<int32>(strlen(text)));
     }
-    LocalFree(text);
-    if (module != nullptr) FreeLibrary(module);
 
     result.messageBuffer().prepend(firstLine);
     return result;

@@ -14,6 +14,3 @@ inline bool VoIsNetworkError(int32 win32Error) {
 // it to see which module is asked for; the returned handle is passed to FreeLibrary.
 typedef void* (*VoDataModuleLoader)(const char* fullPath, unsigned long flags);
 extern VoDataModuleLoader VoLoadDataModule;
-
-// Full path of a file in the system folder; false (path empty) when it does not fit.
-bool VoSystemFilePath(const char* fileName, char* path, int32 capacity);

@@ -29,6 +29,7 @@ const char* levelPrefix(int32 level, bool debugOn) {
 
 // The printf-style front ends: the message is cut to 1023 characters on the stack.
 void writeFormatted(int32 level, const char* format, va_list args) {
+    if (format == nullptr) return;
     char message[kVoTraceMessageChars + 1];
     VoFormatV(message, sizeof(message), format, args);
     VoTraceLog::write(level, VoTraceLog::name(), message);
@@ -78,7 +79,6 @@ void VoTraceLog::write(int32 level, const char* name, const char* message) {
 }
 
 void VoTraceLog::debug(const char* format, ...) {
-    if (format == nullptr) return;
     va_list args;
     va_start(args, format);
     writeFormatted(kVoTraceLevelDebug, format, args);
@@ -86,7 +86,6 @@ void VoTraceLog::debug(const char* format, ...) {
 }
 
 void VoTraceLog::error(const char* format, ...) {
-    if (format == nullptr) return;
     va_list args;
     va_start(args, format);
     writeFormatted(kVoTraceLevelError, format, args);

@@ -89,12 +89,12 @@ bool BaselineExtract(const Payload& payload, const char* path) {
     return ok && uint32_t(crc) == payload.expectedCrc;
 }
 
-bool LoaderExtract(const char* path) { return ExtractPayload(kPayloadResourceId, path, 1) == 0; }
+bool LoaderExtract(const char* path) { return payload::ExtractPayload(kPayloadResourceId, path, 1) == 0; }
 
 // As the loader runs it: the finished file held read-only and read back against the trailer.
 bool LoaderExtractHeld(const char* path) {
     void* held = nullptr;
-    const bool ok = ExtractPayload(kPayloadResourceId, path, 1, &held) == 0;
+    const bool ok = payload::ExtractPayload(kPayloadResourceId, path, 1, &held) == 0;
     if (held != nullptr) CloseHandle(held);
     return ok;
 }

@@ -1,6 +1,6 @@
 #include "CommandLine.h"
 
-#include "BoundedText.h"
+#include "loaderlog/BoundedText.h"
 #include "ParamBlock.h"
 
 #include <string.h>

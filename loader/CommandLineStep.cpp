@@ -1,7 +1,7 @@
 #include "CommandLineStep.h"
 
 #include "CommandLine.h"
-#include "LoaderLog.h"
+#include "loaderlog/LoaderLog.h"
 #include "ParamBlock.h"
 
 #include <windows.h>

@@ -1,42 +1,48 @@
 #include "CustomParams.h"
 
-#include <stdlib.h>
-
 #include "FormDecoding.h"
-#include "LoaderLog.h"
+#include "VoFoundation/VoOwners.h"
 #include "VoUtil/VoRegistry/VoClearEntry.h"
+#include "loaderlog/LoaderLog.h"
 
 namespace loader {
 
 namespace {
 
 constexpr char kSoftwareKey[] = "Software";
-constexpr char kFormerProductSubKey[] = "Brightholm/Orvadesk";
-constexpr char kFormerProductKey[] = "Software/Brightholm/Orvadesk";
-constexpr char kFormerCustomParamsKey[] = "Software/Brightholm/Orvadesk/CustomParams";
-constexpr char kProductKey[] = "Software/Pemrod/Orvadesk";
-constexpr char kCustomParamsKey[] = "Software/Pemrod/Orvadesk/CustomParams";
+constexpr char kFormerProductSubKey[] = "Brightholm/Orvadesk";  // below kSoftwareKey
 constexpr char kStoredListValue[] = "InstallerCPList";
+
+// One vendor's product key, its CustomParams key, and the line logged when that key cannot
+// be removed.
+struct VendorKeys {
+    const char* product;
+    const char* customParams;
+    const char* failedRemoval;
+};
+constexpr VendorKeys kFormerVendor = {"Software/Brightholm/Orvadesk",
+                                      "Software/Brightholm/Orvadesk/CustomParams",
+                                      "### failed to remove Brightholm/Orvadesk/CustomParams"};
+constexpr VendorKeys kCurrentVendor = {"Software/Pemrod/Orvadesk",
+                                       "Software/Pemrod/Orvadesk/CustomParams",
+                                       "### failed to remove Pemrod/Orvadesk/CustomParams"};
 
 // A text beginning with this carries no new parameters (an unfilled template).
 constexpr char kPlaceholderPrefix[] = "xxxxxxxx";
 constexpr int32 kPlaceholderPrefixLength = sizeof(kPlaceholderPrefix) - 1;
-
-constexpr char kFailedRemoveCurrent[] = "### failed to remove Pemrod/Orvadesk/CustomParams";
-constexpr char kFailedRemoveFormer[] = "### failed to remove Brightholm/Orvadesk/CustomParams";
 
 VoRegistryEntryPtr MakeEntry(const char* path)
 {
     return VoRegistryEntryPtr(createEntry(VoString(path)));
 }
 
-// Deletes the key of the entry (made for path), logging failureLine when that fails.
-// An entry that could not be made counts as a failed deletion.
-VoRegistryEntryPtr MakeAndDeleteKey(const char* path, const char* failureLine)
+// Deletes the vendor's CustomParams key through an entry made for it, logging the vendor's
+// failure line when that fails; an entry that could not be made counts as a failed deletion.
+VoRegistryEntryPtr MakeAndDeleteCustomParamsKey(const VendorKeys& vendor)
 {
-    VoRegistryEntryPtr entry = MakeEntry(path);
+    VoRegistryEntryPtr entry = MakeEntry(vendor.customParams);
     if (!entry || !entry->deleteKey())
-        WriteLoaderLog(failureLine, kNoErrorCode);
+        WriteLoaderLog(vendor.failedRemoval, kNoErrorCode);
     return entry;
 }
 
@@ -57,11 +63,11 @@ void WriteParam(const CustomParamSlice& pair, void* context)
     VoString value(pair.value, (int32)pair.valueLength);
     if (!name.c_str() || !value.c_str())
         return;  // out of memory: the pair is skipped rather than written under a wrong name
-    char* decoded = DecodeFormValue(value.c_str());
+    VoUniqueHeapBlock decoded(DecodeFormValue(value.c_str()));
     if (!decoded)
         return;
-    VoString decodedValue(decoded);
-    free(decoded);
+    VoString decodedValue(static_cast<const char*>(decoded.get()));
+    decoded.reset();
     if (decodedValue.c_str())
         customParams->writeText(name, decodedValue);
 }
@@ -79,7 +85,8 @@ void PersistCustomParams(const char* text)
         return;  // out of memory: which vendor's keys to use cannot be told
     bool formerVendor = software->subKeyExists(VoString(kFormerProductSubKey));
 
-    VoRegistryEntryPtr productKey = MakeEntry(formerVendor ? kFormerProductKey : kProductKey);
+    VoRegistryEntryPtr productKey =
+        MakeEntry(formerVendor ? kFormerVendor.product : kCurrentVendor.product);
     bool storeList;
     if (list.length() == 0 || HasPlaceholderPrefix(list)) {
         // No new parameters: rebuild from the list an earlier run stored, if any.
@@ -100,13 +107,11 @@ void PersistCustomParams(const char* text)
         list.trimRight();
     }
 
-    VoRegistryEntryPtr customParams;
-    if (formerVendor) {
-        MakeAndDeleteKey(kCustomParamsKey, kFailedRemoveCurrent);
-        customParams = MakeAndDeleteKey(kFormerCustomParamsKey, kFailedRemoveFormer);
-    } else {
-        customParams = MakeAndDeleteKey(kCustomParamsKey, kFailedRemoveCurrent);
-    }
+    // The current vendor's CustomParams key goes on every run; where the former vendor's
+    // product is installed, its own CustomParams key receives the parameters.
+    VoRegistryEntryPtr customParams = MakeAndDeleteCustomParamsKey(kCurrentVendor);
+    if (formerVendor)
+        customParams = MakeAndDeleteCustomParamsKey(kFormerVendor);
 
     if (customParams && list.length() > 0)
         ForEachCustomParam(list.c_str(), (size_t)list.length(), WriteParam, customParams.get());

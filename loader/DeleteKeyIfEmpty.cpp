@@ -1,7 +1,8 @@
 #include "DeleteKeyIfEmpty.h"
 
-#include "VoUtil/VoRegistry/VoClearEntry.h"
+#include "VoFoundation/VoOwners.h"
 #include "VoFoundation/VoTraceLog.h"
+#include "VoUtil/VoRegistry/VoClearEntry.h"
 
 namespace loader {
 
@@ -20,14 +21,14 @@ bool DKIE(HKEY root, const VoString& path)
     // The same entry answers the emptiness test and does the deletion, so both look at the
     // same key in the same registry view.
     VoClearEntry entry(path, root);
-    HKEY key = entry.openKey(kVoAccessRead);
+    VoUniqueKey key(entry.openKey(kVoAccessRead));
     if (!key)
         return false;
     DWORD subKeys = 0;
     DWORD values = 0;
-    LONG queried = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
-                                    &values, nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(key);
+    LONG queried = RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr,
+                                    nullptr, &values, nullptr, nullptr, nullptr, nullptr);
+    key.reset();
     // Without the counts the key may hold anything: never delete it then.
     if (queried != ERROR_SUCCESS || subKeys != 0 || values != 0)
         return false;

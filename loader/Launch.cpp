@@ -1,8 +1,8 @@
 #include "Launch.h"
 
-#include "BoundedText.h"
-#include "FileOps.h"
-#include "LoaderLog.h"
+#include "loaderlog/BoundedText.h"
+#include "loaderlog/FileOps.h"
+#include "loaderlog/LoaderLog.h"
 #include "payload/ExtractPayload.h"
 
 #include <string.h>
@@ -15,23 +15,10 @@ PauseFunction g_pauseAfterInstaller = &Sleep;
 
 namespace {
 
-void CloseHeld(void*& handle)
-{
-    if (handle && handle != INVALID_HANDLE_VALUE)
-        CloseHandle(handle);
-    handle = nullptr;
-}
-
 // The log file name: the last component of the log's current path.
 const char* LogFileName()
 {
-    const char* path = LoaderLogPath();
-    const char* name = path;
-    for (const char* p = path; *p; ++p) {
-        if (*p == '\\')
-            name = p + 1;
-    }
-    return name;
+    return FileNamePart(LoaderLogPath());
 }
 
 // True when the log is in the per-run folder now. It is not when its path there would have
@@ -47,9 +34,9 @@ void StartAndWait(LoaderRun& run)
 {
     // Only what this run wrote into its own folder, holds and has checked is ever started;
     // otherwise the file at the installer path may be anyone's.
-    if (!run.installerLock || run.installerLock == INVALID_HANDLE_VALUE) {
+    if (!run.installerLock) {
         WriteLoaderLog("Could not create process.", run.installerError);
-        ShowCannotStartBox();
+        payload::ShowCannotStartBox();
         return;
     }
     STARTUPINFOA startup = {};
@@ -60,16 +47,17 @@ void StartAndWait(LoaderRun& run)
     BOOL created = g_createProcess(run.installerPath, run.commandLine, nullptr, nullptr, FALSE, 0,
                                    nullptr, nullptr, &startup, &process);
     DWORD error = GetLastError();
-    CloseHeld(run.installerLock);  // the started installer's image is the file we checked
+    run.installerLock.reset();  // the started installer's image is the file we checked
 
     if (!created) {
         WriteLoaderLog("Could not create process.", (long)error);
-        ShowCannotStartBox();
+        payload::ShowCannotStartBox();
         return;
     }
-    WaitForSingleObject(process.hProcess, INFINITE);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    VoUniqueHandle installer(process.hProcess);
+    VoUniqueHandle installerThread(process.hThread);
+    WaitForSingleObject(installer.get(), INFINITE);
+    installer.reset();
 }
 
 void MoveLogAndRemoveTempLogFolder(LoaderRun& run)
@@ -79,11 +67,7 @@ void MoveLogAndRemoveTempLogFolder(LoaderRun& run)
         char logFileName[kPathChars];
         TextCopy(logFileName, LogFileName());
         MoveFileOrDelay(run.tempLogPath, run.mainTempPath, logFileName, nullptr, true);
-        if (!SetLoaderLogPath(run.mainTempPath, logFileName)) {
-            wsprintfA(run.messageText, "Log path in '%s' is too long, the log stays where it is.",
-                      run.mainTempPath);
-            WriteLoaderLog(run.messageText, ERROR_FILENAME_EXCED_RANGE);
-        }
+        PointLoaderLogAt(run.mainTempPath, logFileName);
     }
 
     ReleaseTempLogFolder(run);
@@ -92,19 +76,15 @@ void MoveLogAndRemoveTempLogFolder(LoaderRun& run)
     DWORD error = GetLastError();
     wsprintfA(run.messageText, "Failed to remove directory '%s'.", run.tempLogPath);
     WriteLoaderLog(run.messageText, (long)error);
-    if (IsNtPlatform()) {
-        WriteLoaderLog("It will be marked for deletion at next reboot.");
-        MoveFileExA(run.tempLogPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    } else {
-        WriteLoaderLog("We are unable to mark it for deletion at next reboot on this OS.");
-    }
+    DelayUntilReboot(run.tempLogPath, nullptr, "It will be marked for deletion at next reboot.",
+                     "We are unable to mark it for deletion at next reboot on this OS.");
 }
 
 }  // namespace
 
 void ReleaseTempLogFolder(LoaderRun& run)
 {
-    CloseHeld(run.tempLogFolderLock);
+    run.tempLogFolderLock.reset();
 }
 
 void RunInstallerAndCleanUp(LoaderRun& run)

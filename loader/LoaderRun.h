@@ -2,17 +2,19 @@
 // self-deletion steps work on them.
 #pragma once
 
+#include "VoFoundation/VoLimits.h"
+#include "VoFoundation/VoOwners.h"
+
 namespace loader {
 
 constexpr int kBuildNumber = 314;
-constexpr int kPathChars = 260;           // the Windows path limit, terminator included
-constexpr int kMessageChars = 1024;       // formatted log lines
+constexpr int kPathChars = kVoPathChars;         // the Windows path limit, terminator included
+constexpr int kMessageChars = kVoFormattedChars; // formatted log lines
 constexpr int kCommandLineChars = 2048;   // installer command line and custom-parameter text
 constexpr int kPayloadResourceId = 102;
 constexpr unsigned long kPauseAfterInstallerMs = 5000;
 constexpr const char kInstallerFileName[] = "Setup.exe";
 constexpr const char kTempLogPrefix[] = "log";
-constexpr const char kLogExtension[] = ".log";
 
 struct LoaderRun {
     char modulePath[kPathChars];
@@ -21,7 +23,7 @@ struct LoaderRun {
     char mainTempPath[kPathChars];
     char tempLogPath[kPathChars];
     bool tempLogFolderCreated;
-    void* tempLogFolderLock;              // the temp log folder, held against renaming and
+    VoUniqueHandle tempLogFolderLock;     // the temp log folder, held against renaming and
                                           // deletion from its making until its removal
     long tempLogFolderError;              // why it was not made (logged); 0 when it was
     char installerPath[kPathChars];       // in the temp log folder; empty when there is none
@@ -29,7 +31,7 @@ struct LoaderRun {
     char buildFolderName[kPathChars];
     char commandLine[kCommandLineChars];
     char customParams[kCommandLineChars];
-    void* installerLock;                  // Setup.exe held read-only and checked until it is
+    VoUniqueHandle installerLock;         // Setup.exe held read-only and checked until it is
                                           // started; null when there is none to start
     long installerError;                  // why there is none: logged with the failed start
 };

@@ -1,12 +1,12 @@
 #include "MainSequence.h"
 
-#include "BoundedText.h"
+#include "loaderlog/BoundedText.h"
 #include "CommandLineStep.h"
 #include "CustomParams.h"
 #include "DeleteKeyIfEmpty.h"
-#include "FileOps.h"
+#include "loaderlog/FileOps.h"
 #include "Launch.h"
-#include "LoaderLog.h"
+#include "loaderlog/LoaderLog.h"
 #include "PrivateFolder.h"
 #include "SelfDeletion.h"
 #include "payload/ExtractPayload.h"
@@ -41,16 +41,6 @@ long QuerySystemTempPath(char (&path)[kPathChars])
     if (windowsLength != 0 && windowsLength < (UINT)kPathChars)
         TextJoin(path, windows, windows[windowsLength - 1] == '\\' ? "Temp\\" : "\\Temp\\");
     return error;
-}
-
-const char* FileNamePart(const char* path)
-{
-    const char* name = path;
-    for (const char* p = path; *p; ++p) {
-        if (*p == '\\')
-            name = p + 1;
-    }
-    return name;
 }
 
 // Characters that no file name may hold. The ANSI code page turns characters it cannot carry
@@ -128,7 +118,7 @@ void MakeTempLogFolder(LoaderRun& run, const PrivateFolderAccess& access)
     }
     // Held from now on, so that no folder of someone else's can take its place; one that did
     // in the moment before is refused, and only an empty folder is removed.
-    run.tempLogFolderLock = access.HoldNewFolder(run.tempLogPath);
+    run.tempLogFolderLock.reset(access.HoldNewFolder(run.tempLogPath));
     if (!run.tempLogFolderLock) {
         long error = (long)GetLastError();
         RemoveDirectoryA(run.tempLogPath);
@@ -146,15 +136,6 @@ void MakeTempLogFolder(LoaderRun& run, const PrivateFolderAccess& access)
     }
     run.tempLogFolderCreated = true;
     run.tempLogFolderError = 0;
-}
-
-// Re-points the log at folder + log file name; a name that would not fit keeps the old place.
-void PointLogAt(LoaderRun& run, const char* folder)
-{
-    if (!SetLoaderLogPath(folder, g_logFileName)) {
-        LogFormatted(run, "Log path in '%s' is too long, the log stays where it is.", folder,
-                     ERROR_FILENAME_EXCED_RANGE);
-    }
 }
 
 }  // namespace
@@ -206,7 +187,7 @@ void PrepareTempFolders(LoaderRun& run)
     LogFormatted(run, "Using %s as temp log path.", run.tempLogPath);
 
     MoveFileOrDelay(run.systemTempPath, run.tempLogPath, g_logFileName, nullptr, false);
-    PointLogAt(run, run.tempLogPath);
+    PointLoaderLogAt(run.tempLogPath, g_logFileName);
 }
 
 namespace {
@@ -216,7 +197,7 @@ namespace {
 long ExtractInstaller(LoaderRun& run)
 {
     run.installerPath[0] = '\0';
-    run.installerLock = nullptr;
+    run.installerLock.reset();
     WriteLoaderLog("Extracting data for...");
     // Anywhere else, a file or a DLL beside it could have been placed by someone else.
     if (!run.tempLogFolderCreated) {
@@ -229,7 +210,8 @@ long ExtractInstaller(LoaderRun& run)
         return ERROR_FILENAME_EXCED_RANGE;
     }
     WriteLoaderLog(run.installerPath);
-    if (::ExtractPayload(kPayloadResourceId, run.installerPath, 1, &run.installerLock) != 0)
+    if (payload::ExtractPayload(kPayloadResourceId, run.installerPath, 1,
+                                run.installerLock.out()) != 0)
         return (long)GetLastError();
     WriteLoaderLog("Success!");
     return 0;

@@ -1,7 +1,7 @@
 #include "PrivateFolder.h"
 
-#include "BoundedText.h"
 #include "LoaderRun.h"
+#include "loaderlog/BoundedText.h"
 
 #include <windows.h>
 
@@ -23,63 +23,52 @@ DWORD SidText(PSID source, char (&sid)[kSidChars])
     char* text = nullptr;
     if (!ConvertSidToStringSidA(source, &text))
         return GetLastError();
-    bool fits = TextCopy(sid, text);
-    LocalFree(text);
-    return fits ? (DWORD)ERROR_SUCCESS : (DWORD)ERROR_INVALID_SID;
+    VoUniqueLocal textBlock(text);
+    return TextCopy(sid, text) ? (DWORD)ERROR_SUCCESS : (DWORD)ERROR_INVALID_SID;
 }
 
 DWORD ReadUserSid(char (&sid)[kSidChars])
 {
-    HANDLE token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+    VoUniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.out()))
         return GetLastError();
     union {
         TOKEN_USER user;
         unsigned char bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
     } info;
     DWORD length = 0;
-    DWORD error = GetTokenInformation(token, TokenUser, &info, sizeof(info), &length)
-                      ? SidText(info.user.User.Sid, sid)
-                      : GetLastError();
-    CloseHandle(token);
-    return error;
+    return GetTokenInformation(token.get(), TokenUser, &info, sizeof(info), &length)
+               ? SidText(info.user.User.Sid, sid)
+               : GetLastError();
 }
 
 DWORD ReadOwnerSid(const char* path, char (&sid)[kSidChars])
 {
     PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    VoUniqueLocal descriptor;
     DWORD error = GetNamedSecurityInfoA(path, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
-                                        nullptr, nullptr, nullptr, &descriptor);
+                                        nullptr, nullptr, nullptr, descriptor.out());
     if (error != ERROR_SUCCESS)
         return error;
-    error = owner ? SidText(owner, sid) : (DWORD)ERROR_INVALID_OWNER;
-    LocalFree(descriptor);
-    return error;
+    return owner ? SidText(owner, sid) : (DWORD)ERROR_INVALID_OWNER;
 }
 
 }  // namespace
 
-PrivateFolderAccess::PrivateFolderAccess() : _userSid(), _descriptor(nullptr), _error(0)
+PrivateFolderAccess::PrivateFolderAccess() : _userSid(), _descriptor(), _error(0)
 {
     DWORD error = ReadUserSid(_userSid);
     char sddl[kPrivateFolderSddlChars];
     if (error == ERROR_SUCCESS && !ComposePrivateFolderSddl(sddl, sizeof(sddl), _userSid))
         error = ERROR_INVALID_SID;
     if (error == ERROR_SUCCESS &&
-        !ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &_descriptor,
-                                                              nullptr)) {
-        _descriptor = nullptr;
+        !ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
+                                                              _descriptor.out(), nullptr)) {
+        _descriptor.release();  // nothing was made
         error = GetLastError();
     }
     if (!_descriptor)
         _error = error != ERROR_SUCCESS ? (long)error : (long)ERROR_INVALID_SECURITY_DESCR;
-}
-
-PrivateFolderAccess::~PrivateFolderAccess()
-{
-    if (_descriptor)
-        LocalFree(_descriptor);
 }
 
 bool PrivateFolderAccess::MakeFolder(const char* path) const
@@ -88,7 +77,7 @@ bool PrivateFolderAccess::MakeFolder(const char* path) const
         SetLastError((DWORD)_error);
         return false;
     }
-    SECURITY_ATTRIBUTES security = {sizeof(security), _descriptor, FALSE};
+    SECURITY_ATTRIBUTES security = {sizeof(security), _descriptor.get(), FALSE};
     return CreateDirectoryA(path, &security) != FALSE;
 }
 
@@ -117,20 +106,21 @@ void* PrivateFolderAccess::HoldNewFolder(const char* path) const
 {
     // Without delete sharing, nobody can rename, move or delete the folder while it is held,
     // so no folder of someone else's can take its place later in the run.
-    HANDLE folder = CreateFileA(path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (folder == INVALID_HANDLE_VALUE)
+    VoUniqueHandle folder(CreateFileA(path, FILE_LIST_DIRECTORY,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                      nullptr));
+    if (!folder)
         return nullptr;
     // Opened as the entry itself: whatever took the folder's place in the moment before
     // shows as a file or a link.
     BY_HANDLE_FILE_INFORMATION info;
-    DWORD error = GetFileInformationByHandle(folder, &info)
+    DWORD error = GetFileInformationByHandle(folder.get(), &info)
                       ? (DWORD)FolderKindVerdict(info.dwFileAttributes)
                       : GetLastError();
     if (error == ERROR_SUCCESS)
-        return folder;
-    CloseHandle(folder);
+        return folder.release();
+    folder.reset();
     SetLastError(error);
     return nullptr;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "PrivateFolderRules.h"
+#include "VoFoundation/VoOwners.h"
 
 namespace loader {
 
@@ -10,9 +11,6 @@ class PrivateFolderAccess {
 public:
     // Takes the user from the process token and builds the descriptor, once for all folders.
     PrivateFolderAccess();
-    ~PrivateFolderAccess();
-    PrivateFolderAccess(const PrivateFolderAccess&) = delete;
-    PrivateFolderAccess& operator=(const PrivateFolderAccess&) = delete;
 
     // Creates the folder with the protected descriptor. False with the last error set when it
     // cannot be made (ERROR_ALREADY_EXISTS when something has its name), or when the
@@ -32,12 +30,12 @@ public:
     // What was built, for tests: the user's SID as text ("" when unknown) and the descriptor
     // (null when it could not be built).
     const char* userSid() const { return _userSid; }
-    void* descriptor() const { return _descriptor; }
+    void* descriptor() const { return _descriptor.get(); }
 
 private:
     char _userSid[kSidChars];
-    void* _descriptor;  // from ConvertStringSecurityDescriptorToSecurityDescriptorA
-    long _error;        // why there is no descriptor
+    VoUniqueLocal _descriptor;  // from ConvertStringSecurityDescriptorToSecurityDescriptorA
+    long _error;                // why there is no descriptor
 };
 
 }  // namespace loader

@@ -1,6 +1,6 @@
 #include "PrivateFolderRules.h"
 
-#include "BoundedText.h"
+#include "loaderlog/BoundedText.h"
 
 #include <string.h>
 

@@ -1,11 +1,13 @@
 #include "SelfDeletion.h"
 
-#include "BoundedText.h"
 #include "CommandLine.h"
 #include "Launch.h"
-#include "LoaderLog.h"
 #include "LoaderRun.h"
 #include "SelfDeletionBatch.h"
+#include "VoFoundation/VoOwners.h"
+#include "VoFoundation/VoSystem.h"
+#include "loaderlog/BoundedText.h"
+#include "loaderlog/LoaderLog.h"
 
 #include <string.h>
 #include <windows.h>
@@ -27,22 +29,6 @@ bool IsFolderError(DWORD error)
 {
     return error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME ||
            error == ERROR_BAD_PATHNAME;
-}
-
-// The full path of a program in the system folder; ERROR_SUCCESS, or the error that keeps it
-// from being named.
-DWORD SystemProgramPath(char (&path)[kPathChars], const char* fileName)
-{
-    UINT length = GetSystemDirectoryA(path, kPathChars);
-    if (length == 0) {
-        path[0] = '\0';
-        return GetLastError();
-    }
-    if (length >= (UINT)kPathChars || !TextAppend(path, "\\") || !TextAppend(path, fileName)) {
-        path[0] = '\0';
-        return ERROR_FILENAME_EXCED_RANGE;
-    }
-    return ERROR_SUCCESS;
 }
 
 // Why the module path cannot be handed to del, or null when it can.
@@ -71,15 +57,16 @@ const char* ModulePathProblem(const char* modulePath, bool modulePathComplete)
 }
 
 // Creates the first batch name that does not exist yet; false after logging when none can be.
-bool CreateBatchFile(const char* systemTempPath, char (&batchPath)[kPathChars], HANDLE& file)
+bool CreateBatchFile(const char* systemTempPath, char (&batchPath)[kPathChars],
+                     VoUniqueHandle& file)
 {
     DWORD error = ERROR_SUCCESS;
     for (DWORD counter = 0; counter < kBatchNameLimit; ++counter) {
         wsprintfA(batchPath, kBatchNameFormat, systemTempPath, counter);
         // CREATE_NEW: an existing file of that name is never overwritten.
-        file = CreateFileA(batchPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, kBatchFileAttributes,
-                           nullptr);
-        if (file != INVALID_HANDLE_VALUE)
+        file.reset(CreateFileA(batchPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               kBatchFileAttributes, nullptr));
+        if (file)
             return true;
         error = GetLastError();
         if (IsFolderError(error))
@@ -116,11 +103,9 @@ void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
     // path, never found by name, so a program planted beside the loader is never run.
     char interpreterPath[kPathChars];
     char pingPath[kPathChars];
-    DWORD pathError = SystemProgramPath(interpreterPath, "cmd.exe");
-    if (pathError == ERROR_SUCCESS)
-        pathError = SystemProgramPath(pingPath, "ping.exe");
-    if (pathError != ERROR_SUCCESS) {
-        WriteLoaderLog("Could not create batch process.", (long)pathError);
+    if (!VoSystemFilePath("cmd.exe", interpreterPath, kPathChars) ||
+        !VoSystemFilePath("ping.exe", pingPath, kPathChars)) {
+        WriteLoaderLog("Could not create batch process.", (long)GetLastError());
         return;
     }
     // Every batch name has the same length, so a text that fits for one fits for all.
@@ -132,17 +117,17 @@ void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
         return;
     }
 
-    HANDLE file;
+    VoUniqueHandle file;
     if (!CreateBatchFile(systemTempPath, batchPath, file))
         return;
     ComposeSelfDeletionBatch(batchText, sizeof(batchText), modulePath, batchPath, pingPath);
     // A batch cut short could stop anywhere, even inside a path: it is never started.
     DWORD length = (DWORD)TextLength(batchText);
     DWORD written = 0;
-    BOOL wrote = g_writeBatchFile(file, batchText, length, &written, nullptr);
+    BOOL wrote = g_writeBatchFile(file.get(), batchText, length, &written, nullptr);
     // A write that succeeds short of the length has run out of room.
     DWORD writeError = wrote ? (DWORD)ERROR_DISK_FULL : GetLastError();
-    CloseHandle(file);
+    file.reset();
     if (!wrote || written != length) {
         DeleteFileA(batchPath);
         WriteLoaderLog("Could not write batch file.", (long)writeError);
@@ -171,13 +156,14 @@ void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
         WriteLoaderLog("Could not create batch process.", (long)error);
         return;
     }
+    VoUniqueHandle batchProcess(process.hProcess);
+    VoUniqueHandle batchThread(process.hThread);
     // The batch may run only once the loader is done: it idles while the loader runs high.
-    SetThreadPriority(process.hThread, THREAD_PRIORITY_IDLE);
+    SetThreadPriority(batchThread.get(), THREAD_PRIORITY_IDLE);
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
     SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
-    CloseHandle(process.hProcess);
-    ResumeThread(process.hThread);
-    CloseHandle(process.hThread);
+    batchProcess.reset();
+    ResumeThread(batchThread.get());
 }
 
 }  // namespace loader

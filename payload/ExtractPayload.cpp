@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
-#include "loader/LoaderLog.h"
+#include "VoFoundation/VoLimits.h"
+#include "VoFoundation/VoOwners.h"
+#include "loaderlog/LoaderLog.h"
 #include "payload/GzipMember.h"
 
 namespace payload {
@@ -14,7 +16,6 @@ CreateFileFunction g_createFile = &CreateFileA;
 namespace {
 
 constexpr int kMessageChars = 512;
-constexpr int kPathChars = 260;
 constexpr unsigned kCannotStartStyle = MB_ICONHAND | MB_SYSTEMMODAL | MB_SETFOREGROUND;  // 0x11010
 static_assert(kCannotStartStyle == 0x11010, "the box's style");
 constexpr const char kCannotStartText[] =
@@ -29,8 +30,8 @@ constexpr long kNoMemory = ERROR_NOT_ENOUGH_MEMORY;
 void LogPathLine(const char* format, const char* path, long errorCode) {
     // A path this long cannot name a file, so shortening it in the log loses nothing; it keeps
     // the formatted line inside the buffer.
-    char shownPath[kPathChars];
-    lstrcpynA(shownPath, path != nullptr ? path : "", kPathChars);
+    char shownPath[kVoPathChars];
+    lstrcpynA(shownPath, path != nullptr ? path : "", kVoPathChars);
     char message[kMessageChars];
     wsprintfA(message, format, shownPath);
     loader::WriteLoaderLog(message, errorCode);
@@ -67,6 +68,12 @@ bool WriteToFile(void* context, const unsigned char* data, size_t size) {
     return true;
 }
 
+// Lets go of the unfinished output file and deletes it.
+void CloseAndDelete(VoUniqueHandle& file, const char* path) {
+    file.reset();
+    DeleteFileA(path);
+}
+
 // Reads the held file back; keeps the last error of a failed read.
 bool ReadFromFile(void* context, unsigned char* data, size_t capacity, size_t* got) {
     FileSink* source = static_cast<FileSink*>(context);
@@ -77,11 +84,6 @@ bool ReadFromFile(void* context, unsigned char* data, size_t capacity, size_t* g
     }
     *got = done;
     return true;
-}
-
-void CloseAndDelete(HANDLE file, const char* path) {
-    CloseHandle(file);
-    DeleteFileA(path);
 }
 
 // The error a failure leaves behind: its Win32 error, or, when it has none, damaged data.
@@ -110,19 +112,19 @@ int Finish(long error) {
 // handle: the file was closed after its writing, and someone may have replaced it before the
 // hold was taken. Returns 0 with *heldFile set, or the failure's error after logging it.
 long HoldAndCheck(MemberInflater& inflater, const char* path, int quietIo, void** heldFile) {
-    HANDLE held = g_createFile(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (held == INVALID_HANDLE_VALUE) {
+    VoUniqueHandle held(g_createFile(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!held) {
         return FailQuietly("Could not hold extracted executable for <%s>.", path,
                            long(GetLastError()), quietIo);
     }
-    FileSink source{held, loader::kNoErrorCode};
+    FileSink source{held.get(), loader::kNoErrorCode};
     const InflateResult checked = inflater.CheckReadBack({&ReadFromFile, &source});
     if (checked.status == InflateStatus::Ok) {
-        *heldFile = held;
+        *heldFile = held.release();
         return 0;
     }
-    CloseHandle(held);
+    held.reset();
     if (checked.status == InflateStatus::ReadFailed) {
         return FailQuietly("Could not hold extracted executable for <%s>.", path, source.error,
                            quietIo);
@@ -161,15 +163,15 @@ long ExtractFromMemory(const unsigned char* data, size_t size, const char* outpu
         return kDamagedData;
     }
 
-    HANDLE file = g_createFile(outputPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    VoUniqueHandle file(g_createFile(outputPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         const long error = long(GetLastError());
         inflater.Release();
         return FailQuietly("Could not create temporary file for <%s>.", outputPath, error, quietIo);
     }
 
-    FileSink sink{file, noCode};
+    FileSink sink{file.get(), noCode};
     const InflateResult result = inflater.Run({&WriteToFile, &sink});
     switch (result.status) {
     case InflateStatus::Ok:
@@ -191,23 +193,19 @@ long ExtractFromMemory(const unsigned char* data, size_t size, const char* outpu
         LogZlibCode(result.zlibCode);
         return kDamagedData;
     }
-    CloseHandle(file);
+    file.reset();
     return heldFile != nullptr ? HoldAndCheck(inflater, outputPath, quietIo, heldFile) : 0;
 }
 
 }  // namespace
-}  // namespace payload
 
 void ShowCannotStartBox() {
-    char text[payload::kMessageChars];
-    lstrcpynA(text, payload::kCannotStartText, payload::kMessageChars);
-    payload::g_showMessageBox(nullptr, text, payload::kCannotStartCaption,
-                              payload::kCannotStartStyle);
+    char text[kMessageChars];
+    lstrcpynA(text, kCannotStartText, kMessageChars);
+    g_showMessageBox(nullptr, text, kCannotStartCaption, kCannotStartStyle);
 }
 
 int ExtractPayload(int resourceId, const char* outputPath, int quietIo, void** heldFile) {
-    using payload::FailWithBox;
-    using payload::Finish;
     if (heldFile != nullptr) *heldFile = nullptr;
     HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(resourceId), RT_RCDATA);
     if (resource == nullptr) {
@@ -236,5 +234,7 @@ int ExtractPayload(int resourceId, const char* outputPath, int quietIo, void** h
 int ExtractPayloadData(const unsigned char* data, size_t size, const char* outputPath,
                        int quietIo, void** heldFile) {
     if (heldFile != nullptr) *heldFile = nullptr;
-    return payload::Finish(payload::ExtractFromMemory(data, size, outputPath, quietIo, heldFile));
+    return Finish(ExtractFromMemory(data, size, outputPath, quietIo, heldFile));
 }
+
+}  // namespace payload

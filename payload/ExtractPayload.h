@@ -7,6 +7,8 @@ struct HWND__;
 struct _OVERLAPPED;
 struct _SECURITY_ATTRIBUTES;
 
+namespace payload {
+
 // Finds the RT_RCDATA resource resourceId in the loader's own module, checks it as one gzip
 // member and inflates it into outputPath (an existing file is replaced). Returns 0 when the
 // file is complete and matches the member's trailer, -1 on any failure, after logging the
@@ -30,8 +32,6 @@ int ExtractPayloadData(const unsigned char* data, size_t size, const char* outpu
 // Tells the user that the installer cannot be started; the reason goes to the loader log only.
 // Blocks until the box is closed.
 void ShowCannotStartBox();
-
-namespace payload {
 
 // The box is shown through this pointer (MessageBoxA unless a test replaces it).
 using MessageBoxFunction = int(__stdcall*)(HWND__* owner, const char* text, const char* caption,

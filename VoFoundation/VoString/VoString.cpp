@@ -12,8 +12,6 @@ const char kLockedFormat[] = "VoString was locked in %s";
 const char kNullPointerFormat[] = "NULL pointer in %s";
 const char kBoundsFormat[] = "Bounds check failed in %s";
 const char kNoMemoryFormat[] = "Memory allocation failed in %s";
-const char kTrimRightSet[] = " \n\r\t";
-constexpr int32 kMaxLength = 0x7FFFFFFE;  // length + 1 must stay an int32
 
 // A failure of this class: the format filled with "unknown(), <file>:<line>".
 VoStatus failure(int32 code, const char* format, int32 line) {
@@ -24,6 +22,8 @@ VoStatus failure(int32 code, const char* format, int32 line) {
 }
 
 #define VO_STRING_FAILURE(code, format) failure(code, format, __LINE__)
+
+constexpr int32 kMaxLength = 0x7FFFFFFE;  // length + 1 must stay an int32
 
 int32 prefixLength(const char* text, int32 maxLength) {
     if (maxLength < 0) {
@@ -146,6 +146,13 @@ VoStatus VoString::_prepare(const char* text, int32 maxLength, int32& length, co
     return VoStatus(VO_STATUS_OK);
 }
 
+VoStatus VoString::_beginEdit(const char* text, int32& length, const char*& source,
+                              char*& copy) const {
+    if (_locked) return VO_STRING_FAILURE(VO_STATUS_ACCESS_DENIED, kLockedFormat);
+    if (text == nullptr) return VO_STRING_FAILURE(VO_STATUS_NULL_POINTER, kNullPointerFormat);
+    return _prepare(text, -1, length, source, copy);
+}
+
 VoStatus VoString::_insert(const char* text, int32 position, int32 maxLength) {
     if (_locked) return VO_STRING_FAILURE(VO_STATUS_ACCESS_DENIED, kLockedFormat);
     if (text == nullptr) return VO_STRING_FAILURE(VO_STATUS_NULL_POINTER, kNullPointerFormat);
@@ -212,12 +219,10 @@ VoStatus VoString::_resize(char fill, int32 size) {
 }
 
 VoStatus VoString::_remove0(int32 position, int32 count, const char* text) {
-    if (_locked) return VO_STRING_FAILURE(VO_STATUS_ACCESS_DENIED, kLockedFormat);
-    if (text == nullptr) return VO_STRING_FAILURE(VO_STATUS_NULL_POINTER, kNullPointerFormat);
     int32 textLength = 0;
     const char* source = nullptr;
     char* copy = nullptr;
-    VoStatus prepared = _prepare(text, -1, textLength, source, copy);
+    VoStatus prepared = _beginEdit(text, textLength, source, copy);
     if (!prepared.isOk()) return prepared;
 
     int32 currentLength = length();
@@ -245,12 +250,10 @@ VoStatus VoString::_remove0(int32 position, int32 count, const char* text) {
 }
 
 VoStatus VoString::_trim(const char* set, int32 mode) {
-    if (_locked) return VO_STRING_FAILURE(VO_STATUS_ACCESS_DENIED, kLockedFormat);
-    if (set == nullptr) return VO_STRING_FAILURE(VO_STATUS_NULL_POINTER, kNullPointerFormat);
     int32 setLength = 0;
     const char* chars = nullptr;
     char* copy = nullptr;
-    VoStatus prepared = _prepare(set, -1, setLength, chars, copy);
+    VoStatus prepared = _beginEdit(set, setLength, chars, copy);
     if (!prepared.isOk()) return prepared;
 
     VoStatus status(VO_STATUS_OK);
@@ -285,7 +288,10 @@ VoStatus VoString::_trim(const char* set, int32 mode) {
     return status;
 }
 
-VoStatus VoString::trimRight() { return _trim(kTrimRightSet, 2); }
+VoStatus VoString::trimRight() {
+    static const char kTrimRightSet[] = " \n\r\t";
+    return _trim(kTrimRightSet, 2);
+}
 
 VoStatus VoString::setCharAt(char c, int32 position) {
     if (position < 0 || position >= length()) {

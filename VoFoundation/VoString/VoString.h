@@ -49,6 +49,9 @@ public:
 private:
     VoStatus _prepare(const char* text, int32 maxLength, int32& length, const char*& source,
                       char*& copy) const;
+    // The start of an edit that takes a whole text: refuses a locked string and a null text,
+    // then prepares the text as _prepare does.
+    VoStatus _beginEdit(const char* text, int32& length, const char*& source, char*& copy) const;
     bool _overlaps(const char* text, int32 length) const;
     const char* _textOrEmpty() const { return _data != nullptr ? _data : ""; }
 

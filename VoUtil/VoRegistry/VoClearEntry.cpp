@@ -5,7 +5,9 @@
 #include <type_traits>
 
 #include "VoFoundation/VoFailureReport.h"
-#include "loader/FileOps.h"
+#include "VoFoundation/VoLimits.h"
+#include "VoFoundation/VoOwners.h"
+#include "VoFoundation/VoSystem.h"
 
 namespace {
 
@@ -51,55 +53,13 @@ static_assert(sizeof(VoDllVersionInfo) == kDllVersionInfoSize, "DllGetVersion la
 typedef HRESULT(CALLBACK* DllGetVersionProc)(VoDllVersionInfo*);
 typedef LONG(WINAPI* ShDeleteKeyProc)(HKEY, LPCSTR);
 
-// Closes a registry handle when it goes out of scope.
-class ScopedKey {
-public:
-    explicit ScopedKey(HKEY key = nullptr) : _key(key) {}
-    ~ScopedKey()
-    {
-        if (_key)
-            RegCloseKey(_key);
-    }
-    HKEY get() const { return _key; }
-    HKEY* out() { return &_key; }
-    explicit operator bool() const { return _key != nullptr; }
-
-private:
-    ScopedKey(const ScopedKey&) = delete;
-    ScopedKey& operator=(const ScopedKey&) = delete;
-    HKEY _key;
-};
-
-// Releases a loaded library when it goes out of scope.
-class ScopedLibrary {
-public:
-    explicit ScopedLibrary(HMODULE module) : _module(module) {}
-    ~ScopedLibrary()
-    {
-        if (_module)
-            FreeLibrary(_module);
-    }
-    HMODULE get() const { return _module; }
-
-private:
-    ScopedLibrary(const ScopedLibrary&) = delete;
-    ScopedLibrary& operator=(const ScopedLibrary&) = delete;
-    HMODULE _module;
-};
-
 // Loads the shell utility library from the system folder only: a bare name would search
 // the application's folder first, where a planted copy could be picked up.
 HMODULE LoadShellLibraryFromSystemFolder()
 {
-    char path[MAX_PATH];
-    UINT folderLength = GetSystemDirectoryA(path, sizeof(path));
-    if (folderLength == 0 || folderLength >= sizeof(path))
+    char path[kVoPathChars];
+    if (!VoSystemFilePath(kShellLibraryName, path, kVoPathChars))
         return nullptr;
-    size_t nameLength = sizeof(kShellLibraryName);  // terminator included
-    if (folderLength + 1 + nameLength > sizeof(path))
-        return nullptr;
-    path[folderLength] = kRegistrySeparator;
-    memcpy(path + folderLength + 1, kShellLibraryName, nameLength);
     return LoadLibraryA(path);
 }
 
@@ -122,14 +82,10 @@ DWORD ShellLibraryVersion(HMODULE library)
 // Asked anew on every key deletion; the caller releases the library.
 HMODULE isShellDeleteAvailable()
 {
-    HMODULE library = LoadShellLibraryFromSystemFolder();
-    if (!library)
+    VoUniqueModule library(LoadShellLibraryFromSystemFolder());
+    if (!library || ShellLibraryVersion(library.get()) < kShellDeleteMinVersion)
         return nullptr;
-    if (ShellLibraryVersion(library) < kShellDeleteMinVersion) {
-        FreeLibrary(library);
-        return nullptr;
-    }
-    return library;
+    return library.release();
 }
 
 // Deletes child, which must have no sub-keys, below the open parent, in the program's view.
@@ -152,8 +108,8 @@ LONG DeleteLeafKey(HKEY parent, const char* child)
 // The shell library works relative to the parent, which was opened in the program's view.
 LONG DeleteChildKey(HKEY parent, const char* child)
 {
-    if (loader::IsNtPlatform()) {
-        ScopedLibrary shell(isShellDeleteAvailable());
+    if (VoIsNtPlatform()) {
+        VoUniqueModule shell(isShellDeleteAvailable());
         if (shell.get()) {
             // Resolved only now that the library's version has been confirmed.
             ShDeleteKeyProc shDeleteKey = reinterpret_cast<ShDeleteKeyProc>(
@@ -298,7 +254,7 @@ bool VoClearEntry::valueExists(const VoString& name)
 {
     if (!IsUsableName(name))
         return false;
-    ScopedKey key(openKey(kVoAccessRead));
+    VoUniqueKey key(openKey(kVoAccessRead));
     if (!key)
         return false;
     return RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
@@ -310,10 +266,10 @@ bool VoClearEntry::subKeyExists(const VoString& subKeyPath)
     VoString path;
     if (!ConvertPath(subKeyPath, path))
         return false;
-    ScopedKey key(openKey(kVoAccessRead));
+    VoUniqueKey key(openKey(kVoAccessRead));
     if (!key)
         return false;
-    ScopedKey subKey;
+    VoUniqueKey subKey;
     return RegOpenKeyExA(key.get(), path.c_str(), 0, VoAccessMask(kVoAccessRead),
                          subKey.out()) == ERROR_SUCCESS;
 }
@@ -352,7 +308,7 @@ bool VoClearEntry::_deleteKey(bool withSubKeys)
         parent.length() + 1 + child.length() != _path.length() ||
         !ConvertPath(parent, parentPath))
         return false;
-    ScopedKey parentKey;
+    VoUniqueKey parentKey;
     LONG result = RegOpenKeyExA(_rootKey, parentPath.c_str(), 0, VoAccessMask(kVoAccessAll),
                                 parentKey.out());
     if (result == ERROR_SUCCESS) {
@@ -377,7 +333,7 @@ VoRegistryEntry* VoClearEntry::openSubEntry(const VoString& name)
 
 bool VoClearEntry::readDword(const VoString& name, uint32_t& value, uint32_t defaultValue)
 {
-    ScopedKey key(IsUsableName(name) ? openKey(kVoAccessRead) : nullptr);
+    VoUniqueKey key(IsUsableName(name) ? openKey(kVoAccessRead) : nullptr);
     if (!key) {
         value = defaultValue;
         return false;
@@ -401,7 +357,7 @@ bool VoClearEntry::readText(const VoString& name, VoString& text, const char* de
     // non-text type) is ended right after the bytes it returned.
     char buffer[kVoReadTextBytes + 1];
     buffer[0] = '\0';
-    ScopedKey key(IsUsableName(name) ? openKey(kVoAccessRead) : nullptr);
+    VoUniqueKey key(IsUsableName(name) ? openKey(kVoAccessRead) : nullptr);
     if (!key) {
         SetDefault(text, defaultValue);
         return false;
@@ -425,7 +381,7 @@ bool VoClearEntry::writeDword(const VoString& name, uint32_t value)
 {
     if (!IsUsableName(name))
         return false;
-    ScopedKey key(createKey(kVoAccessWrite));
+    VoUniqueKey key(createKey(kVoAccessWrite));
     if (!key)
         return false;
     DWORD stored = value;
@@ -437,7 +393,7 @@ bool VoClearEntry::writeText(const VoString& name, const char* text)
 {
     if (!IsUsableName(name))
         return false;
-    ScopedKey key(createKey(kVoAccessWrite));
+    VoUniqueKey key(createKey(kVoAccessWrite));
     if (!key)
         return false;
     text = TextOrEmpty(text);
@@ -460,7 +416,7 @@ bool VoClearEntry::deleteValue(const VoString& name)
     HKEY opened = nullptr;
     if (!IsUsableName(name) || !_open(kVoAccessAll, opened))
         return false;
-    ScopedKey key(opened);
+    VoUniqueKey key(opened);
     if (!key)
         return true;  // a key that cannot be opened holds no value to delete
     return IsDeletedOrMissing(RegDeleteValueA(key.get(), name.c_str()));

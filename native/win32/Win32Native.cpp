@@ -43,6 +43,16 @@ thread_local DWORD t_threadNumber = 0;
 DWORD GetLastError() { return t_lastError; }
 void SetLastError(DWORD error) { t_lastError = error; }
 
+namespace {
+
+// A failed call: its error as the last error, and FALSE.
+BOOL Fail(DWORD error) {
+    SetLastError(error);
+    return FALSE;
+}
+
+}  // namespace
+
 HANDLE CreateMutexA(void*, BOOL initialOwner, const char*) {
     NativeMutex* m = static_cast<NativeMutex*>(malloc(sizeof(NativeMutex)));
     if (m == nullptr) {
@@ -61,32 +71,21 @@ HANDLE CreateMutexA(void*, BOOL initialOwner, const char*) {
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD) {
     NativeMutex* m = asMutex(handle);
-    if (m == nullptr || pthread_mutex_lock(&m->mutex) != 0) {
-        SetLastError(kErrorInvalidHandle);
-        return WAIT_FAILED;
-    }
-    return WAIT_OBJECT_0;
+    if (m != nullptr && pthread_mutex_lock(&m->mutex) == 0) return WAIT_OBJECT_0;
+    Fail(kErrorInvalidHandle);
+    return WAIT_FAILED;
 }
 
 BOOL ReleaseMutex(HANDLE handle) {
     NativeMutex* m = asMutex(handle);
-    if (m == nullptr) {
-        SetLastError(kErrorInvalidHandle);
-        return FALSE;
-    }
-    if (pthread_mutex_unlock(&m->mutex) != 0) {  // EPERM: not the owner
-        SetLastError(kErrorNotOwner);
-        return FALSE;
-    }
-    return TRUE;
+    if (m == nullptr) return Fail(kErrorInvalidHandle);
+    // EPERM: not the owner.
+    return pthread_mutex_unlock(&m->mutex) == 0 ? TRUE : Fail(kErrorNotOwner);
 }
 
 BOOL CloseHandle(HANDLE handle) {
     NativeMutex* m = asMutex(handle);
-    if (m == nullptr) {
-        SetLastError(kErrorInvalidHandle);
-        return FALSE;
-    }
+    if (m == nullptr) return Fail(kErrorInvalidHandle);
     m->tag = 0;
     pthread_mutex_destroy(&m->mutex);
     free(m);

@@ -1,7 +1,7 @@
 // The installer held read-only from extraction to start, nothing started without that hold,
 // and the launch and clean-up.
 #include "loader/Launch.h"
-#include "loader/LoaderLog.h"
+#include "loaderlog/LoaderLog.h"
 #include "payload/ExtractPayload.h"
 
 #include "Sandbox.h"
@@ -77,7 +77,7 @@ TEST_F(InstallerLock, KeepsTheHeldInstallerFromBeingChangedUntilItHasStarted)
     HANDLE held = CreateFileA(_installer.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    _run.installerLock = held;
+    _run.installerLock.reset(held);
 
     HANDLE writer = CreateFileA(_installer.c_str(), GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -89,7 +89,7 @@ TEST_F(InstallerLock, KeepsTheHeldInstallerFromBeingChangedUntilItHasStarted)
     EXPECT_FALSE(MoveFileA(_installer.c_str(), (_folder + "Other.exe").c_str()));
 
     loader::RunInstallerAndCleanUp(_run);
-    EXPECT_EQ(nullptr, _run.installerLock);
+    EXPECT_EQ(nullptr, _run.installerLock.get());
     EXPECT_EQ(std::vector<std::string>{_installer}, g_started);
     std::string record = support::ReadFile(_folder + "demo-installer.txt");
     EXPECT_NE(std::string::npos, record.find("cmdline: " + _installer + " /checked\r\n")) << record;

@@ -1,5 +1,5 @@
 // The bounded text helpers: a result that does not fit leaves the destination unchanged.
-#include "loader/BoundedText.h"
+#include "loaderlog/BoundedText.h"
 
 #include <gtest/gtest.h>
 
@@ -36,4 +36,21 @@ TEST(BoundedText, RefusesADestinationWithoutATerminator)
     char buffer[4] = {'a', 'b', 'c', 'd'};
     EXPECT_FALSE(TextAppend(buffer, ""));
     EXPECT_EQ('d', buffer[3]);
+}
+
+TEST(BoundedText, FileNamePartIsWhatFollowsTheLastBackslash)
+{
+    const struct {
+        const char* path;
+        const char* name;
+    } rows[] = {
+        {"C:\\Users\\a\\download.exe", "download.exe"},
+        {"download.exe", "download.exe"},  // no folder at all
+        {"C:\\Temp\\", ""},                // a folder: no name after it
+        {"\\\\server\\share\\x.log", "x.log"},
+        {"C:/Temp/x.log", "C:/Temp/x.log"},  // only backslashes separate
+        {"", ""},
+    };
+    for (const auto& row : rows)
+        EXPECT_STREQ(row.name, FileNamePart(row.path)) << row.path;
 }

@@ -1,6 +1,6 @@
 // Deleting and moving files, with the reboot-time fallback recorded by the system.
-#include "loader/FileOps.h"
-#include "loader/LoaderLog.h"
+#include "loaderlog/FileOps.h"
+#include "loaderlog/LoaderLog.h"
 
 #include "LoaderLogLines.h"
 #include "PendingRenames.h"

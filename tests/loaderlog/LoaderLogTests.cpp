@@ -1,6 +1,6 @@
 // The loader log's line format and its silent failures.
-#include "loader/LoaderLog.h"
-#include "loader/LoaderRun.h"
+#include "loaderlog/LoaderLog.h"
+#include "VoFoundation/VoLimits.h"
 
 #include "LoaderLogLines.h"
 #include "Sandbox.h"
@@ -116,9 +116,9 @@ TEST_F(LoaderLogTest, RefusesALogPathOverThePathLimit)
     std::string longFolder = folder + std::string(300, 'x') + "\\";
     EXPECT_FALSE(loader::SetLoaderLogPath(longFolder.c_str(), "test.log"));
     EXPECT_EQ(path, loader::LoaderLogPath());
-    std::string exact(loader::kPathChars - 1 - 8, 'y');
+    std::string exact(kVoPathChars - 1 - 8, 'y');
     EXPECT_TRUE(loader::SetLoaderLogPath(exact.c_str(), "test.log"));
-    EXPECT_EQ(size_t(loader::kPathChars - 1), strlen(loader::LoaderLogPath()));
+    EXPECT_EQ(size_t(kVoPathChars - 1), strlen(loader::LoaderLogPath()));
     EXPECT_FALSE(loader::SetLoaderLogPath((exact + "z").c_str(), "test.log"));
 }
 
@@ -135,7 +135,7 @@ TEST(LogFileName, ReplacesEverythingFromTheFirstDot)
         {"", ".log"},
     };
     for (const Row& row : rows) {
-        char out[loader::kPathChars];
+        char out[kVoPathChars];
         ASSERT_TRUE(loader::MakeLogFileName(row.loaderName, out, sizeof(out))) << row.loaderName;
         EXPECT_STREQ(row.logName, out) << row.loaderName;
     }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "PayloadBytes.h"
-#include "loader/LoaderLog.h"
+#include "loaderlog/LoaderLog.h"
 #include "payload/GzipMember.h"
 
 using namespace payload_test;
@@ -115,7 +115,7 @@ protected:
     }
 
     int Extract(const Bytes& member, int quiet = 1) {
-        return ExtractPayloadData(member.data(), member.size(), path_.c_str(), quiet);
+        return payload::ExtractPayloadData(member.data(), member.size(), path_.c_str(), quiet);
     }
     std::string Line(const char* format) const {
         char text[1024];
@@ -144,14 +144,14 @@ protected:
 TEST_F(ExtractPayloadTest, ExtractsItsOwnResourceByteForByte) {
     const Bytes original = ReadResource(kOriginalResource);
     ASSERT_GT(original.size(), 0u);
-    EXPECT_EQ(0, ExtractPayload(kPayloadResource, path_.c_str(), 1));
+    EXPECT_EQ(0, payload::ExtractPayload(kPayloadResource, path_.c_str(), 1));
     EXPECT_TRUE(original == FileBytes());
     EXPECT_TRUE(g_log.empty());
     EXPECT_TRUE(g_boxes.empty());
 }
 
 TEST_F(ExtractPayloadTest, MissingResourceIsLoggedWithTheLastErrorAndShowsTheBox) {
-    EXPECT_EQ(-1, ExtractPayload(kMissingResource, path_.c_str(), 1));
+    EXPECT_EQ(-1, payload::ExtractPayload(kMissingResource, path_.c_str(), 1));
     EXPECT_EQ(DWORD(ERROR_RESOURCE_NAME_NOT_FOUND), GetLastError());  // left for the caller
     ASSERT_EQ(2u, g_log.size());
     EXPECT_EQ(Line("Could not find resource for <%s>."), g_log[0].text);
@@ -286,7 +286,7 @@ TEST_F(ExtractPayloadTest, TheFinishedFileCanBeHeldReadOnly) {
     const Bytes data = SampleData(5000, 12);
     const Bytes member = GzipMemberBytes(data);
     void* held = nullptr;
-    ASSERT_EQ(0, ExtractPayloadData(member.data(), member.size(), path_.c_str(), 1, &held));
+    ASSERT_EQ(0, payload::ExtractPayloadData(member.data(), member.size(), path_.c_str(), 1, &held));
     ASSERT_NE(nullptr, held);
     HANDLE writer = CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, 0, nullptr);
@@ -296,7 +296,7 @@ TEST_F(ExtractPayloadTest, TheFinishedFileCanBeHeldReadOnly) {
     CloseHandle(held);
 
     void* none = &held;
-    EXPECT_EQ(-1, ExtractPayloadData(nullptr, 0, path_.c_str(), 1, &none));
+    EXPECT_EQ(-1, payload::ExtractPayloadData(nullptr, 0, path_.c_str(), 1, &none));
     EXPECT_EQ(nullptr, none);
 }
 
@@ -371,7 +371,7 @@ TEST_F(ExtractPayloadTest, OnlyAnUnchangedFileIsHeldAndHandedOver) {
             g_boxes.clear();
             void* held = nullptr;
             const int result =
-                ExtractPayloadData(member.data(), member.size(), path_.c_str(), quiet, &held);
+                payload::ExtractPayloadData(member.data(), member.size(), path_.c_str(), quiet, &held);
             const DWORD lastError = GetLastError();
             // Written once, then opened once for the hold; never reopened for writing.
             EXPECT_EQ((std::vector<DWORD>{GENERIC_WRITE, GENERIC_READ}), g_opens);

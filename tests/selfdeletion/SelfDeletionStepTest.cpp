@@ -1,7 +1,7 @@
 // The silent-install test, the cases in which the loader refuses to schedule its own
 // deletion, and those in which it gives it up, called directly.
 #include "loader/Launch.h"
-#include "loader/LoaderLog.h"
+#include "loaderlog/LoaderLog.h"
 #include "loader/SelfDeletion.h"
 
 #include "Sandbox.h"

@@ -20,6 +20,9 @@ bool TextAppendN(char* dst, size_t capacity, const char* src, size_t count);
 // dst := a + b. False (dst unchanged) when the result does not fit.
 bool TextJoin(char* dst, size_t capacity, const char* a, const char* b);
 
+// The last component of a path: what follows its last backslash, or the whole path.
+const char* FileNamePart(const char* path);
+
 template <size_t N>
 inline bool TextCopy(char (&dst)[N], const char* src) { return TextCopy(dst, N, src); }
 template <size_t N>

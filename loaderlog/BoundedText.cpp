@@ -1,4 +1,4 @@
-#include "BoundedText.h"
+#include "loaderlog/BoundedText.h"
 
 #include <string.h>
 
@@ -49,4 +49,14 @@ bool TextJoin(char* dst, size_t capacity, const char* a, const char* b)
     memcpy(dst + na, b ? b : "", nb);
     dst[na + nb] = '\0';
     return true;
+}
+
+const char* FileNamePart(const char* path)
+{
+    const char* name = path;
+    for (const char* p = path; *p; ++p) {
+        if (*p == '\\')
+            name = p + 1;
+    }
+    return name;
 }

@@ -1,8 +1,8 @@
-#include "FileOps.h"
+#include "loaderlog/FileOps.h"
 
-#include "BoundedText.h"
-#include "LoaderLog.h"
-#include "LoaderRun.h"
+#include "VoFoundation/VoLimits.h"
+#include "loaderlog/BoundedText.h"
+#include "loaderlog/LoaderLog.h"
 
 #include <windows.h>
 
@@ -10,22 +10,35 @@ namespace loader {
 namespace {
 
 // Room for the fixed text of a message plus two full-length paths.
-constexpr int kFileMessageChars = 2 * kPathChars + 64;
+constexpr int kFileMessageChars = 2 * kVoPathChars + 64;
 
 bool IsMissingFileError(DWORD error)
 {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
+// A failed delete or move: logs message with the error, then, with allowDelay and unless the
+// file or its path is missing, schedules source to target for the next reboot. Always false.
+bool LogFailureAndDelay(const char* message, DWORD error, bool allowDelay, const char* source,
+                        const char* target, const char* delayedLine, const char* unableLine)
+{
+    WriteLoaderLog(message, (long)error);
+    if (allowDelay && !IsMissingFileError(error))
+        DelayUntilReboot(source, target, delayedLine, unableLine);
+    return false;
+}
+
 }  // namespace
 
-bool IsNtPlatform()
+void DelayUntilReboot(const char* source, const char* target, const char* delayedLine,
+                      const char* unableLine)
 {
-    OSVERSIONINFOA info = {};
-    info.dwOSVersionInfoSize = sizeof(info);
-    if (!GetVersionExA(&info))
-        return false;
-    return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    if (IsNtPlatform()) {
+        WriteLoaderLog(delayedLine);
+        MoveFileExA(source, target, MOVEFILE_DELAY_UNTIL_REBOOT);
+    } else {
+        WriteLoaderLog(unableLine);
+    }
 }
 
 bool DeleteFileOrDelay(const char* path, bool allowDelay)
@@ -38,17 +51,9 @@ bool DeleteFileOrDelay(const char* path, bool allowDelay)
     DWORD error = GetLastError();
     char message[kFileMessageChars];
     wsprintfA(message, "Failed to delete file '%s'.", path);
-    WriteLoaderLog(message, (long)error);
-    if (!allowDelay || IsMissingFileError(error))
-        return false;
-
-    if (IsNtPlatform()) {
-        WriteLoaderLog("Delaying previous delete attempt until next reboot.");
-        MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    } else {
-        WriteLoaderLog("Unable to delay delete attempt on this OS.");
-    }
-    return false;
+    return LogFailureAndDelay(message, error, allowDelay, path, nullptr,
+                              "Delaying previous delete attempt until next reboot.",
+                              "Unable to delay delete attempt on this OS.");
 }
 
 bool MoveFileOrDelay(const char* fromFolder, const char* toFolder, const char* name,
@@ -57,8 +62,8 @@ bool MoveFileOrDelay(const char* fromFolder, const char* toFolder, const char* n
     if (!fromFolder || !toFolder || !name)
         return false;
 
-    char source[kPathChars];
-    char target[kPathChars];
+    char source[kVoPathChars];
+    char target[kVoPathChars];
     if (!TextJoin(source, fromFolder, name) ||
         !TextJoin(target, toFolder, newName ? newName : name)) {
         // A joined path over the path limit cannot name the file: refuse before any call.
@@ -82,17 +87,9 @@ bool MoveFileOrDelay(const char* fromFolder, const char* toFolder, const char* n
     DWORD error = GetLastError();
     char message[kFileMessageChars];
     wsprintfA(message, "Failed to move '%s' to '%s'.", source, target);
-    WriteLoaderLog(message, (long)error);
-    if (!allowDelay || IsMissingFileError(error))
-        return false;
-
-    if (IsNtPlatform()) {
-        WriteLoaderLog("Delaying previous move attempt until next reboot.");
-        MoveFileExA(source, target, MOVEFILE_DELAY_UNTIL_REBOOT);
-    } else {
-        WriteLoaderLog("Unable to delay move attempt on this OS.");
-    }
-    return false;
+    return LogFailureAndDelay(message, error, allowDelay, source, target,
+                              "Delaying previous move attempt until next reboot.",
+                              "Unable to delay move attempt on this OS.");
 }
 
 }  // namespace loader

@@ -16,6 +16,10 @@ void WriteLoaderLog(const char* text, long errorCode = kNoErrorCode);
 bool SetLoaderLogPath(const char* folder, const char* logFileName);
 const char* LoaderLogPath();
 
+// Re-points the log at folder + logFileName; when that would not fit, logs "Log path in '%s'
+// is too long, the log stays where it is." (with the folder) and the log stays where it is.
+void PointLoaderLogAt(const char* folder, const char* logFileName);
+
 // Derives the log file name from the loader's file name: everything from the first "." is
 // replaced by ".log", or ".log" is appended when there is no ".". False if it would not fit.
 bool MakeLogFileName(const char* loaderFileName, char* out, unsigned outCapacity);

@@ -1,6 +1,8 @@
 // File operations with a fallback that schedules the operation for the next reboot.
 #pragma once
 
+#include "VoFoundation/VoSystem.h"
+
 namespace loader {
 
 // True only if the file was deleted now. With allowDelay, a failed delete (other than a
@@ -12,7 +14,16 @@ bool DeleteFileOrDelay(const char* path, bool allowDelay);
 bool MoveFileOrDelay(const char* fromFolder, const char* toFolder, const char* name,
                      const char* newName, bool allowDelay);
 
+// Schedules the move of source to target (a null target: the deletion of source) for the next
+// reboot, after logging delayedLine, on NT-family systems; elsewhere, where that cannot be
+// done, logs unableLine. The scheduling's result is not examined.
+void DelayUntilReboot(const char* source, const char* target, const char* delayedLine,
+                      const char* unableLine);
+
 // True if the system belongs to the NT family. Asked anew on every call.
-bool IsNtPlatform();
+inline bool IsNtPlatform()
+{
+    return VoIsNtPlatform();
+}
 
 }  // namespace loader
