@@ -4,6 +4,8 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 scripts/setup.sh
+# The team's code as .clang-format says, before anything is built.
+scripts/check-format.sh
 scripts/build.sh
 # File-level checks of the delivered 32-bit loader (and its Wine tests where this host can run them).
 ctest --test-dir build/win32 --output-on-failure --no-tests=error -j2
