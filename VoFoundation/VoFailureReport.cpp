@@ -6,7 +6,8 @@
 #include "VoFoundation/VoTraceLog.h"
 #include "VoFoundation/VoFormat.h"
 
-VoTextBuffer VoLocationText(const char* prefix, const char* file, int32 line) {
+VoTextBuffer VoLocationText(const char* prefix, const char* file, int32 line)
+{
     VoTextBuffer text(prefix);
     char suffix[kVoLocationSuffixChars + 1];
     VoFormat(suffix, sizeof suffix, ", %s:%d", file != nullptr ? file : "", line);
@@ -14,18 +15,23 @@ VoTextBuffer VoLocationText(const char* prefix, const char* file, int32 line) {
     return text;
 }
 
-const char* VoBaseName(const char* path) {
-    if (path == nullptr) return "";
+const char* VoBaseName(const char* path)
+{
+    if (path == nullptr)
+        return "";
     const char* separator = nullptr;
     for (const char* p = path; *p != 0; ++p) {
-        if (*p == '\\' || *p == '/') separator = p;
+        if (*p == '\\' || *p == '/')
+            separator = p;
     }
-    if (separator == nullptr || separator == path) return path;
+    if (separator == nullptr || separator == path)
+        return path;
     return separator + 1;
 }
 
 void VoReportFailedCheck(const char* condition, const char* format, const char* file, int32 line,
-                         int32 lastOsError, ...) {
+                         int32 lastOsError, ...)
+{
     char message[kVoCheckMessageChars + 1];
     message[0] = 0;
     if (format != nullptr) {

@@ -4,7 +4,7 @@
 #include "VoFoundation/VoTextBuffer.h"
 #include "VoFoundation/VoTypes.h"
 
-constexpr int32 kVoCheckMessageChars = 511;   // formatted message of a failed check
+constexpr int32 kVoCheckMessageChars = 511;    // formatted message of a failed check
 constexpr int32 kVoLocationSuffixChars = 255;  // the ", file:line" part of a location text
 
 // prefix + ", " + file + ":" + line (the part after the prefix cut to 255 characters).
@@ -18,4 +18,3 @@ const char* VoBaseName(const char* path);
 // to the trace log at the error level. The message is cut to 511 characters.
 void VoReportFailedCheck(const char* condition, const char* format, const char* file, int32 line,
                          int32 lastOsError, ...) __attribute__((format(printf, 2, 6)));
-

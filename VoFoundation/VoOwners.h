@@ -1,6 +1,7 @@
 // Owners of what the system hands out: a handle, a registry key, a loaded module, a block of
-// the local heap or of the C runtime's heap. Each lets go of what it holds when it goes out of scope, so that every early
-// return releases everything; reset() lets go sooner where the order of the calls matters.
+// the local heap or of the C runtime's heap. Each lets go of what it holds when it goes out of
+// scope, so that every early return releases everything; reset() lets go sooner where the order of
+// the calls matters.
 #pragma once
 #include <stdlib.h>
 #include <windows.h>
@@ -14,7 +15,8 @@ public:
     explicit VoOwner(Handle handle) : _handle(handle) {}
     ~VoOwner() { reset(); }
     VoOwner(VoOwner&& other) : _handle(other.release()) {}
-    VoOwner& operator=(VoOwner&& other) {
+    VoOwner& operator=(VoOwner&& other)
+    {
         reset(other.release());
         return *this;
     }
@@ -25,18 +27,22 @@ public:
     // False for null, and for a handle that a failed call returned (INVALID_HANDLE_VALUE).
     explicit operator bool() const { return Traits::isHeld(_handle); }
     // Where a call that makes the handle writes it; what was held is let go first.
-    Handle* out() {
+    Handle* out()
+    {
         reset();
         return &_handle;
     }
     // Hands the handle over to the caller, who closes it.
-    Handle release() {
+    Handle release()
+    {
         Handle handle = _handle;
         _handle = nullptr;
         return handle;
     }
-    void reset(Handle handle = nullptr) {
-        if (Traits::isHeld(_handle)) Traits::close(_handle);
+    void reset(Handle handle = nullptr)
+    {
+        if (Traits::isHeld(_handle))
+            Traits::close(_handle);
         _handle = handle;
     }
 

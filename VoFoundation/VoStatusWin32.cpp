@@ -18,7 +18,8 @@ const DWORD kSystemMessageFlags =
 const DWORD kNeutralLanguage = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT);
 constexpr int32 kFirstLineChars = 1023;
 
-void* loadLibraryAsData(const char* fullPath, unsigned long flags) {
+void* loadLibraryAsData(const char* fullPath, unsigned long flags)
+{
     return LoadLibraryExA(fullPath, nullptr, flags);
 }
 
@@ -26,7 +27,8 @@ void* loadLibraryAsData(const char* fullPath, unsigned long flags) {
 
 VoDataModuleLoader VoLoadDataModule = loadLibraryAsData;
 
-VoStatus VoStatusFromWin32(const char* call, int32 win32Error) {
+VoStatus VoStatusFromWin32(const char* call, int32 win32Error)
+{
     VoStatus result(VoMapWin32Error(win32Error));
     char firstLine[kFirstLineChars + 1];
     VoFormat(firstLine, sizeof firstLine, "Win32 method \"%s\" returned with error (%d). ",
@@ -41,7 +43,8 @@ VoStatus VoStatusFromWin32(const char* call, int32 win32Error) {
         if (VoSystemFilePath(kNetworkMessageModule, path, sizeof path)) {
             module.reset(static_cast<HMODULE>(VoLoadDataModule(path, LOAD_LIBRARY_AS_DATAFILE)));
         }
-        if (module) flags |= FORMAT_MESSAGE_FROM_HMODULE;
+        if (module)
+            flags |= FORMAT_MESSAGE_FROM_HMODULE;
     }
 
     char* text = nullptr;

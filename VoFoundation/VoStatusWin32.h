@@ -6,7 +6,8 @@
 constexpr int32 kVoFirstNetworkError = 2100;
 constexpr int32 kVoLastNetworkError = 2999;
 
-inline bool VoIsNetworkError(int32 win32Error) {
+inline bool VoIsNetworkError(int32 win32Error)
+{
     return win32Error >= kVoFirstNetworkError && win32Error <= kVoLastNetworkError;
 }
 

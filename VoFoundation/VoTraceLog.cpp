@@ -16,20 +16,29 @@ VoTraceTimeSource VoTraceLog::_timeSource = time;
 
 namespace {
 
-const char* levelPrefix(int32 level, bool debugOn) {
+const char* levelPrefix(int32 level, bool debugOn)
+{
     switch (level) {
-        case kVoTraceLevelDebug: return debugOn ? "d: " : nullptr;
-        case kVoTraceLevelInfo: return "i: ";
-        case kVoTraceLevelWarning: return "W: ";
-        case kVoTraceLevelError: return "E: ";
-        case kVoTraceLevelStatus: return "s: ";
-        default: return nullptr;
+    case kVoTraceLevelDebug:
+        return debugOn ? "d: " : nullptr;
+    case kVoTraceLevelInfo:
+        return "i: ";
+    case kVoTraceLevelWarning:
+        return "W: ";
+    case kVoTraceLevelError:
+        return "E: ";
+    case kVoTraceLevelStatus:
+        return "s: ";
+    default:
+        return nullptr;
     }
 }
 
 // The printf-style front ends: the message is cut to 1023 characters on the stack.
-void writeFormatted(int32 level, const char* format, va_list args) {
-    if (format == nullptr) return;
+void writeFormatted(int32 level, const char* format, va_list args)
+{
+    if (format == nullptr)
+        return;
     char message[kVoTraceMessageChars + 1];
     VoFormatV(message, sizeof(message), format, args);
     VoTraceLog::write(level, VoTraceLog::name(), message);
@@ -38,26 +47,32 @@ void writeFormatted(int32 level, const char* format, va_list args) {
 }  // namespace
 
 VoTraceLog::VoTraceLog()
-    : _callback(nullptr),
-      _fileOutput(false),
-      _consoleOutput(false),
-      _debug(false),
-      _threadIdOn(true),
-      _count(0) {}
+    : _callback(nullptr), _fileOutput(false), _consoleOutput(false), _debug(false),
+      _threadIdOn(true), _count(0)
+{
+}
 
-bool VoTraceLog::instance() {
-    if (_log != nullptr) return true;
+bool VoTraceLog::instance()
+{
+    if (_log != nullptr)
+        return true;
     void* memory = VoAlloc(sizeof(VoTraceLog));
-    if (memory == nullptr) return false;
+    if (memory == nullptr)
+        return false;
     _log = new (memory) VoTraceLog();
     _traceSlot = VoTlsContext::process()->allocateSlot();
     return true;
 }
 
-const char* VoTraceLog::name() { return instance() ? _log->_name.c_str() : nullptr; }
+const char* VoTraceLog::name()
+{
+    return instance() ? _log->_name.c_str() : nullptr;
+}
 
-void VoTraceLog::write(int32 level, const char* name, const char* message) {
-    if (!instance()) return;
+void VoTraceLog::write(int32 level, const char* name, const char* message)
+{
+    if (!instance())
+        return;
     VoTraceLog* log = _log;
     char stamp[kVoTraceStampChars + 1];
     VoFormatPstTimeStamp(_timeSource(nullptr), stamp);
@@ -70,22 +85,28 @@ void VoTraceLog::write(int32 level, const char* name, const char* message) {
         log->_enqueue(level, stamp, name, id.c_str(), message);
     }
 
-    if (!log->_fileOutput && !log->_consoleOutput) return;  // the line would go nowhere
+    if (!log->_fileOutput && !log->_consoleOutput)
+        return;  // the line would go nowhere
     VoTextBuffer line =
         VoComposeTraceLine(level, stamp, name, id.c_str(), message, log->_debug, log->_threadIdOn);
-    if (line.isEmpty()) return;
-    if (log->_fileOutput) log->_file.write(line.c_str(), true);
-    if (log->_consoleOutput) puts(line.c_str());
+    if (line.isEmpty())
+        return;
+    if (log->_fileOutput)
+        log->_file.write(line.c_str(), true);
+    if (log->_consoleOutput)
+        puts(line.c_str());
 }
 
-void VoTraceLog::debug(const char* format, ...) {
+void VoTraceLog::debug(const char* format, ...)
+{
     va_list args;
     va_start(args, format);
     writeFormatted(kVoTraceLevelDebug, format, args);
     va_end(args);
 }
 
-void VoTraceLog::error(const char* format, ...) {
+void VoTraceLog::error(const char* format, ...)
+{
     va_list args;
     va_start(args, format);
     writeFormatted(kVoTraceLevelError, format, args);
@@ -93,7 +114,8 @@ void VoTraceLog::error(const char* format, ...) {
 }
 
 void VoTraceLog::_enqueue(int32 level, const char* stamp, const char* name, const char* id,
-                          const char* message) {
+                          const char* message)
+{
     _queueMutex.lock();
     if (_count < kVoTraceQueueLimit) {
         VoTraceRecord& record = _records[_count];
@@ -107,77 +129,103 @@ void VoTraceLog::_enqueue(int32 level, const char* stamp, const char* name, cons
     _queueMutex.unlock();
 }
 
-void VoTraceLog::_threadId(VoTextBuffer& id) const {
+void VoTraceLog::_threadId(VoTextBuffer& id) const
+{
     void* threadName = nullptr;
     VoStatus status = VoTlsContext::process()->getValue(_traceSlot, &threadName);
     if (status.code() == VO_STATUS_OK && threadName != nullptr) {
         id = *static_cast<const VoTextBuffer*>(threadName);
         return;
     }
-    if (!kVoLocationDetails) return;
+    if (!kVoLocationDetails)
+        return;
     char number[16];
     VoFormat(number, sizeof number, "%d", VoTraceThreadNumber());
     id = VoTextBuffer(number);
 }
 
-void VoTraceLog::setCallback(VoTraceCallback callback) {
-    if (instance()) _log->_callback = callback;
+void VoTraceLog::setCallback(VoTraceCallback callback)
+{
+    if (instance())
+        _log->_callback = callback;
 }
 
-void VoTraceLog::setTimeSource(VoTraceTimeSource source) {
+void VoTraceLog::setTimeSource(VoTraceTimeSource source)
+{
     _timeSource = source != nullptr ? source : time;
 }
 
-void VoTraceLog::setFile(void* handle) {
-    if (instance()) _log->_file.setHandle(handle);
+void VoTraceLog::setFile(void* handle)
+{
+    if (instance())
+        _log->_file.setHandle(handle);
 }
 
-void VoTraceLog::setFileOutput(bool on) {
-    if (instance()) _log->_fileOutput = on;
+void VoTraceLog::setFileOutput(bool on)
+{
+    if (instance())
+        _log->_fileOutput = on;
 }
 
-void VoTraceLog::setConsoleOutput(bool on) {
-    if (instance()) _log->_consoleOutput = on;
+void VoTraceLog::setConsoleOutput(bool on)
+{
+    if (instance())
+        _log->_consoleOutput = on;
 }
 
-void VoTraceLog::setDebug(bool on) {
-    if (instance()) _log->_debug = on;
+void VoTraceLog::setDebug(bool on)
+{
+    if (instance())
+        _log->_debug = on;
 }
 
-int32 VoTraceLog::queuedCount() { return _log != nullptr ? _log->_count : 0; }
+int32 VoTraceLog::queuedCount()
+{
+    return _log != nullptr ? _log->_count : 0;
+}
 
-const VoTraceRecord* VoTraceLog::queuedRecord(int32 index) {
-    if (_log == nullptr || index < 0 || index >= _log->_count) return nullptr;
+const VoTraceRecord* VoTraceLog::queuedRecord(int32 index)
+{
+    if (_log == nullptr || index < 0 || index >= _log->_count)
+        return nullptr;
     return &_log->_records[index];
 }
 
-void VoTraceLog::clearQueue() {
-    if (_log == nullptr) return;
+void VoTraceLog::clearQueue()
+{
+    if (_log == nullptr)
+        return;
     _log->_queueMutex.lock();
-    for (int32 i = 0; i < _log->_count; ++i) _log->_records[i] = VoTraceRecord();
+    for (int32 i = 0; i < _log->_count; ++i)
+        _log->_records[i] = VoTraceRecord();
     _log->_count = 0;
     _log->_queueMutex.unlock();
 }
 
-void VoFormatPstTimeStamp(time_t now, char* stamp) {
+void VoFormatPstTimeStamp(time_t now, char* stamp)
+{
     struct tm pacific = {};
     const struct tm* utc = gmtime(&now);
-    if (utc != nullptr) pacific = *utc;
+    if (utc != nullptr)
+        pacific = *utc;
     // mktime normalises the fields, so a negative hour rolls back into the previous day.
     pacific.tm_hour -= kVoPacificOffsetHours;
     pacific.tm_isdst = -1;
     mktime(&pacific);
     VoFormat(stamp, kVoTraceStampChars + 1, "%04u-%02u-%02u %02u:%02u:%02u PST",
-             static_cast<unsigned>(pacific.tm_year + 1900), static_cast<unsigned>(pacific.tm_mon + 1),
-             static_cast<unsigned>(pacific.tm_mday), static_cast<unsigned>(pacific.tm_hour),
-             static_cast<unsigned>(pacific.tm_min), static_cast<unsigned>(pacific.tm_sec));
+             static_cast<unsigned>(pacific.tm_year + 1900),
+             static_cast<unsigned>(pacific.tm_mon + 1), static_cast<unsigned>(pacific.tm_mday),
+             static_cast<unsigned>(pacific.tm_hour), static_cast<unsigned>(pacific.tm_min),
+             static_cast<unsigned>(pacific.tm_sec));
 }
 
 VoTextBuffer VoComposeTraceLine(int32 level, const char* stamp, const char* name, const char* id,
-                                const char* message, bool debugOn, bool threadIdOn) {
+                                const char* message, bool debugOn, bool threadIdOn)
+{
     VoTextBuffer line;
     const char* prefix = levelPrefix(level, debugOn);
-    if (prefix == nullptr) return line;
+    if (prefix == nullptr)
+        return line;
     if (stamp != nullptr && kVoLocationDetails) {
         line.append(stamp);
         line.append(" ");
@@ -193,6 +241,7 @@ VoTextBuffer VoComposeTraceLine(int32 level, const char* stamp, const char* name
         line.append(id);
         line.append("> ");
     }
-    if (message != nullptr) line.append(message);
+    if (message != nullptr)
+        line.append(message);
     return line;
 }

@@ -60,7 +60,7 @@ public:
     static void clearQueue();
 
     static bool created() { return _log != nullptr; }  // without creating
-    static int32 slot() { return _traceSlot; }        // thread-name slot, -1 before creation
+    static int32 slot() { return _traceSlot; }         // thread-name slot, -1 before creation
 
 private:
     VoTraceLog();

@@ -3,4 +3,7 @@
 
 #include "VoFoundation/VoTraceLog.h"
 
-int32 VoTraceThreadNumber() { return static_cast<int32>(CoGetCurrentProcess()); }
+int32 VoTraceThreadNumber()
+{
+    return static_cast<int32>(CoGetCurrentProcess());
+}

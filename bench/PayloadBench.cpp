@@ -37,20 +37,26 @@ struct Payload {
     uint32_t outputBytes = 0;  // ISIZE: the installer's size modulo 2^32
 };
 
-uint32_t ReadLittleEndian32(const unsigned char* p) {
+uint32_t ReadLittleEndian32(const unsigned char* p)
+{
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-bool LoadPayload(Payload* payload) {
+bool LoadPayload(Payload* payload)
+{
     HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(kPayloadResourceId), RT_RCDATA);
-    if (resource == nullptr) return false;
+    if (resource == nullptr)
+        return false;
     payload->size = SizeofResource(nullptr, resource);
     HGLOBAL loaded = LoadResource(nullptr, resource);
-    if (loaded == nullptr || payload->size < 18) return false;
+    if (loaded == nullptr || payload->size < 18)
+        return false;
     payload->data = static_cast<const unsigned char*>(LockResource(loaded));
-    if (payload->data == nullptr) return false;
+    if (payload->data == nullptr)
+        return false;
     const payload::GzipHeader header = payload::ParseGzipHeader(payload->data, payload->size);
-    if (header.status != payload::GzipHeaderStatus::Ok) return false;
+    if (header.status != payload::GzipHeaderStatus::Ok)
+        return false;
     payload->deflateOffset = header.deflateOffset;
     payload->expectedCrc = ReadLittleEndian32(payload->data + payload->size - 8);
     payload->outputBytes = ReadLittleEndian32(payload->data + payload->size - 4);
@@ -59,11 +65,13 @@ bool LoadPayload(Payload* payload) {
 
 // What any gzip decoder does: raw inflate from memory into one 16,384-byte buffer, CRC-32 of
 // the output, each full buffer written with WriteFile. Returns false on any failure.
-bool BaselineExtract(const Payload& payload, const char* path) {
+bool BaselineExtract(const Payload& payload, const char* path)
+{
     static unsigned char buffer[payload::kOutputBufferBytes];
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    HANDLE file =
+        CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
     z_stream stream = {};
     stream.next_in = const_cast<Bytef*>(payload.data + payload.deflateOffset);
     stream.avail_in = uInt(payload.size - payload.deflateOffset);
@@ -81,7 +89,8 @@ bool BaselineExtract(const Payload& payload, const char* path) {
         const DWORD filled = DWORD(sizeof buffer - stream.avail_out);
         crc = crc32(crc, buffer, filled);
         DWORD written = 0;
-        if (filled != 0 && (!WriteFile(file, buffer, filled, &written, nullptr) || written != filled))
+        if (filled != 0 &&
+            (!WriteFile(file, buffer, filled, &written, nullptr) || written != filled))
             ok = false;
     }
     inflateEnd(&stream);
@@ -89,46 +98,57 @@ bool BaselineExtract(const Payload& payload, const char* path) {
     return ok && uint32_t(crc) == payload.expectedCrc;
 }
 
-bool LoaderExtract(const char* path) { return payload::ExtractPayload(kPayloadResourceId, path, 1) == 0; }
+bool LoaderExtract(const char* path)
+{
+    return payload::ExtractPayload(kPayloadResourceId, path, 1) == 0;
+}
 
 // As the loader runs it: the finished file held read-only and read back against the trailer.
-bool LoaderExtractHeld(const char* path) {
+bool LoaderExtractHeld(const char* path)
+{
     void* held = nullptr;
     const bool ok = payload::ExtractPayload(kPayloadResourceId, path, 1, &held) == 0;
-    if (held != nullptr) CloseHandle(held);
+    if (held != nullptr)
+        CloseHandle(held);
     return ok;
 }
 
-double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to)
+{
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     return double(to.QuadPart - from.QuadPart) / double(frequency.QuadPart);
 }
 
 template <typename Extract>
-bool TimeOne(Extract extract, const char* path, std::vector<double>* seconds) {
+bool TimeOne(Extract extract, const char* path, std::vector<double>* seconds)
+{
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
     const bool ok = extract();
     QueryPerformanceCounter(&end);
     DeleteFileA(path);
-    if (ok) seconds->push_back(Seconds(start, end));
+    if (ok)
+        seconds->push_back(Seconds(start, end));
     return ok;
 }
 
-double Median(std::vector<double> values) {
+double Median(std::vector<double> values)
+{
     std::sort(values.begin(), values.end());
     const size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-void OutputPath(char* path) {
+void OutputPath(char* path)
+{
     char folder[MAX_PATH];
     GetTempPathA(MAX_PATH, folder);
     snprintf(path, MAX_PATH, "%sorva-bench-%lu.bin", folder, GetCurrentProcessId());
 }
 
-int Time(const Payload& payload, int runs) {
+int Time(const Payload& payload, int runs)
+{
     char path[MAX_PATH];
     OutputPath(path);
     std::vector<double> baseline, loader, held;
@@ -146,9 +166,15 @@ int Time(const Payload& payload, int runs) {
         bool ok = true;
         for (int k = 0; k < 3 && ok; ++k) {
             switch ((i + k) % 3) {
-            case 0: ok = TimeOne(runBaseline, path, &baseline); break;
-            case 1: ok = TimeOne(runLoader, path, &loader); break;
-            default: ok = TimeOne(runHeld, path, &held); break;
+            case 0:
+                ok = TimeOne(runBaseline, path, &baseline);
+                break;
+            case 1:
+                ok = TimeOne(runLoader, path, &loader);
+                break;
+            default:
+                ok = TimeOne(runHeld, path, &held);
+                break;
             }
         }
         if (!ok) {
@@ -178,7 +204,8 @@ int Time(const Payload& payload, int runs) {
     return 0;
 }
 
-int Memory(const Payload& payload) {
+int Memory(const Payload& payload)
+{
     char path[MAX_PATH];
     OutputPath(path);
     PROCESS_MEMORY_COUNTERS_EX before = {}, after = {};
@@ -201,11 +228,15 @@ int Memory(const Payload& payload) {
     return 0;
 }
 
-int WINAPI NoBox(HWND, LPCSTR, LPCSTR, UINT) { return 0; }
+int WINAPI NoBox(HWND, LPCSTR, LPCSTR, UINT)
+{
+    return 0;
+}
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     Payload payload;
     if (!LoadPayload(&payload)) {
         fprintf(stderr, "no usable payload resource %d\n", kPayloadResourceId);
@@ -215,7 +246,8 @@ int main(int argc, char** argv) {
     payload::g_showMessageBox = &NoBox;
     if (argc >= 2 && strcmp(argv[1], "time") == 0)
         return Time(payload, argc >= 3 ? std::max(1, atoi(argv[2])) : kDefaultRuns);
-    if (argc >= 2 && strcmp(argv[1], "memory") == 0) return Memory(payload);
+    if (argc >= 2 && strcmp(argv[1], "memory") == 0)
+        return Memory(payload);
     fprintf(stderr, "usage: payload-bench time [runs] | memory\n");
     return 2;
 }

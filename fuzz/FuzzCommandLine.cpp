@@ -21,13 +21,15 @@ struct Note {
     int position;
 };
 
-void Collect(void* context, loader::CommandLineNote note, int position) {
+void Collect(void* context, loader::CommandLineNote note, int position)
+{
     static_cast<std::vector<Note>*>(context)->push_back({note, position});
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     std::vector<std::string> pieces;
     std::string current;
     for (size_t i = 0; i < size; ++i) {
@@ -58,14 +60,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::unique_ptr<char[]> line(new char[kOutputChars]);
     std::unique_ptr<char[]> custom(new char[kOutputChars]);
     std::vector<Note> notes;
-    loader::CommandLineOutput out = {line.get(), kOutputChars, custom.get(), kOutputChars,
-                                     &Collect, &notes};
+    loader::CommandLineOutput out = {line.get(),   kOutputChars, custom.get(),
+                                     kOutputChars, &Collect,     &notes};
     const bool built =
         loader::BuildInstallerCommandLine(installer.c_str(), argc, argv.data(), nullptr, 0, out);
 
     // The model.
     std::string expectLine = installer;
-    if (installer.find_first_of(" \t") != std::string::npos) expectLine = '"' + installer + '"';
+    if (installer.find_first_of(" \t") != std::string::npos)
+        expectLine = '"' + installer + '"';
     if (expectLine.size() >= kOutputChars) {
         FUZZ_CHECK(!built);
         return 0;
@@ -78,7 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         size_t blank = name.find(' ');
         bool hasValue = blank != std::string::npos;
         std::string value = hasValue ? name.substr(blank + 1) : std::string();
-        if (hasValue) name.resize(blank);
+        if (hasValue)
+            name.resize(blank);
         if (name.compare(0, 12, "CustomParams") == 0 && name.size() >= 12) {
             if (hasValue) {
                 if (value.size() < kOutputChars)
@@ -88,9 +92,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
             continue;
         }
-        if (!name.empty() && (name[0] == '-' || name[0] == '/')) name.erase(0, 1);
+        if (!name.empty() && (name[0] == '-' || name[0] == '/'))
+            name.erase(0, 1);
         std::string item = " /" + name;
-        if (hasValue) item += " \"" + value + "\"";
+        if (hasValue)
+            item += " \"" + value + "\"";
         if (expectLine.size() + item.size() < kOutputChars)
             expectLine += item;
         else

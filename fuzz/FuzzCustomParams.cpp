@@ -21,7 +21,8 @@ struct Walk {
     std::vector<std::pair<std::string, std::string>> pairs;
 };
 
-void Take(const loader::CustomParamSlice& pair, void* context) {
+void Take(const loader::CustomParamSlice& pair, void* context)
+{
     Walk* walk = static_cast<Walk*>(context);
     FUZZ_CHECK(pair.name >= walk->begin && pair.name + pair.nameLength <= walk->end);
     FUZZ_CHECK(pair.value >= walk->begin && pair.value + pair.valueLength <= walk->end);
@@ -29,15 +30,20 @@ void Take(const loader::CustomParamSlice& pair, void* context) {
                              std::string(pair.value, pair.valueLength));
 }
 
-unsigned DigitValue(char c) {
-    if (c >= '0' && c <= '9') return unsigned(c - '0');
-    if (c >= 'a' && c <= 'f') return unsigned(c - 'a' + 10);
-    if (c >= 'A' && c <= 'F') return unsigned(c - 'A' + 10);
+unsigned DigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return unsigned(c - '0');
+    if (c >= 'a' && c <= 'f')
+        return unsigned(c - 'a' + 10);
+    if (c >= 'A' && c <= 'F')
+        return unsigned(c - 'A' + 10);
     return (unsigned char)c;
 }
 
 // "+" is a blank; "%" with two characters after it is one byte; anything else stays.
-std::string ModelDecode(const std::string& value) {
+std::string ModelDecode(const std::string& value)
+{
     std::string out;
     for (size_t i = 0; i < value.size();) {
         if (value[i] == '+') {
@@ -53,7 +59,8 @@ std::string ModelDecode(const std::string& value) {
     return out;
 }
 
-void CheckDecode(const std::string& text) {
+void CheckDecode(const std::string& text)
+{
     // Decoded from an exact zero-terminated copy, as the persistence hands it over.
     std::unique_ptr<char[]> copy(new char[text.size() + 1]);
     memcpy(copy.get(), text.c_str(), text.size() + 1);
@@ -67,7 +74,8 @@ void CheckDecode(const std::string& text) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     std::unique_ptr<char[]> text(new char[size ? size : 1]);
     memcpy(text.get(), data, size);
     Walk walk = {text.get(), text.get() + size, {}};
@@ -81,12 +89,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t nameStart = 0;
     for (;;) {
         size_t equals = s.find('=', nameStart);
-        if (equals == std::string::npos) break;
+        if (equals == std::string::npos)
+            break;
         size_t amp = s.find('&', equals + 1);
         size_t valueEnd = amp == std::string::npos ? s.size() : amp;
         expected.emplace_back(s.substr(nameStart, equals - nameStart),
                               s.substr(equals + 1, valueEnd - equals - 1));
-        if (amp == std::string::npos) break;
+        if (amp == std::string::npos)
+            break;
         nameStart = amp + 1;
     }
     FUZZ_CHECK(expected == walk.pairs);
@@ -95,6 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckDecode(pair.first);
         CheckDecode(pair.second);
     }
-    if (size >= 2) (void)loader::HexPairValue(text.get() + size - 2);
+    if (size >= 2)
+        (void)loader::HexPairValue(text.get() + size - 2);
     return 0;
 }

@@ -1,7 +1,7 @@
 // The packer's compressor over arbitrary bytes, in chunks joined into one stream: level 12
-// with block division, whose blocks are divided into parts as small as 128 bytes, with chunks of any size (taken
-// from the input; at least the input's size gives one call of the compressor), must give a
-// stream that zlib's raw inflate turns back into exactly the input, with nothing left over.
+// with block division, whose blocks are divided into parts as small as 128 bytes, with chunks of
+// any size (taken from the input; at least the input's size gives one call of the compressor), must
+// give a stream that zlib's raw inflate turns back into exactly the input, with nothing left over.
 #include <stddef.h>
 #include <stdint.h>
 #include <string.h>
@@ -13,7 +13,8 @@
 #include "ChunkedDeflate.h"
 #include "FuzzCheck.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     const size_t chunk = size == 0 ? 1 : 1 + size_t(data[0]) * 64;
     std::vector<uint8_t> input(data, data + size);
     std::vector<uint8_t> joined;

@@ -22,13 +22,17 @@ struct ModelEntry {
     bool hasValue;
 };
 
-bool ModelNext(const std::string& text, size_t& next, bool& done, ModelEntry& entry) {
-    if (done) return false;
+bool ModelNext(const std::string& text, size_t& next, bool& done, ModelEntry& entry)
+{
+    if (done)
+        return false;
     size_t opener = text.find("\"/", next);
-    if (opener == std::string::npos) return done = true, false;
+    if (opener == std::string::npos)
+        return done = true, false;
     size_t name = opener + 2;
     size_t close = text.find('"', name);
-    if (close == std::string::npos) return done = true, false;
+    if (close == std::string::npos)
+        return done = true, false;
     std::string body = text.substr(name, close - name);
     size_t blank = body.find(' ');
     entry.hasValue = blank != std::string::npos;
@@ -40,7 +44,8 @@ bool ModelNext(const std::string& text, size_t& next, bool& done, ModelEntry& en
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     // Exactly 273 bytes of heap, no terminator: a read past the block is caught.
     std::unique_ptr<char[]> block(new char[loader::kParamBlockChars]);
     memset(block.get(), ' ', loader::kParamBlockChars);
@@ -69,8 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::unique_ptr<char[]> line(new char[kOutputChars]);
     std::unique_ptr<char[]> custom(new char[kOutputChars]);
-    loader::CommandLineOutput out = {line.get(), kOutputChars, custom.get(), kOutputChars,
-                                     nullptr, nullptr};
+    loader::CommandLineOutput out = {line.get(),   kOutputChars, custom.get(),
+                                     kOutputChars, nullptr,      nullptr};
     char program[] = "loader.exe";
     char* argv[] = {program, nullptr};
     FUZZ_CHECK(loader::BuildInstallerCommandLine(kInstaller, 1, argv, block.get(),

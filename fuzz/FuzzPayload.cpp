@@ -26,43 +26,52 @@ struct MemorySource {
     size_t at = 0;
 };
 
-bool Load(void* context, unsigned char* data, size_t capacity, size_t* got) {
+bool Load(void* context, unsigned char* data, size_t capacity, size_t* got)
+{
     MemorySource* source = static_cast<MemorySource*>(context);
     const size_t left = source->bytes->size() - source->at;
     size_t n = left < capacity ? left : capacity;
-    if (n > 1 && source->at % 3 == 1) n /= 2;
-    if (n > 0) memcpy(data, source->bytes->data() + source->at, n);
+    if (n > 1 && source->at % 3 == 1)
+        n /= 2;
+    if (n > 0)
+        memcpy(data, source->bytes->data() + source->at, n);
     source->at += n;
     *got = n;
     return true;
 }
 
 payload::InflateStatus ReadBack(payload::MemberInflater& inflater,
-                                const std::vector<unsigned char>& bytes) {
+                                const std::vector<unsigned char>& bytes)
+{
     MemorySource source{&bytes};
     return inflater.CheckReadBack({&Load, &source}).status;
 }
 
-bool Store(void* context, const unsigned char* data, size_t size) {
+bool Store(void* context, const unsigned char* data, size_t size)
+{
     MemorySink* sink = static_cast<MemorySink*>(context);
     ++sink->calls;
     FUZZ_CHECK(size > 0 && size <= payload::kOutputBufferBytes);
-    if (sink->bytes.size() + size > kOutputLimit) return false;
+    if (sink->bytes.size() + size > kOutputLimit)
+        return false;
     sink->bytes.insert(sink->bytes.end(), data, data + size);
     return true;
 }
 
-uint32_t ReadLe32(const uint8_t* p) {
+uint32_t ReadLe32(const uint8_t* p)
+{
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     // An exact copy, so any read past the end is caught.
     std::vector<uint8_t> input(data, data + size);
     const payload::GzipHeader header = payload::ParseGzipHeader(input.data(), input.size());
-    if (header.status != payload::GzipHeaderStatus::Ok) return 0;
+    if (header.status != payload::GzipHeaderStatus::Ok)
+        return 0;
     FUZZ_CHECK(header.deflateOffset >= 10 && header.deflateOffset <= size);
 
     MemorySink sink;
@@ -70,7 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const unsigned char* deflate = input.data() + header.deflateOffset;
     const size_t deflateSize = size - header.deflateOffset;
     payload::InflateResult result = inflater.Start(deflate, deflateSize);
-    if (result.status != payload::InflateStatus::Ok) return 0;
+    if (result.status != payload::InflateStatus::Ok)
+        return 0;
     result = inflater.Run({&Store, &sink});
     if (result.status == payload::InflateStatus::Ok) {
         // What was written reads back as matching; the same with one byte changed never does.
@@ -92,7 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // Accepted data match the trailer that follows them, and every byte left the buffer
         // exactly once: nothing lost, nothing doubled.
         uLong crc = crc32(0L, Z_NULL, 0);
-        if (!sink.bytes.empty()) crc = crc32(crc, sink.bytes.data(), uInt(sink.bytes.size()));
+        if (!sink.bytes.empty())
+            crc = crc32(crc, sink.bytes.data(), uInt(sink.bytes.size()));
         bool found = false;
         for (size_t at = 0; at + 8 <= deflateSize && !found; ++at)
             found = ReadLe32(deflate + at) == uint32_t(crc) &&

@@ -11,7 +11,8 @@
 #include "tools/loader-stamp/PeSection.h"
 #include "tools/loader-stamp/PeSignature.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     const std::vector<uint8_t> image(data, data + size);
     std::string error;
     PeSectionPlace place;

@@ -22,10 +22,12 @@ public:
     // A small signed number, so that negative and out-of-range operands come up often.
     int32 number() { return int32(int8_t(byte())); }
     // Up to 31 bytes; may hold zero bytes, which end the text as the callee sees it.
-    std::string text() {
+    std::string text()
+    {
         size_t n = byte() % 32;
         std::string t;
-        for (size_t i = 0; i < n && !empty(); ++i) t.push_back(char(byte()));
+        for (size_t i = 0; i < n && !empty(); ++i)
+            t.push_back(char(byte()));
         return t;
     }
 
@@ -36,15 +38,21 @@ private:
 };
 
 // What the callee sees of a text and a maximum length.
-std::string Prefix(const char* text, int32 maxLength) {
+std::string Prefix(const char* text, int32 maxLength)
+{
     size_t n = strlen(text);
-    if (maxLength >= 0 && size_t(maxLength) < n) n = size_t(maxLength);
+    if (maxLength >= 0 && size_t(maxLength) < n)
+        n = size_t(maxLength);
     return std::string(text, n);
 }
 
-bool InSet(char c, const std::string& set) { return c != 0 && set.find(c) != std::string::npos; }
+bool InSet(char c, const std::string& set)
+{
+    return c != 0 && set.find(c) != std::string::npos;
+}
 
-void CheckSame(const VoString& actual, const std::string& model) {
+void CheckSame(const VoString& actual, const std::string& model)
+{
     FUZZ_CHECK(actual.c_str() != nullptr);
     FUZZ_CHECK(actual.length() == int32(model.size()));
     FUZZ_CHECK(strlen(actual.c_str()) == model.size());
@@ -52,11 +60,15 @@ void CheckSame(const VoString& actual, const std::string& model) {
     FUZZ_CHECK(actual.capacity() > actual.length());
 }
 
-int Sign(int v) { return (v > 0) - (v < 0); }
+int Sign(int v)
+{
+    return (v > 0) - (v < 0);
+}
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
     static bool traceReady = VoTraceLog::instance();
     (void)traceReady;
     Input in(data, size);
@@ -65,7 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int step = 0; step < 64 && !in.empty(); ++step) {
         const uint8_t op = in.byte();
         const bool failAlloc = (op & 0x80) != 0;  // make one allocation of this step fail
-        if (failAlloc) VoAllocFailOnCall(1 + (in.byte() % 3));
+        if (failAlloc)
+            VoAllocFailOnCall(1 + (in.byte() % 3));
         const std::string before = m;
         VoStatus status(VO_STATUS_OK);
         bool mayChangeOnFailure = false;  // a removal is done before its insertion may fail
@@ -74,14 +87,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::string t = in.text();
             int32 max = in.number();
             status = s.assign(t.c_str(), max);
-            if (status.isOk()) m = Prefix(t.c_str(), max);
+            if (status.isOk())
+                m = Prefix(t.c_str(), max);
             break;
         }
         case 1: {
             std::string t = in.text();
             int32 max = in.number();
             status = s.append(t.c_str(), max);
-            if (status.isOk()) m += Prefix(t.c_str(), max);
+            if (status.isOk())
+                m += Prefix(t.c_str(), max);
             break;
         }
         case 2: {
@@ -107,7 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 size_t target = newSize < 0 ? m.size() : size_t(newSize);
                 size_t kept = m.size() < target ? m.size() : target;
                 m.resize(kept);
-                if (fill != 0) m.append(target - kept, fill);
+                if (fill != 0)
+                    m.append(target - kept, fill);
             }
             break;
         }
@@ -123,7 +139,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             } else if (position < 0 || position >= length) {
                 FUZZ_CHECK(status.code() == VO_STATUS_OUT_OF_BOUNDS);
             } else if (status.isOk()) {
-                if (count < 0 || count > length - position) count = length - position;
+                if (count < 0 || count > length - position)
+                    count = length - position;
                 m.erase(size_t(position), size_t(count));
                 m.insert(size_t(position), Prefix(t.c_str(), -1));
             }
@@ -142,15 +159,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 if (mode == 0) {
                     std::string kept;
                     for (char c : m)
-                        if (!InSet(c, set)) kept += c;
+                        if (!InSet(c, set))
+                            kept += c;
                     m = kept;
                 } else if (mode == 1) {
                     size_t n = 0;
-                    while (n < m.size() && InSet(m[n], set)) ++n;
+                    while (n < m.size() && InSet(m[n], set))
+                        ++n;
                     m.erase(0, n);
                 } else {
                     size_t n = m.size();
-                    while (n > 0 && InSet(m[n - 1], set)) --n;
+                    while (n > 0 && InSet(m[n - 1], set))
+                        --n;
                     m.resize(n);
                 }
             }
@@ -165,7 +185,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             } else {
                 FUZZ_CHECK(status.isOk());
                 m[size_t(position)] = c;
-                if (c == 0) m.resize(size_t(position));
+                if (c == 0)
+                    m.resize(size_t(position));
             }
             break;
         }
@@ -177,14 +198,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const std::string t = Prefix(s.c_str() + from, max);
             if (kind == 0) {
                 status = s.append(s.c_str() + from, max);
-                if (status.isOk()) m += t;
+                if (status.isOk())
+                    m += t;
             } else if (kind == 1) {
                 int32 position = int32(in.byte()) % (int32(m.size()) + 1);
                 status = s._insert(s.c_str() + from, position, max);
-                if (status.isOk()) m.insert(size_t(position), t);
+                if (status.isOk())
+                    m.insert(size_t(position), t);
             } else {
                 status = s.assign(s.c_str() + from, max);
-                if (status.isOk()) m = t;
+                if (status.isOk())
+                    m = t;
             }
             break;
         }
@@ -216,12 +240,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             int32 start = in.number();
             const int32 length = int32(m.size());
             int32 expected = -1;
-            if (length != 0 && start >= 0 && start <= length &&
-                start + int32(t.size()) <= length) {
+            if (length != 0 && start >= 0 && start <= length && start + int32(t.size()) <= length) {
                 if (t.empty()) {
                     expected = length;  // only the terminator matches an empty text
                     for (int32 p = start; p < length; ++p)
-                        if (m[size_t(p)] == 0) { expected = p; break; }
+                        if (m[size_t(p)] == 0) {
+                            expected = p;
+                            break;
+                        }
                 } else {
                     size_t at = m.find(t, size_t(start));
                     expected = at == std::string::npos ? -1 : int32(at);
@@ -232,7 +258,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             int32 last = -1;
             if (length != 0 && skip >= 0 && skip < length)
                 for (int32 p = length - 1 - skip; p >= 0 && last < 0; --p)
-                    if (t.find(m[size_t(p)]) != std::string::npos) last = p;
+                    if (t.find(m[size_t(p)]) != std::string::npos)
+                        last = p;
             FUZZ_CHECK(s.findLastOf(t.c_str(), skip) == last);
             break;
         }
@@ -240,13 +267,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::string t = Prefix(in.text().c_str(), -1);
             int32 prefix = in.number();
             size_t limit = m.size() > t.size() ? m.size() : t.size();
-            if (prefix >= 0 && size_t(prefix) < limit) limit = size_t(prefix);
+            if (prefix >= 0 && size_t(prefix) < limit)
+                limit = size_t(prefix);
             int expected = Sign(m.substr(0, limit).compare(t.substr(0, limit)));
             FUZZ_CHECK(Sign(s.compare(t.c_str(), prefix)) == expected);
             int32 position = in.number();
             char c = position < 0 || position > int32(m.size()) ? 0
-                     : position == int32(m.size())             ? 0
-                                                               : m[size_t(position)];
+                     : position == int32(m.size())              ? 0
+                                                                : m[size_t(position)];
             FUZZ_CHECK(s.charAt(position) == c);
             break;
         }
@@ -260,9 +288,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             else if (start >= 0 && start <= length && count >= 0)
                 expected = m.substr(size_t(start), size_t(count));
             VoString part = s.substr(start, count);
-            if (!failAlloc) CheckSame(part, expected);
+            if (!failAlloc)
+                CheckSame(part, expected);
             VoString head = s.left(count);
-            if (!failAlloc) CheckSame(head, count < 0 ? std::string() : m.substr(0, size_t(count)));
+            if (!failAlloc)
+                CheckSame(head, count < 0 ? std::string() : m.substr(0, size_t(count)));
             break;
         }
         }
@@ -275,7 +305,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 FUZZ_CHECK(m == before);
         }
         CheckSame(s, m);
-        if (VoTraceLog::queuedCount() > 50) VoTraceLog::clearQueue();
+        if (VoTraceLog::queuedCount() > 50)
+            VoTraceLog::clearQueue();
     }
     return 0;
 }

@@ -25,8 +25,8 @@ bool AppendSwitch(const CommandLineOutput& out, const char* name, size_t nameLen
     char* line = out.commandLine;
     size_t capacity = out.commandLineCapacity;
     size_t before = strnlen(line, capacity);
-    bool fits = TextAppend(line, capacity, kSwitchLead) &&
-                TextAppendN(line, capacity, name, nameLength);
+    bool fits =
+        TextAppend(line, capacity, kSwitchLead) && TextAppendN(line, capacity, name, nameLength);
     if (fits && hasValue) {
         fits = TextAppend(line, capacity, kValueOpen) &&
                TextAppendN(line, capacity, value, valueLength) &&
@@ -76,8 +76,8 @@ void AppendBlockEntries(const char* block, size_t blockCapacity, const CommandLi
                 fits = TextAppendN(out.customParams, out.customParamsCapacity, entry.value,
                                    entry.valueLength);
         } else {
-            fits = AppendSwitch(out, entry.name, entry.nameLength, entry.value,
-                                entry.valueLength, entry.hasValue);
+            fits = AppendSwitch(out, entry.name, entry.nameLength, entry.value, entry.valueLength,
+                                entry.hasValue);
         }
         if (!fits)
             Note(out, CommandLineNote::EntrySkipped, position);
@@ -102,9 +102,8 @@ bool StartCommandLineWithProgram(char* commandLine, size_t capacity, const char*
     return false;
 }
 
-bool BuildInstallerCommandLine(const char* installerPath, int argc, char** argv,
-                               const char* block, size_t blockCapacity,
-                               const CommandLineOutput& out)
+bool BuildInstallerCommandLine(const char* installerPath, int argc, char** argv, const char* block,
+                               size_t blockCapacity, const CommandLineOutput& out)
 {
     if (!out.customParams || out.customParamsCapacity == 0)
         return false;

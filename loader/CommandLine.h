@@ -12,18 +12,18 @@ namespace loader {
 // Why a piece of the input was left out; each is reported once, with the 1-based position of
 // the argument or block entry it concerns.
 enum class CommandLineNote {
-    ArgumentSkipped,       // its switch would not fit the command line
-    CustomParamsSkipped,   // its CustomParams value would not fit the custom-parameter text
-    EntrySkipped,          // a block entry's switch or value would not fit
+    ArgumentSkipped,      // its switch would not fit the command line
+    CustomParamsSkipped,  // its CustomParams value would not fit the custom-parameter text
+    EntrySkipped,         // a block entry's switch or value would not fit
 };
 
 // Receives the notes; the caller turns them into log lines. May be null.
 using CommandLineNoteSink = void (*)(void* context, CommandLineNote note, int position);
 
 struct CommandLineOutput {
-    char* commandLine;           // filled from the start
+    char* commandLine;  // filled from the start
     size_t commandLineCapacity;
-    char* customParams;          // filled from the start; empty when there is none
+    char* customParams;  // filled from the start; empty when there is none
     size_t customParamsCapacity;
     CommandLineNoteSink noteSink;
     void* noteContext;
@@ -35,9 +35,8 @@ struct CommandLineOutput {
 // before, value after); otherwise the block (read up to its first zero byte or blockCapacity)
 // is. Nothing is ever cut to fit: an argument or value that would not fit is left out whole and
 // reported through the sink. Returns false only when the installer path itself does not fit.
-bool BuildInstallerCommandLine(const char* installerPath, int argc, char** argv,
-                               const char* block, size_t blockCapacity,
-                               const CommandLineOutput& out);
+bool BuildInstallerCommandLine(const char* installerPath, int argc, char** argv, const char* block,
+                               size_t blockCapacity, const CommandLineOutput& out);
 
 // The same installer-path start alone: path, quoted when it holds a blank or tab.
 bool StartCommandLineWithProgram(char* commandLine, size_t capacity, const char* programPath);

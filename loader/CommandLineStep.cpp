@@ -27,8 +27,9 @@ void BuildInstallerCommandLine(LoaderRun& run, int argc, char** argv)
 {
     char block[kParamBlockSize];
     ReadStampedParamBlock(block);
-    CommandLineOutput out = {run.commandLine, sizeof(run.commandLine), run.customParams,
-                             sizeof(run.customParams), &LogLeftOut, &run};
+    CommandLineOutput out = {run.commandLine,  sizeof(run.commandLine),
+                             run.customParams, sizeof(run.customParams),
+                             &LogLeftOut,      &run};
     if (!BuildInstallerCommandLine(run.installerPath, argc, argv, block, sizeof(block), out))
         WriteLoaderLog("The installer path does not fit the installer command line.");
 }

@@ -24,13 +24,10 @@ void ReleaseTempLogFolder(LoaderRun& run);
 
 // The installer and the self-deleting batch are started through this pointer (CreateProcessA
 // unless a test replaces it).
-using CreateProcessFunction = int(__stdcall*)(const char* program, char* commandLine,
-                                              _SECURITY_ATTRIBUTES* processSecurity,
-                                              _SECURITY_ATTRIBUTES* threadSecurity,
-                                              int inheritHandles, unsigned long flags,
-                                              void* environment, const char* folder,
-                                              _STARTUPINFOA* startup,
-                                              _PROCESS_INFORMATION* process);
+using CreateProcessFunction = int(__stdcall*)(
+    const char* program, char* commandLine, _SECURITY_ATTRIBUTES* processSecurity,
+    _SECURITY_ATTRIBUTES* threadSecurity, int inheritHandles, unsigned long flags,
+    void* environment, const char* folder, _STARTUPINFOA* startup, _PROCESS_INFORMATION* process);
 extern CreateProcessFunction g_createProcess;
 
 // The pause after the installer goes through this pointer (Sleep unless a test replaces it).

@@ -8,9 +8,9 @@
 namespace loader {
 
 constexpr int kBuildNumber = 314;
-constexpr int kPathChars = kVoPathChars;         // the Windows path limit, terminator included
-constexpr int kMessageChars = kVoFormattedChars; // formatted log lines
-constexpr int kCommandLineChars = 2048;   // installer command line and custom-parameter text
+constexpr int kPathChars = kVoPathChars;          // the Windows path limit, terminator included
+constexpr int kMessageChars = kVoFormattedChars;  // formatted log lines
+constexpr int kCommandLineChars = 2048;  // installer command line and custom-parameter text
 constexpr int kPayloadResourceId = 102;
 constexpr unsigned long kPauseAfterInstallerMs = 5000;
 constexpr const char kInstallerFileName[] = "Setup.exe";
@@ -18,22 +18,22 @@ constexpr const char kTempLogPrefix[] = "log";
 
 struct LoaderRun {
     char modulePath[kPathChars];
-    bool modulePathComplete;              // false when GetModuleFileNameA filled the buffer
+    bool modulePathComplete;  // false when GetModuleFileNameA filled the buffer
     char systemTempPath[kPathChars];
     char mainTempPath[kPathChars];
     char tempLogPath[kPathChars];
     bool tempLogFolderCreated;
-    VoUniqueHandle tempLogFolderLock;     // the temp log folder, held against renaming and
-                                          // deletion from its making until its removal
-    long tempLogFolderError;              // why it was not made (logged); 0 when it was
-    char installerPath[kPathChars];       // in the temp log folder; empty when there is none
+    VoUniqueHandle tempLogFolderLock;  // the temp log folder, held against renaming and
+                                       // deletion from its making until its removal
+    long tempLogFolderError;           // why it was not made (logged); 0 when it was
+    char installerPath[kPathChars];    // in the temp log folder; empty when there is none
     char messageText[kMessageChars];
     char buildFolderName[kPathChars];
     char commandLine[kCommandLineChars];
     char customParams[kCommandLineChars];
-    VoUniqueHandle installerLock;         // Setup.exe held read-only and checked until it is
-                                          // started; null when there is none to start
-    long installerError;                  // why there is none: logged with the failed start
+    VoUniqueHandle installerLock;  // Setup.exe held read-only and checked until it is
+                                   // started; null when there is none to start
+    long installerError;           // why there is none: logged with the failed start
 };
 
 }  // namespace loader

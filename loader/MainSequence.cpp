@@ -122,8 +122,7 @@ void MakeTempLogFolder(LoaderRun& run, const PrivateFolderAccess& access)
     if (!run.tempLogFolderLock) {
         long error = (long)GetLastError();
         RemoveDirectoryA(run.tempLogPath);
-        KeepMainTempPathForLogs(run, "CreateDirectory(%s) failed, must use main temp path.",
-                                error);
+        KeepMainTempPathForLogs(run, "CreateDirectory(%s) failed, must use main temp path.", error);
         return;
     }
     if (!TextAppend(run.tempLogPath, "\\")) {

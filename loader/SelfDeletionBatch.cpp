@@ -37,17 +37,17 @@ bool ComposeSelfDeletionBatch(char* text, size_t capacity, const char* modulePat
     // until it has ended. A file that can never be deleted (read-only, or on a read-only
     // share) ends the loop after the last try instead of spinning until the next reboot.
     text[0] = '\0';
-    bool fits = TextAppend(text, capacity, "set tries=0\r\n:Repeat\r\ndel \"") &&
-                AppendBatchPath(text, capacity, modulePath) &&
-                TextAppend(text, capacity, "\"\r\nif not exist \"") &&
-                AppendBatchPath(text, capacity, modulePath) &&
-                TextAppend(text, capacity, "\" goto Done\r\nset /a tries+=1\r\nif %tries% geq ") &&
-                TextAppend(text, capacity, kSelfDeletionTries) &&
-                TextAppend(text, capacity, " goto Done\r\n\"") &&
-                AppendBatchPath(text, capacity, pingPath) &&
-                TextAppend(text, capacity, "\" -n 2 127.0.0.1 >nul\r\ngoto Repeat\r\n:Done\r\ndel \"") &&
-                AppendBatchPath(text, capacity, batchPath) &&
-                TextAppend(text, capacity, "\"\r\n");
+    bool fits =
+        TextAppend(text, capacity, "set tries=0\r\n:Repeat\r\ndel \"") &&
+        AppendBatchPath(text, capacity, modulePath) &&
+        TextAppend(text, capacity, "\"\r\nif not exist \"") &&
+        AppendBatchPath(text, capacity, modulePath) &&
+        TextAppend(text, capacity, "\" goto Done\r\nset /a tries+=1\r\nif %tries% geq ") &&
+        TextAppend(text, capacity, kSelfDeletionTries) &&
+        TextAppend(text, capacity, " goto Done\r\n\"") &&
+        AppendBatchPath(text, capacity, pingPath) &&
+        TextAppend(text, capacity, "\" -n 2 127.0.0.1 >nul\r\ngoto Repeat\r\n:Done\r\ndel \"") &&
+        AppendBatchPath(text, capacity, batchPath) && TextAppend(text, capacity, "\"\r\n");
     if (!fits)
         text[0] = '\0';
     return fits;

@@ -5,7 +5,7 @@
 
 namespace loader {
 
-constexpr size_t kBatchTextChars = 1024;   // the batch text buffer, terminator included
+constexpr size_t kBatchTextChars = 1024;     // the batch text buffer, terminator included
 constexpr char kSelfDeletionTries[] = "60";  // about a minute: one try per second
 
 // Fills text with the batch: it tries to delete modulePath, waits about a second between

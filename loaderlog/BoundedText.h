@@ -24,8 +24,17 @@ bool TextJoin(char* dst, size_t capacity, const char* a, const char* b);
 const char* FileNamePart(const char* path);
 
 template <size_t N>
-inline bool TextCopy(char (&dst)[N], const char* src) { return TextCopy(dst, N, src); }
+inline bool TextCopy(char (&dst)[N], const char* src)
+{
+    return TextCopy(dst, N, src);
+}
 template <size_t N>
-inline bool TextAppend(char (&dst)[N], const char* src) { return TextAppend(dst, N, src); }
+inline bool TextAppend(char (&dst)[N], const char* src)
+{
+    return TextAppend(dst, N, src);
+}
 template <size_t N>
-inline bool TextJoin(char (&dst)[N], const char* a, const char* b) { return TextJoin(dst, N, a, b); }
+inline bool TextJoin(char (&dst)[N], const char* a, const char* b)
+{
+    return TextJoin(dst, N, a, b);
+}

@@ -68,8 +68,8 @@ bool MoveFileOrDelay(const char* fromFolder, const char* toFolder, const char* n
         !TextJoin(target, toFolder, newName ? newName : name)) {
         // A joined path over the path limit cannot name the file: refuse before any call.
         char message[kFileMessageChars];
-        wsprintfA(message, "Failed to move '%.200s' from '%.200s': the path is too long.",
-                  name, fromFolder);
+        wsprintfA(message, "Failed to move '%.200s' from '%.200s': the path is too long.", name,
+                  fromFolder);
         WriteLoaderLog(message, ERROR_FILENAME_EXCED_RANGE);
         return false;
     }

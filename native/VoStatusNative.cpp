@@ -4,7 +4,8 @@
 
 #include "VoFoundation/VoStatus.h"
 
-VoStatus VoStatusFromWin32(const char* call, int32 win32Error) {
+VoStatus VoStatusFromWin32(const char* call, int32 win32Error)
+{
     VoStatus result(VoMapWin32Error(win32Error));
     char firstLine[kVoStatusTextChars + 1];
     snprintf(firstLine, sizeof firstLine, "Win32 method \"%s\" returned with error (%d). ",

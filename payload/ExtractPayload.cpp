@@ -27,7 +27,8 @@ constexpr long kDamagedData = ERROR_INVALID_DATA;
 constexpr long kNoMemory = ERROR_NOT_ENOUGH_MEMORY;
 
 // Logs format (one "%s") with the output path.
-void LogPathLine(const char* format, const char* path, long errorCode) {
+void LogPathLine(const char* format, const char* path, long errorCode)
+{
     // A path this long cannot name a file, so shortening it in the log loses nothing; it keeps
     // the formatted line inside the buffer.
     char shownPath[kVoPathChars];
@@ -37,7 +38,8 @@ void LogPathLine(const char* format, const char* path, long errorCode) {
     loader::WriteLoaderLog(message, errorCode);
 }
 
-void LogZlibCode(int zlibCode) {
+void LogZlibCode(int zlibCode)
+{
     char message[kMessageChars];
     wsprintfA(message, "ZLIB error code is %ld!", long(zlibCode));
     loader::WriteLoaderLog(message, loader::kNoErrorCode);
@@ -49,7 +51,8 @@ struct FileSink {
     long error;
 };
 
-bool WriteToFile(void* context, const unsigned char* data, size_t size) {
+bool WriteToFile(void* context, const unsigned char* data, size_t size)
+{
     FileSink* sink = static_cast<FileSink*>(context);
     size_t written = 0;
     while (written < size) {
@@ -69,13 +72,15 @@ bool WriteToFile(void* context, const unsigned char* data, size_t size) {
 }
 
 // Lets go of the unfinished output file and deletes it.
-void CloseAndDelete(VoUniqueHandle& file, const char* path) {
+void CloseAndDelete(VoUniqueHandle& file, const char* path)
+{
     file.reset();
     DeleteFileA(path);
 }
 
 // Reads the held file back; keeps the last error of a failed read.
-bool ReadFromFile(void* context, unsigned char* data, size_t capacity, size_t* got) {
+bool ReadFromFile(void* context, unsigned char* data, size_t capacity, size_t* got)
+{
     FileSink* source = static_cast<FileSink*>(context);
     DWORD done = 0;
     if (!ReadFile(source->file, data, DWORD(capacity), &done, nullptr)) {
@@ -87,23 +92,31 @@ bool ReadFromFile(void* context, unsigned char* data, size_t capacity, size_t* g
 }
 
 // The error a failure leaves behind: its Win32 error, or, when it has none, damaged data.
-long FailureCode(long logged) { return logged == loader::kNoErrorCode ? kDamagedData : logged; }
+long FailureCode(long logged)
+{
+    return logged == loader::kNoErrorCode ? kDamagedData : logged;
+}
 
-long FailWithBox(const char* format, const char* path, long errorCode) {
+long FailWithBox(const char* format, const char* path, long errorCode)
+{
     LogPathLine(format, path, errorCode);
     ShowCannotStartBox();
     return FailureCode(errorCode);
 }
 
 // A failure of the file itself: the box only unless quiet.
-long FailQuietly(const char* format, const char* path, long errorCode, int quietIo) {
+long FailQuietly(const char* format, const char* path, long errorCode, int quietIo)
+{
     LogPathLine(format, path, errorCode);
-    if (quietIo != 1) ShowCannotStartBox();
+    if (quietIo != 1)
+        ShowCannotStartBox();
     return FailureCode(errorCode);
 }
 
-int Finish(long error) {
-    if (error == 0) return 0;
+int Finish(long error)
+{
+    if (error == 0)
+        return 0;
     SetLastError(DWORD(error));
     return -1;
 }
@@ -111,7 +124,8 @@ int Finish(long error) {
 // Opens the finished file read-only with read sharing only, then reads it back through that
 // handle: the file was closed after its writing, and someone may have replaced it before the
 // hold was taken. Returns 0 with *heldFile set, or the failure's error after logging it.
-long HoldAndCheck(MemberInflater& inflater, const char* path, int quietIo, void** heldFile) {
+long HoldAndCheck(MemberInflater& inflater, const char* path, int quietIo, void** heldFile)
+{
     VoUniqueHandle held(g_createFile(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!held) {
@@ -133,13 +147,15 @@ long HoldAndCheck(MemberInflater& inflater, const char* path, int quietIo, void*
                        loader::kNoErrorCode, quietIo);
 }
 
-long ExtractFromMemory(const unsigned char* data, size_t size, const char* outputPath,
-                       int quietIo, void** heldFile) {
+long ExtractFromMemory(const unsigned char* data, size_t size, const char* outputPath, int quietIo,
+                       void** heldFile)
+{
     const long noCode = loader::kNoErrorCode;
 
     const GzipHeader header = ParseGzipHeader(data, size);
     if (header.status == GzipHeaderStatus::NotGzip) {
-        return FailWithBox("Compressed executable not in GZIP format for <%s>.", outputPath, noCode);
+        return FailWithBox("Compressed executable not in GZIP format for <%s>.", outputPath,
+                           noCode);
     }
     if (header.status == GzipHeaderStatus::UnsupportedMethod) {
         return FailWithBox("Unsupported compression method for <%s>.", outputPath, noCode);
@@ -184,8 +200,8 @@ long ExtractFromMemory(const unsigned char* data, size_t size, const char* outpu
     case InflateStatus::IntegrityFailed:
         inflater.Release();
         CloseAndDelete(file, outputPath);
-        return FailWithBox("Extracted executable failed its integrity check for <%s>.",
-                           outputPath, noCode);
+        return FailWithBox("Extracted executable failed its integrity check for <%s>.", outputPath,
+                           noCode);
     default:
         inflater.Release();
         CloseAndDelete(file, outputPath);
@@ -199,18 +215,21 @@ long ExtractFromMemory(const unsigned char* data, size_t size, const char* outpu
 
 }  // namespace
 
-void ShowCannotStartBox() {
+void ShowCannotStartBox()
+{
     char text[kMessageChars];
     lstrcpynA(text, kCannotStartText, kMessageChars);
     g_showMessageBox(nullptr, text, kCannotStartCaption, kCannotStartStyle);
 }
 
-int ExtractPayload(int resourceId, const char* outputPath, int quietIo, void** heldFile) {
-    if (heldFile != nullptr) *heldFile = nullptr;
+int ExtractPayload(int resourceId, const char* outputPath, int quietIo, void** heldFile)
+{
+    if (heldFile != nullptr)
+        *heldFile = nullptr;
     HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(resourceId), RT_RCDATA);
     if (resource == nullptr) {
-        return Finish(FailWithBox("Could not find resource for <%s>.", outputPath,
-                                  long(GetLastError())));
+        return Finish(
+            FailWithBox("Could not find resource for <%s>.", outputPath, long(GetLastError())));
     }
     const DWORD size = SizeofResource(nullptr, resource);
     if (size == 0) {
@@ -219,21 +238,23 @@ int ExtractPayload(int resourceId, const char* outputPath, int quietIo, void** h
     }
     HGLOBAL loaded = LoadResource(nullptr, resource);
     if (loaded == nullptr) {
-        return Finish(FailWithBox("Could not load resource for <%s>.", outputPath,
-                                  long(GetLastError())));
+        return Finish(
+            FailWithBox("Could not load resource for <%s>.", outputPath, long(GetLastError())));
     }
     const void* data = LockResource(loaded);
     if (data == nullptr) {
-        return Finish(FailWithBox("Could not lock resource for <%s>.", outputPath,
-                                  loader::kNoErrorCode));
+        return Finish(
+            FailWithBox("Could not lock resource for <%s>.", outputPath, loader::kNoErrorCode));
     }
     return ExtractPayloadData(static_cast<const unsigned char*>(data), size, outputPath, quietIo,
                               heldFile);
 }
 
-int ExtractPayloadData(const unsigned char* data, size_t size, const char* outputPath,
-                       int quietIo, void** heldFile) {
-    if (heldFile != nullptr) *heldFile = nullptr;
+int ExtractPayloadData(const unsigned char* data, size_t size, const char* outputPath, int quietIo,
+                       void** heldFile)
+{
+    if (heldFile != nullptr)
+        *heldFile = nullptr;
     return Finish(ExtractFromMemory(data, size, outputPath, quietIo, heldFile));
 }
 

@@ -26,8 +26,8 @@ int ExtractPayload(int resourceId, const char* outputPath, int quietIo, void** h
 
 // The same, from payload bytes already in memory (what ExtractPayload does once the resource
 // is locked).
-int ExtractPayloadData(const unsigned char* data, size_t size, const char* outputPath,
-                       int quietIo, void** heldFile = nullptr);
+int ExtractPayloadData(const unsigned char* data, size_t size, const char* outputPath, int quietIo,
+                       void** heldFile = nullptr);
 
 // Tells the user that the installer cannot be started; the reason goes to the loader log only.
 // Blocks until the box is closed.

@@ -35,10 +35,14 @@ void* AllocateZeroed(size_t bytes)
         memset(block, 0, bytes);
     return block;
 }
-void FreeBlock(void* block) { VoFree(block); }
+void FreeBlock(void* block)
+{
+    VoFree(block);
+}
 
 // Moves *pos past a zero-terminated field. False if the data end before its terminator.
-bool SkipZeroTerminated(const unsigned char* data, size_t size, size_t* pos) {
+bool SkipZeroTerminated(const unsigned char* data, size_t size, size_t* pos)
+{
     for (size_t i = *pos; i < size; ++i) {
         if (data[i] == 0) {
             *pos = i + 1;
@@ -48,40 +52,54 @@ bool SkipZeroTerminated(const unsigned char* data, size_t size, size_t* pos) {
     return false;
 }
 
-uint32_t ReadLittleEndian32(const unsigned char* p) {
+uint32_t ReadLittleEndian32(const unsigned char* p)
+{
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 }  // namespace
 
-GzipHeader ParseGzipHeader(const unsigned char* data, size_t size) {
+GzipHeader ParseGzipHeader(const unsigned char* data, size_t size)
+{
     const GzipHeader notGzip{GzipHeaderStatus::NotGzip, 0};
-    if (data == nullptr || size < 2 || data[0] != kId1 || data[1] != kId2) return notGzip;
-    if (size < 3) return notGzip;
-    if (data[2] != kMethodDeflate) return {GzipHeaderStatus::UnsupportedMethod, 0};
-    if (size < kFixedHeaderBytes) return notGzip;
+    if (data == nullptr || size < 2 || data[0] != kId1 || data[1] != kId2)
+        return notGzip;
+    if (size < 3)
+        return notGzip;
+    if (data[2] != kMethodDeflate)
+        return {GzipHeaderStatus::UnsupportedMethod, 0};
+    if (size < kFixedHeaderBytes)
+        return notGzip;
 
     const unsigned char flags = data[3];
     size_t pos = kFixedHeaderBytes;
     if (flags & kFlagExtra) {
-        if (size - pos < kExtraLengthBytes) return notGzip;
+        if (size - pos < kExtraLengthBytes)
+            return notGzip;
         const size_t extraLength = size_t(data[pos]) | size_t(data[pos + 1]) << 8;
         pos += kExtraLengthBytes;
-        if (size - pos < extraLength) return notGzip;
+        if (size - pos < extraLength)
+            return notGzip;
         pos += extraLength;
     }
-    if ((flags & kFlagName) && !SkipZeroTerminated(data, size, &pos)) return notGzip;
-    if ((flags & kFlagComment) && !SkipZeroTerminated(data, size, &pos)) return notGzip;
+    if ((flags & kFlagName) && !SkipZeroTerminated(data, size, &pos))
+        return notGzip;
+    if ((flags & kFlagComment) && !SkipZeroTerminated(data, size, &pos))
+        return notGzip;
     if (flags & kFlagHeaderCrc) {
-        if (size - pos < kHeaderCrcBytes) return notGzip;
+        if (size - pos < kHeaderCrcBytes)
+            return notGzip;
         pos += kHeaderCrcBytes;
     }
     return {GzipHeaderStatus::Ok, pos};
 }
 
-ContentDigest::ContentDigest() : _crc(crc32(0L, Z_NULL, 0)), _length(0) {}
+ContentDigest::ContentDigest() : _crc(crc32(0L, Z_NULL, 0)), _length(0)
+{
+}
 
-void ContentDigest::Add(const unsigned char* data, size_t size) {
+void ContentDigest::Add(const unsigned char* data, size_t size)
+{
     _length += size;
     // crc32 takes at most one zlib count at a time.
     while (size > 0) {
@@ -92,15 +110,20 @@ void ContentDigest::Add(const unsigned char* data, size_t size) {
     }
 }
 
-bool ContentDigest::Matches(const unsigned char* trailer) const {
+bool ContentDigest::Matches(const unsigned char* trailer) const
+{
     // ISIZE counts modulo 2^32; no installer comes near that, so a longer content never matches.
     return ReadLittleEndian32(trailer) == uint32_t(_crc) &&
            uint64_t(ReadLittleEndian32(trailer + 4)) == _length;
 }
 
-MemberInflater::~MemberInflater() { Release(); }
+MemberInflater::~MemberInflater()
+{
+    Release();
+}
 
-void MemberInflater::Release() {
+void MemberInflater::Release()
+{
     if (_initialised) {
         inflateEnd(static_cast<z_stream*>(_stream));
         _initialised = false;
@@ -112,13 +135,15 @@ void MemberInflater::Release() {
     _trailer = nullptr;
 }
 
-InflateResult MemberInflater::Start(const unsigned char* data, size_t size) {
+InflateResult MemberInflater::Start(const unsigned char* data, size_t size)
+{
     Release();
     _data = data;
     _size = size;
     _trailer = nullptr;
     _buffer = static_cast<unsigned char*>(AllocateZeroed(kOutputBufferBytes));
-    if (_buffer == nullptr) return {InflateStatus::NoOutputBuffer, 0};
+    if (_buffer == nullptr)
+        return {InflateStatus::NoOutputBuffer, 0};
     z_stream* stream = static_cast<z_stream*>(AllocateZeroed(sizeof(z_stream)));
     if (stream == nullptr) {
         Release();
@@ -140,9 +165,11 @@ InflateResult MemberInflater::Start(const unsigned char* data, size_t size) {
     return {InflateStatus::Ok, 0};
 }
 
-InflateResult MemberInflater::Run(PayloadSink sink) {
+InflateResult MemberInflater::Run(PayloadSink sink)
+{
     z_stream* stream = static_cast<z_stream*>(_stream);
-    if (!_initialised) return {InflateStatus::InflateFailed, Z_STREAM_ERROR};
+    if (!_initialised)
+        return {InflateStatus::InflateFailed, Z_STREAM_ERROR};
 
     ContentDigest digest;
     for (;;) {
@@ -153,8 +180,10 @@ InflateResult MemberInflater::Run(PayloadSink sink) {
             stream->avail_in = left > UINT32_MAX ? UINT32_MAX : uInt(left);
         }
         const int result = inflate(stream, Z_NO_FLUSH);
-        if (result == Z_STREAM_END) break;
-        if (result != Z_OK) return {InflateStatus::InflateFailed, result};
+        if (result == Z_STREAM_END)
+            break;
+        if (result != Z_OK)
+            return {InflateStatus::InflateFailed, result};
         if (stream->avail_out == 0) {
             digest.Add(_buffer, kOutputBufferBytes);
             if (!sink.write(sink.context, _buffer, kOutputBufferBytes)) {
@@ -170,9 +199,11 @@ InflateResult MemberInflater::Run(PayloadSink sink) {
     const size_t filled = kOutputBufferBytes - stream->avail_out;
     digest.Add(_buffer, filled);
     const size_t consumed = size_t(stream->next_in - _data);
-    if (_size - consumed < kTrailerBytes) return {InflateStatus::IntegrityFailed, 0};
+    if (_size - consumed < kTrailerBytes)
+        return {InflateStatus::IntegrityFailed, 0};
     const unsigned char* trailer = _data + consumed;
-    if (!digest.Matches(trailer)) return {InflateStatus::IntegrityFailed, 0};
+    if (!digest.Matches(trailer))
+        return {InflateStatus::IntegrityFailed, 0};
 
     if (filled != 0 && !sink.write(sink.context, _buffer, filled)) {
         return {InflateStatus::WriteFailed, 0};
@@ -181,18 +212,22 @@ InflateResult MemberInflater::Run(PayloadSink sink) {
     return {InflateStatus::Ok, 0};
 }
 
-InflateResult MemberInflater::CheckReadBack(ContentSource source) {
-    if (_trailer == nullptr || _buffer == nullptr) return {InflateStatus::InflateFailed, 0};
+InflateResult MemberInflater::CheckReadBack(ContentSource source)
+{
+    if (_trailer == nullptr || _buffer == nullptr)
+        return {InflateStatus::InflateFailed, 0};
     ContentDigest digest;
     for (;;) {
         size_t got = 0;
         if (!source.read(source.context, _buffer, kOutputBufferBytes, &got)) {
             return {InflateStatus::ReadFailed, 0};
         }
-        if (got == 0) break;
+        if (got == 0)
+            break;
         digest.Add(_buffer, got < kOutputBufferBytes ? got : kOutputBufferBytes);
     }
-    if (!digest.Matches(_trailer)) return {InflateStatus::IntegrityFailed, 0};
+    if (!digest.Matches(_trailer))
+        return {InflateStatus::IntegrityFailed, 0};
     return {InflateStatus::Ok, 0};
 }
 

@@ -5,14 +5,20 @@
 #include "VoFoundation/VoFailureReport.h"
 
 namespace {
-void* createUnnamedMutex() { return CreateMutexA(nullptr, FALSE, nullptr); }
+void* createUnnamedMutex()
+{
+    return CreateMutexA(nullptr, FALSE, nullptr);
+}
 }  // namespace
 
 VoMutexCreator VoCreateMutexHandle = createUnnamedMutex;
 
-VoMutex::VoMutex() : _mutexImp(VoCreateMutexHandle()) {}
+VoMutex::VoMutex() : _mutexImp(VoCreateMutexHandle())
+{
+}
 
-VoMutex::VoMutex(ReportFailure) : _mutexImp(VoCreateMutexHandle()) {
+VoMutex::VoMutex(ReportFailure) : _mutexImp(VoCreateMutexHandle())
+{
     if (_mutexImp == nullptr) {
         int32 lastError = static_cast<int32>(GetLastError());
         VoReportFailedCheck("_mutexImp != NULL", "Failed to create VoMutex", __FILE__, __LINE__,
@@ -20,20 +26,29 @@ VoMutex::VoMutex(ReportFailure) : _mutexImp(VoCreateMutexHandle()) {
     }
 }
 
-VoMutex::~VoMutex() { close(); }
+VoMutex::~VoMutex()
+{
+    close();
+}
 
-bool VoMutex::lock() {
-    if (_mutexImp == nullptr) return false;
+bool VoMutex::lock()
+{
+    if (_mutexImp == nullptr)
+        return false;
     return WaitForSingleObject(_mutexImp, INFINITE) == WAIT_OBJECT_0;
 }
 
-bool VoMutex::unlock() {
-    if (_mutexImp == nullptr) return false;
+bool VoMutex::unlock()
+{
+    if (_mutexImp == nullptr)
+        return false;
     return ReleaseMutex(_mutexImp) == 1;
 }
 
-void VoMutex::close() {
-    if (_mutexImp == nullptr) return;
+void VoMutex::close()
+{
+    if (_mutexImp == nullptr)
+        return;
     CloseHandle(_mutexImp);
     _mutexImp = nullptr;
 }

@@ -13,10 +13,15 @@ namespace {
 alignas(VoTlsContext) unsigned char gContextStorage[sizeof(VoTlsContext)];
 VoMutex* gProcessMutex = nullptr;
 
-void destroyTlsContext() { VoTlsContext::process()->~VoTlsContext(); }
+void destroyTlsContext()
+{
+    VoTlsContext::process()->~VoTlsContext();
+}
 
-void teardownProcessMutex() {
-    if (gProcessMutex == nullptr) return;
+void teardownProcessMutex()
+{
+    if (gProcessMutex == nullptr)
+        return;
     gProcessMutex->~VoMutex();
     VoFree(gProcessMutex);
     gProcessMutex = nullptr;
@@ -24,7 +29,8 @@ void teardownProcessMutex() {
 }
 
 struct StaticObjects {
-    StaticObjects() {
+    StaticObjects()
+    {
         new (gContextStorage) VoTlsContext();
         atexit(destroyTlsContext);
         VoStartProcessMutex();
@@ -35,14 +41,23 @@ StaticObjects gStaticObjects;
 
 }  // namespace
 
-VoTlsContext* VoTlsContext::process() { return reinterpret_cast<VoTlsContext*>(gContextStorage); }
+VoTlsContext* VoTlsContext::process()
+{
+    return reinterpret_cast<VoTlsContext*>(gContextStorage);
+}
 
-VoMutex* VoProcessMutex() { return gProcessMutex; }
+VoMutex* VoProcessMutex()
+{
+    return gProcessMutex;
+}
 
-void VoStartProcessMutex() {
-    if (gProcessMutex != nullptr) return;
+void VoStartProcessMutex()
+{
+    if (gProcessMutex != nullptr)
+        return;
     void* memory = VoAlloc(sizeof(VoMutex));
-    if (memory == nullptr) return;
+    if (memory == nullptr)
+        return;
     gProcessMutex = new (memory) VoMutex(VoMutex::kReportFailure);
     atexit(teardownProcessMutex);
 }

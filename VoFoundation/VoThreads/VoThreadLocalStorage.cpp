@@ -22,19 +22,22 @@ const char kGrowthFailedText[] = "VoTlsArray - can not allocate a new thread loc
 struct Location {
     Location(const char* path, int32 sourceLine)
         : name(kVoLocationDetails ? VoTextBuffer() : VoSourceFileName(path)),
-          file(kVoLocationDetails ? path : name.c_str()),
-          line(kVoLocationDetails ? sourceLine : 0) {}
+          file(kVoLocationDetails ? path : name.c_str()), line(kVoLocationDetails ? sourceLine : 0)
+    {
+    }
     VoTextBuffer name;
     const char* file;
     int32 line;
 };
 
-VoStatus outOfRange(int32 slot, int32 line) {
+VoStatus outOfRange(int32 slot, int32 line)
+{
     Location at(__FILE__, line);
     return VoStatus(VO_STATUS_OUT_OF_BOUNDS, kOutOfRangeFormat, slot, at.file, at.line);
 }
 
-void wrapUnexpected(VoStatus& status, int32 line) {
+void wrapUnexpected(VoStatus& status, int32 line)
+{
     Location at(__FILE__, line);
     status.setCode(VO_STATUS_UNEXPECTED);
     status.addContext(kUnexpectedFormat, at.file, at.line);
@@ -42,49 +45,63 @@ void wrapUnexpected(VoStatus& status, int32 line) {
 
 }  // namespace
 
-void VoNotifyTeardown(int32 step) {
-    if (VoObserveTeardown != nullptr) VoObserveTeardown(step);
+void VoNotifyTeardown(int32 step)
+{
+    if (VoObserveTeardown != nullptr)
+        VoObserveTeardown(step);
 }
 
 // --- VoTlsArray
 
-VoTlsArray::VoTlsArray() : _capacity(0), _entries(nullptr) {}
+VoTlsArray::VoTlsArray() : _capacity(0), _entries(nullptr)
+{
+}
 
-VoTlsArray::~VoTlsArray() {
+VoTlsArray::~VoTlsArray()
+{
     VoFree(_entries);
     _entries = nullptr;
     _capacity = 0;
 }
 
-VoStatus VoTlsArray::reserve(int32 slot) {
-    if (!VoTlsSlotInRange(slot)) return outOfRange(slot, __LINE__);
+VoStatus VoTlsArray::reserve(int32 slot)
+{
+    if (!VoTlsSlotInRange(slot))
+        return outOfRange(slot, __LINE__);
     int32 needed = slot - (slot % kVoTlsArrayStep) + kVoTlsArrayStep;
-    if (needed <= _capacity) return VoStatus(VO_STATUS_OK);
+    if (needed <= _capacity)
+        return VoStatus(VO_STATUS_OK);
     VoTlsEntry* grown = static_cast<VoTlsEntry*>(VoAlloc(sizeof(VoTlsEntry) * needed));
-    if (grown == nullptr) return VoStatus(VO_STATUS_NO_MEMORY, "%s", kGrowthFailedText);
+    if (grown == nullptr)
+        return VoStatus(VO_STATUS_NO_MEMORY, "%s", kGrowthFailedText);
     for (int32 i = 0; i < needed; ++i) {
         grown[i].value = nullptr;
         grown[i].set = false;
     }
-    if (_capacity > 0) memcpy(grown, _entries, sizeof(VoTlsEntry) * _capacity);
+    if (_capacity > 0)
+        memcpy(grown, _entries, sizeof(VoTlsEntry) * _capacity);
     VoFree(_entries);
     _entries = grown;
     _capacity = needed;
     return VoStatus(VO_STATUS_OK);
 }
 
-VoStatus VoTlsArray::get(int32 slot, void** out) {
+VoStatus VoTlsArray::get(int32 slot, void** out)
+{
     VoStatus status = reserve(slot);
     if (status.code() != VO_STATUS_OK) {
         wrapUnexpected(status, __LINE__);
         return status;
     }
-    if (!_entries[slot].set) return VoStatus(VO_STATUS_NO_VALUE);
-    if (out != nullptr) *out = _entries[slot].value;
+    if (!_entries[slot].set)
+        return VoStatus(VO_STATUS_NO_VALUE);
+    if (out != nullptr)
+        *out = _entries[slot].value;
     return VoStatus(VO_STATUS_OK);
 }
 
-VoStatus VoTlsArray::set(int32 slot, void* value) {
+VoStatus VoTlsArray::set(int32 slot, void* value)
+{
     VoStatus status = reserve(slot);
     if (status.code() != VO_STATUS_OK) {
         wrapUnexpected(status, __LINE__);
@@ -97,14 +114,19 @@ VoStatus VoTlsArray::set(int32 slot, void* value) {
 
 // --- VoTlsSlotRegistry
 
-VoTlsSlotRegistry::VoTlsSlotRegistry() { memset(_marks, 0, sizeof _marks); }
+VoTlsSlotRegistry::VoTlsSlotRegistry()
+{
+    memset(_marks, 0, sizeof _marks);
+}
 
-VoTlsSlotRegistry::~VoTlsSlotRegistry() {
+VoTlsSlotRegistry::~VoTlsSlotRegistry()
+{
     _mutex.close();
     VoNotifyTeardown(VO_TEARDOWN_SLOT_REGISTRY_MUTEX_CLOSED);
 }
 
-int32 VoTlsSlotRegistry::take() {
+int32 VoTlsSlotRegistry::take()
+{
     int32 found = -1;
     _mutex.lock();
     for (int32 slot = 0; slot < kVoTlsSlotCount; ++slot) {
@@ -120,15 +142,21 @@ int32 VoTlsSlotRegistry::take() {
 
 // --- VoTlsContext
 
-VoTlsContext::VoTlsContext() { ensureIndex(); }
+VoTlsContext::VoTlsContext()
+{
+    ensureIndex();
+}
 
-VoTlsContext::~VoTlsContext() {
+VoTlsContext::~VoTlsContext()
+{
     releaseIndex();
     VoNotifyTeardown(VO_TEARDOWN_TLS_INDEX_FREED);
 }
 
-VoStatus VoTlsContext::ensureIndex() {
-    if (_tlsIdx != -1) return VoStatus(VO_STATUS_OK);
+VoStatus VoTlsContext::ensureIndex()
+{
+    if (_tlsIdx != -1)
+        return VoStatus(VO_STATUS_OK);
     DWORD index = TlsAlloc();
     _tlsIdx = static_cast<int32>(index);
     if (index == TLS_OUT_OF_INDEXES) {
@@ -141,8 +169,10 @@ VoStatus VoTlsContext::ensureIndex() {
     return VoStatus(VO_STATUS_OK);
 }
 
-VoStatus VoTlsContext::releaseIndex() {
-    if (_tlsIdx == -1) return VoStatus(VO_STATUS_OK);
+VoStatus VoTlsContext::releaseIndex()
+{
+    if (_tlsIdx == -1)
+        return VoStatus(VO_STATUS_OK);
     DWORD index = static_cast<DWORD>(_tlsIdx);
     // The calling thread's array, if it made one, goes with the index.
     VoTlsArray* array = static_cast<VoTlsArray*>(TlsGetValue(index));
@@ -152,45 +182,54 @@ VoStatus VoTlsContext::releaseIndex() {
     }
     TlsSetValue(index, nullptr);
     VoStatus result(VO_STATUS_OK);
-    if (!TlsFree(index)) result = VoStatusFromWin32("TlsFree()", static_cast<int32>(GetLastError()));
+    if (!TlsFree(index))
+        result = VoStatusFromWin32("TlsFree()", static_cast<int32>(GetLastError()));
     _tlsIdx = -1;
     return result;
 }
 
-int32 VoTlsContext::allocateSlot() {
-    if (ensureIndex().code() != VO_STATUS_OK) return -1;
+int32 VoTlsContext::allocateSlot()
+{
+    if (ensureIndex().code() != VO_STATUS_OK)
+        return -1;
     return _registry.take();
 }
 
-VoStatus VoTlsContext::getValue(int32 slot, void** out) {
+VoStatus VoTlsContext::getValue(int32 slot, void** out)
+{
     if (_tlsIdx == -1) {
         Location at(__FILE__, __LINE__);
         return VoStatus(VO_STATUS_PRECONDITION, kPreconditionFormat, "_tlsIdx != -1", at.file,
                         at.line);
     }
-    if (!VoTlsSlotInRange(slot)) return outOfRange(slot, __LINE__);
+    if (!VoTlsSlotInRange(slot))
+        return outOfRange(slot, __LINE__);
     VoTlsArray* array = static_cast<VoTlsArray*>(TlsGetValue(static_cast<DWORD>(_tlsIdx)));
     if (array == nullptr) {
         return VoStatusFromWin32("TlsGetValue()", static_cast<int32>(GetLastError()));
     }
     VoStatus status = array->get(slot, out);
-    if (status.code() == VO_STATUS_OK) return VoStatus(VO_STATUS_OK);
+    if (status.code() == VO_STATUS_OK)
+        return VoStatus(VO_STATUS_OK);
     wrapUnexpected(status, __LINE__);
     return status;
 }
 
-VoStatus VoTlsContext::setValue(int32 slot, void* value) {
+VoStatus VoTlsContext::setValue(int32 slot, void* value)
+{
     if (_tlsIdx == -1) {
         Location at(__FILE__, __LINE__);
         return VoStatus(VO_STATUS_PRECONDITION, kPreconditionFormat, "_tlsIdx != -1", at.file,
                         at.line);
     }
-    if (!VoTlsSlotInRange(slot)) return outOfRange(slot, __LINE__);
+    if (!VoTlsSlotInRange(slot))
+        return outOfRange(slot, __LINE__);
     DWORD index = static_cast<DWORD>(_tlsIdx);
     VoTlsArray* array = static_cast<VoTlsArray*>(TlsGetValue(index));
     if (array == nullptr) {
         void* memory = VoAlloc(sizeof(VoTlsArray));
-        if (memory == nullptr) return VoStatus(VO_STATUS_NO_MEMORY, "%s", kGrowthFailedText);
+        if (memory == nullptr)
+            return VoStatus(VO_STATUS_NO_MEMORY, "%s", kGrowthFailedText);
         array = new (memory) VoTlsArray();
         if (!TlsSetValue(index, array)) {
             int32 lastError = static_cast<int32>(GetLastError());
@@ -200,7 +239,8 @@ VoStatus VoTlsContext::setValue(int32 slot, void* value) {
         }
     }
     VoStatus status = array->set(slot, value);
-    if (status.code() == VO_STATUS_OK) return status;
+    if (status.code() == VO_STATUS_OK)
+        return status;
     wrapUnexpected(status, __LINE__);
     return status;
 }

@@ -8,7 +8,10 @@
 constexpr int32 kVoTlsSlotCount = 16384;  // slot numbers 0 to 16383
 constexpr int32 kVoTlsArrayStep = 32;     // entry arrays grow in steps of this many
 
-inline bool VoTlsSlotInRange(int32 slot) { return slot >= 0 && slot < kVoTlsSlotCount; }
+inline bool VoTlsSlotInRange(int32 slot)
+{
+    return slot >= 0 && slot < kVoTlsSlotCount;
+}
 
 struct VoTlsEntry {
     void* value;

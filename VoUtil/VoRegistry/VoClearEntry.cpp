@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr REGSAM kReadMask = KEY_READ;        // 0x20019
-constexpr REGSAM kWriteMask = KEY_WRITE;      // 0x20006
+constexpr REGSAM kReadMask = KEY_READ;             // 0x20019
+constexpr REGSAM kWriteMask = KEY_WRITE;           // 0x20006
 constexpr REGSAM kAllAccessMask = KEY_ALL_ACCESS;  // 0xF003F
 
 // Deletes a key without sub-keys in a named registry view. Only systems with two views
@@ -201,7 +201,9 @@ VoClearEntry::VoClearEntry(const VoString& path, HKEY rootKey)
 {
 }
 
-VoClearEntry::~VoClearEntry() {}
+VoClearEntry::~VoClearEntry()
+{
+}
 
 bool VoClearEntry::_registryPath(VoString& converted) const
 {
@@ -270,8 +272,8 @@ bool VoClearEntry::subKeyExists(const VoString& subKeyPath)
     if (!key)
         return false;
     VoUniqueKey subKey;
-    return RegOpenKeyExA(key.get(), path.c_str(), 0, VoAccessMask(kVoAccessRead),
-                         subKey.out()) == ERROR_SUCCESS;
+    return RegOpenKeyExA(key.get(), path.c_str(), 0, VoAccessMask(kVoAccessRead), subKey.out()) ==
+           ERROR_SUCCESS;
 }
 
 bool VoClearEntry::deleteKey()
@@ -305,12 +307,11 @@ bool VoClearEntry::_deleteKey(bool withSubKeys)
     // to the path: refuse too, rather than delete the child from some other key.
     VoString parentPath;
     if (child.length() == 0 || !child.c_str() ||
-        parent.length() + 1 + child.length() != _path.length() ||
-        !ConvertPath(parent, parentPath))
+        parent.length() + 1 + child.length() != _path.length() || !ConvertPath(parent, parentPath))
         return false;
     VoUniqueKey parentKey;
-    LONG result = RegOpenKeyExA(_rootKey, parentPath.c_str(), 0, VoAccessMask(kVoAccessAll),
-                                parentKey.out());
+    LONG result =
+        RegOpenKeyExA(_rootKey, parentPath.c_str(), 0, VoAccessMask(kVoAccessAll), parentKey.out());
     if (result == ERROR_SUCCESS) {
         result = withSubKeys ? DeleteChildKey(parentKey.get(), child.c_str())
                              : DeleteLeafKey(parentKey.get(), child.c_str());

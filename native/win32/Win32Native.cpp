@@ -23,9 +23,11 @@ struct NativeMutex {
     pthread_mutex_t mutex;
 };
 
-NativeMutex* asMutex(HANDLE handle) {
+NativeMutex* asMutex(HANDLE handle)
+{
     NativeMutex* m = static_cast<NativeMutex*>(handle);
-    if (m == nullptr || handle == INVALID_HANDLE_VALUE || m->tag != kMutexTag) return nullptr;
+    if (m == nullptr || handle == INVALID_HANDLE_VALUE || m->tag != kMutexTag)
+        return nullptr;
     return m;
 }
 
@@ -40,20 +42,28 @@ thread_local DWORD t_threadNumber = 0;
 
 }  // namespace
 
-DWORD GetLastError() { return t_lastError; }
-void SetLastError(DWORD error) { t_lastError = error; }
+DWORD GetLastError()
+{
+    return t_lastError;
+}
+void SetLastError(DWORD error)
+{
+    t_lastError = error;
+}
 
 namespace {
 
 // A failed call: its error as the last error, and FALSE.
-BOOL Fail(DWORD error) {
+BOOL Fail(DWORD error)
+{
     SetLastError(error);
     return FALSE;
 }
 
 }  // namespace
 
-HANDLE CreateMutexA(void*, BOOL initialOwner, const char*) {
+HANDLE CreateMutexA(void*, BOOL initialOwner, const char*)
+{
     NativeMutex* m = static_cast<NativeMutex*>(malloc(sizeof(NativeMutex)));
     if (m == nullptr) {
         SetLastError(kErrorNotEnoughMemory);
@@ -65,34 +75,42 @@ HANDLE CreateMutexA(void*, BOOL initialOwner, const char*) {
     pthread_mutex_init(&m->mutex, &attributes);
     pthread_mutexattr_destroy(&attributes);
     m->tag = kMutexTag;
-    if (initialOwner) pthread_mutex_lock(&m->mutex);
+    if (initialOwner)
+        pthread_mutex_lock(&m->mutex);
     return m;
 }
 
-DWORD WaitForSingleObject(HANDLE handle, DWORD) {
+DWORD WaitForSingleObject(HANDLE handle, DWORD)
+{
     NativeMutex* m = asMutex(handle);
-    if (m != nullptr && pthread_mutex_lock(&m->mutex) == 0) return WAIT_OBJECT_0;
+    if (m != nullptr && pthread_mutex_lock(&m->mutex) == 0)
+        return WAIT_OBJECT_0;
     Fail(kErrorInvalidHandle);
     return WAIT_FAILED;
 }
 
-BOOL ReleaseMutex(HANDLE handle) {
+BOOL ReleaseMutex(HANDLE handle)
+{
     NativeMutex* m = asMutex(handle);
-    if (m == nullptr) return Fail(kErrorInvalidHandle);
+    if (m == nullptr)
+        return Fail(kErrorInvalidHandle);
     // EPERM: not the owner.
     return pthread_mutex_unlock(&m->mutex) == 0 ? TRUE : Fail(kErrorNotOwner);
 }
 
-BOOL CloseHandle(HANDLE handle) {
+BOOL CloseHandle(HANDLE handle)
+{
     NativeMutex* m = asMutex(handle);
-    if (m == nullptr) return Fail(kErrorInvalidHandle);
+    if (m == nullptr)
+        return Fail(kErrorInvalidHandle);
     m->tag = 0;
     pthread_mutex_destroy(&m->mutex);
     free(m);
     return TRUE;
 }
 
-DWORD TlsAlloc() {
+DWORD TlsAlloc()
+{
     pthread_mutex_lock(&g_tlsLock);
     DWORD index = TLS_OUT_OF_INDEXES;
     for (DWORD i = 0; i < kTlsIndexes; ++i) {
@@ -103,11 +121,13 @@ DWORD TlsAlloc() {
         }
     }
     pthread_mutex_unlock(&g_tlsLock);
-    if (index == TLS_OUT_OF_INDEXES) SetLastError(kErrorNoMoreItems);
+    if (index == TLS_OUT_OF_INDEXES)
+        SetLastError(kErrorNoMoreItems);
     return index;
 }
 
-BOOL TlsFree(DWORD index) {
+BOOL TlsFree(DWORD index)
+{
     pthread_mutex_lock(&g_tlsLock);
     bool used = index < kTlsIndexes && g_keyUsed[index];
     if (used) {
@@ -115,11 +135,13 @@ BOOL TlsFree(DWORD index) {
         g_keyUsed[index] = false;
     }
     pthread_mutex_unlock(&g_tlsLock);
-    if (!used) SetLastError(kErrorInvalidHandle);
+    if (!used)
+        SetLastError(kErrorInvalidHandle);
     return used ? TRUE : FALSE;
 }
 
-void* TlsGetValue(DWORD index) {
+void* TlsGetValue(DWORD index)
+{
     if (index >= kTlsIndexes || !g_keyUsed[index]) {
         SetLastError(kErrorInvalidHandle);
         return nullptr;
@@ -128,7 +150,8 @@ void* TlsGetValue(DWORD index) {
     return pthread_getspecific(g_keys[index]);
 }
 
-BOOL TlsSetValue(DWORD index, void* value) {
+BOOL TlsSetValue(DWORD index, void* value)
+{
     if (index >= kTlsIndexes || !g_keyUsed[index] ||
         pthread_setspecific(g_keys[index], value) != 0) {
         SetLastError(kErrorInvalidHandle);
@@ -137,15 +160,22 @@ BOOL TlsSetValue(DWORD index, void* value) {
     return TRUE;
 }
 
-BOOL WriteFile(HANDLE, LPCVOID, DWORD, LPDWORD written, void*) {
-    if (written != nullptr) *written = 0;
+BOOL WriteFile(HANDLE, LPCVOID, DWORD, LPDWORD written, void*)
+{
+    if (written != nullptr)
+        *written = 0;
     SetLastError(kErrorInvalidHandle);
     return FALSE;
 }
 
-int lstrlenA(const char* text) { return text != nullptr ? static_cast<int>(strlen(text)) : 0; }
+int lstrlenA(const char* text)
+{
+    return text != nullptr ? static_cast<int>(strlen(text)) : 0;
+}
 
-DWORD CoGetCurrentProcess() {
-    if (t_threadNumber == 0) t_threadNumber = g_nextThreadNumber++;
+DWORD CoGetCurrentProcess()
+{
+    if (t_threadNumber == 0)
+        t_threadNumber = g_nextThreadNumber++;
     return t_threadNumber;
 }

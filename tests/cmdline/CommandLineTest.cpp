@@ -43,8 +43,8 @@ Built Build(const std::vector<std::string>& args, const std::string& block = std
 
     Built built;
     std::vector<char> line(commandLineChars, 'Z'), custom(customChars, 'Z');
-    loader::CommandLineOutput out = {line.data(), line.size(), custom.data(), custom.size(),
-                                     &Collect, &built};
+    loader::CommandLineOutput out = {line.data(),   line.size(), custom.data(),
+                                     custom.size(), &Collect,    &built};
     built.ok = loader::BuildInstallerCommandLine(installer, (int)argv.size() - 1, argv.data(),
                                                  block.c_str(), block.size() + 1, out);
     built.commandLine = line.data();
@@ -88,13 +88,25 @@ TEST(InstallerCommandLineArguments, RewriteEachArgumentIntoASwitch)
         {"case matters for CustomParams", {"customparams v"}, " /customparams \"v\"", ""},
         {"CustomParams without a value is dropped", {"CustomParams"}, "", ""},
         {"last CustomParams argument wins", {"CustomParams a=1", "CustomParams b=2"}, "", "b=2"},
-        {"switch between two CustomParams arguments is kept", {"CustomParams a=1", "-s", "CustomParams b=2"}, " /s", "b=2"},
-        {"empty CustomParams value empties the text", {"CustomParams a=1", "CustomParams "}, "", ""},
-        {"value keeps its later blanks", {"/Dir C:\\Program Files\\X"}, " /Dir \"C:\\Program Files\\X\"", ""},
+        {"switch between two CustomParams arguments is kept",
+         {"CustomParams a=1", "-s", "CustomParams b=2"},
+         " /s",
+         "b=2"},
+        {"empty CustomParams value empties the text",
+         {"CustomParams a=1", "CustomParams "},
+         "",
+         ""},
+        {"value keeps its later blanks",
+         {"/Dir C:\\Program Files\\X"},
+         " /Dir \"C:\\Program Files\\X\"",
+         ""},
         {"trailing blank gives an empty value", {"/Flag "}, " /Flag \"\"", ""},
         {"empty argument appends the bare slash", {""}, " /", ""},
         {"a lone dash appends the bare slash", {"-"}, " /", ""},
-        {"switches and custom params mixed", {"-s", "CustomParams k=v", "/Lang de"}, " /s /Lang \"de\"", "k=v"},
+        {"switches and custom params mixed",
+         {"-s", "CustomParams k=v", "/Lang de"},
+         " /s /Lang \"de\"",
+         "k=v"},
     };
     for (const ArgumentCase& c : cases) {
         Built built = Build(c.args);
@@ -132,10 +144,13 @@ TEST(InstallerCommandLineBlock, ReadsEntriesByTheBlockGrammar)
         {"no entry at all", std::string(273, ' '), "", ""},
         {"empty block", "", "", ""},
         {"switch with value then switch", "\"/Lang en\"\"/Silent\"", " /Lang \"en\" /Silent", ""},
-        {"entry without value, blank filled", "\"/Silent\"" + std::string(264, ' '), " /Silent", ""},
-        {"two CustomParams entries are joined", "\"/CustomParams a=1&\" \"/CustomParams b=2\"", "", "a=1&b=2"},
+        {"entry without value, blank filled", "\"/Silent\"" + std::string(264, ' '), " /Silent",
+         ""},
+        {"two CustomParams entries are joined", "\"/CustomParams a=1&\" \"/CustomParams b=2\"", "",
+         "a=1&b=2"},
         {"CustomParams entry without value adds nothing", "\"/CustomParams\" \"/X\"", " /X", ""},
-        {"text between entries is ignored", "junk \"/A\" more junk \"/B 1\" tail", " /A /B \"1\"", ""},
+        {"text between entries is ignored", "junk \"/A\" more junk \"/B 1\" tail", " /A /B \"1\"",
+         ""},
         {"entry without closing quote ends the parse", "\"/A\" \"/B never closed", " /A", ""},
         {"value may hold blanks", "\"/Dir a b  c\"", " /Dir \"a b  c\"", ""},
         {"empty value", "\"/Flag \"", " /Flag \"\"", ""},

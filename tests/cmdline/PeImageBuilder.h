@@ -24,9 +24,9 @@ public:
         setDirectoryCount(16);
         size_t section = kOptional + optionalSize();
         memcpy(&_image[section], ".orvapb", 7);
-        put32(section + 8, 0x112);    // virtual size: the block and its zero byte
-        put32(section + 16, 0x200);   // raw size
-        put32(section + 20, 0x200);   // raw offset
+        put32(section + 8, 0x112);   // virtual size: the block and its zero byte
+        put32(section + 16, 0x200);  // raw size
+        put32(section + 20, 0x200);  // raw offset
         memset(&_image[0x200], ' ', 0x111);
     }
 

@@ -12,10 +12,10 @@ namespace {
 
 struct ItemRow {
     bool custom;
-    const char* typed;   // --custom TEXT, or --switch NAME[=VALUE]
+    const char* typed;  // --custom TEXT, or --switch NAME[=VALUE]
     int codePage;
-    const char* stored;  // the value (or name, for a switch without one) as written, or null
-    const char* refusal; // part of the reason when it is refused
+    const char* stored;   // the value (or name, for a switch without one) as written, or null
+    const char* refusal;  // part of the reason when it is refused
 };
 
 TEST(StampText, PrepareItemWritesWhatTheInstallerReadsBackOrRefuses)
@@ -111,25 +111,31 @@ TEST(CertificateTable, DamagedOrUnusualImagesAreRefusedWithoutChange)
     };
     const Case cases[] = {
         {"table past the end",
-         [](test::PeImageBuilder& b) { b.appendCertificateTable(64); b.setSecurityEntry(b.size() - 64, 65); },
+         [](test::PeImageBuilder& b) {
+             b.appendCertificateTable(64);
+             b.setSecurityEntry(b.size() - 64, 65);
+         },
          "lies outside the file", "lies outside the file"},
         {"table offset past the end",
          [](test::PeImageBuilder& b) { b.setSecurityEntry(0xFFFFFFF0u, 16); },
          "lies outside the file", "lies outside the file"},
         {"table over the headers",
-         [](test::PeImageBuilder& b) { b.appendCertificateTable(64); b.setSecurityEntry(0x10, b.size() - 0x10); },
+         [](test::PeImageBuilder& b) {
+             b.appendCertificateTable(64);
+             b.setSecurityEntry(0x10, b.size() - 0x10);
+         },
          "overlaps the headers", "overlaps the headers"},
         {"data after the table",
-         [](test::PeImageBuilder& b) { b.appendCertificateTable(64); b.appendBytes(8); },
+         [](test::PeImageBuilder& b) {
+             b.appendCertificateTable(64);
+             b.appendBytes(8);
+         },
          nullptr, "other data follow the certificate table"},
-        {"optional header cut short",
-         [](test::PeImageBuilder& b) { b.setOptionalHeaderSize(80); },
+        {"optional header cut short", [](test::PeImageBuilder& b) { b.setOptionalHeaderSize(80); },
          "optional header cut short", "optional header cut short"},
-        {"unknown optional header",
-         [](test::PeImageBuilder& b) { b.setMagic(0x107); },
+        {"unknown optional header", [](test::PeImageBuilder& b) { b.setMagic(0x107); },
          "unknown optional header", "unknown optional header"},
-        {"no PE signature",
-         [](test::PeImageBuilder& b) { b.setNewHeaderOffset(0x7FFFFFF0u); },
+        {"no PE signature", [](test::PeImageBuilder& b) { b.setNewHeaderOffset(0x7FFFFFF0u); },
          "no PE header", "no PE header"},
     };
     for (const Case& c : cases) {

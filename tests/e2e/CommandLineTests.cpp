@@ -18,8 +18,8 @@ TEST(InstallerCommandLine, RewritesTheLoaderArgumentsIntoSwitches)
 {
     Sandbox box;
     std::string loader = box.install("download.exe");
-    ASSERT_TRUE(box.run(loader, "-s \"/Lang en\" \"CustomParams a=1\" --x \"-CustomParams x\" y")
-                    .finished);
+    ASSERT_TRUE(
+        box.run(loader, "-s \"/Lang en\" \"CustomParams a=1\" --x \"-CustomParams x\" y").finished);
     EXPECT_EQ(OnlyInstallerSelf(box) + " /s /Lang \"en\" /-x /CustomParams \"x\" /y",
               OnlyInstallerCommandLine(box));
 }
@@ -82,8 +82,9 @@ TEST(InstallerCommandLine, LeavesOutAnArgumentTooLongForTheCommandLineAndSaysSo)
     ASSERT_TRUE(box.run(loader, "-a " + huge + " -b").finished);
     EXPECT_EQ(OnlyInstallerSelf(box) + " /a /b", OnlyInstallerCommandLine(box));
     std::vector<std::string> texts = LogTexts(RunLog(box, "download.log"));
-    EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(),
-                                     "Argument 2 does not fit the installer command line, skipped."));
+    EXPECT_NE(texts.end(),
+              std::find(texts.begin(), texts.end(),
+                        "Argument 2 does not fit the installer command line, skipped."));
 }
 
 // Signing after stamping leaves a loader that runs and reads its block.

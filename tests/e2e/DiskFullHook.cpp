@@ -24,16 +24,14 @@ int __stdcall WriteUntilFull(void* file, const void* data, unsigned long size,
         return FALSE;
     }
     DWORD done = 0;
-    BOOL ok = WriteFile(file, data, size < room ? size : room, &done,
-                        overlapped);
+    BOOL ok = WriteFile(file, data, size < room ? size : room, &done, overlapped);
     if (written)
         *written = done;
     g_used += done;
     return ok;
 }
 
-int __stdcall RecordAndShowBox(HWND__* owner, const char* text, const char* caption,
-                               unsigned style)
+int __stdcall RecordAndShowBox(HWND__* owner, const char* text, const char* caption, unsigned style)
 {
     e2e_hooks::AppendToTempRecord("boxes.txt", caption, text);
     return MessageBoxA(owner, text, caption, style);

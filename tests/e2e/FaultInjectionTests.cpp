@@ -86,7 +86,8 @@ TEST(FaultInjection, LogHeldOpenWithoutSharingDropsLinesAndTheRunGoesOn)
     Sandbox box;
     const std::string oldLog = box.temp() + "download.log";
     ASSERT_TRUE(WriteFile(oldLog, "OLD RUN\r\n"));
-    HANDLE holder = CreateFileA(oldLog.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE holder =
+        CreateFileA(oldLog.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, holder);
     std::string loader = box.install("download.exe");
     RunResult result = box.run(loader);

@@ -13,17 +13,38 @@ std::string BuildFile(const std::string& relativePath)
     return support::UnixToWindowsPath(std::string(ORVA_BUILD_DIR) + "/" + relativePath);
 }
 
-std::string LoaderExe() { return BuildFile("tests/e2e/loader-e2e.exe"); }
-std::string OtherPayloadLoaderExe() { return BuildFile("tests/e2e/loader-other.exe"); }
-std::string NoPayloadLoaderExe() { return BuildFile("tests/e2e/loader-nopayload.exe"); }
-std::string DiskFullLoaderExe() { return BuildFile("tests/e2e/loader-diskfull.exe"); }
-std::string HookedLoaderExe() { return BuildFile("tests/e2e/loader-hooked.exe"); }
+std::string LoaderExe()
+{
+    return BuildFile("tests/e2e/loader-e2e.exe");
+}
+std::string OtherPayloadLoaderExe()
+{
+    return BuildFile("tests/e2e/loader-other.exe");
+}
+std::string NoPayloadLoaderExe()
+{
+    return BuildFile("tests/e2e/loader-nopayload.exe");
+}
+std::string DiskFullLoaderExe()
+{
+    return BuildFile("tests/e2e/loader-diskfull.exe");
+}
+std::string HookedLoaderExe()
+{
+    return BuildFile("tests/e2e/loader-hooked.exe");
+}
 std::string StampedLoaderExe(const std::string& name)
 {
     return BuildFile("tests/e2e/" + name + ".exe");
 }
-std::string DemoInstallerExe() { return BuildFile("tools/demo-installer/demo-installer.exe"); }
-std::string OtherInstallerExe() { return BuildFile("tests/e2e/other-installer.exe"); }
+std::string DemoInstallerExe()
+{
+    return BuildFile("tools/demo-installer/demo-installer.exe");
+}
+std::string OtherInstallerExe()
+{
+    return BuildFile("tests/e2e/other-installer.exe");
+}
 
 std::vector<std::string> Sandbox::installerRecords() const
 {
@@ -32,8 +53,8 @@ std::vector<std::string> Sandbox::installerRecords() const
     size_t start = 0;
     while ((start = content.find("run\r\n", start)) != std::string::npos) {
         size_t end = content.find("end\r\n", start);
-        records.push_back(content.substr(start, end == std::string::npos ? std::string::npos
-                                                                           : end - start));
+        records.push_back(
+            content.substr(start, end == std::string::npos ? std::string::npos : end - start));
         start = end == std::string::npos ? content.size() : end;
     }
     return records;
@@ -65,7 +86,10 @@ std::string OnlyInstallerCommandLine(const Sandbox& box)
     return OnlyInstallerField(box, "cmdline");
 }
 
-std::string OnlyInstallerSelf(const Sandbox& box) { return OnlyInstallerField(box, "self"); }
+std::string OnlyInstallerSelf(const Sandbox& box)
+{
+    return OnlyInstallerField(box, "self");
+}
 
 std::string RunLog(const Sandbox& box, const std::string& logName)
 {

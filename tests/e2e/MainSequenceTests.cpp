@@ -93,9 +93,9 @@ TEST(MainSequence, FallsBackToTheSystemTempFolderWhenAFileStandsInTheFolderPlace
 
     std::string log = RunLog(box, "download.log");
     std::vector<std::string> texts = LogTexts(log);
-    auto failure = std::find(texts.begin(), texts.end(),
-                             "CreateDirectory(" + box.mainTemp() +
-                                 ") failed, must use system temp path.");
+    auto failure =
+        std::find(texts.begin(), texts.end(),
+                  "CreateDirectory(" + box.mainTemp() + ") failed, must use system temp path.");
     ASSERT_NE(texts.end(), failure) << log;
     ASSERT_NE(texts.end(), failure + 1);
     EXPECT_EQ("GetLastError() returned 183 for the preceeding failure!", *(failure + 1));
@@ -135,8 +135,8 @@ TEST(MainSequence, KeepsTheLogInTheMainTempFolderWhenThePerRunFolderCannotBeName
     std::string log = ReadFile(box.mainTemp() + "d.log");
     std::vector<std::string> texts = LogTexts(log);
     ASSERT_FALSE(texts.empty()) << "no log in " << box.mainTemp();
-    auto failure = std::find(texts.begin(), texts.end(),
-                             "GetTempFileName() failed, must use main temp path.");
+    auto failure =
+        std::find(texts.begin(), texts.end(), "GetTempFileName() failed, must use main temp path.");
     ASSERT_NE(texts.end(), failure) << log;
     EXPECT_EQ("GetLastError() returned 111 for the preceeding failure!", *(failure + 1));
     EXPECT_TRUE(Contains(texts, "Using " + box.mainTemp() + " as temp log path.")) << log;

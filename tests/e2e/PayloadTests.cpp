@@ -41,7 +41,8 @@ size_t IndexOf(const std::vector<std::string>& lines, const std::string& text)
 TEST(Payload, TheDefaultInstallerIsExtractedAndReportedAsSuccess)
 {
     Sandbox box;
-    std::vector<std::string> lines = RunAndReadLog(box, box.install("download.exe"), "download.log");
+    std::vector<std::string> lines =
+        RunAndReadLog(box, box.install("download.exe"), "download.log");
     const std::string installer = TempLogPathFromLog(lines) + "Setup.exe";
     size_t path = IndexOf(lines, installer);
     ASSERT_LT(path + 1, lines.size());
@@ -50,7 +51,8 @@ TEST(Payload, TheDefaultInstallerIsExtractedAndReportedAsSuccess)
     std::vector<std::string> records = box.installerRecords();
     ASSERT_EQ(1u, records.size());
     EXPECT_NE(std::string::npos, records[0].find("self: " + installer + "\r\n"));
-    EXPECT_NE(std::string::npos, records[0].find("digest: " + FileDigest(DemoInstallerExe()) + "\r\n"))
+    EXPECT_NE(std::string::npos,
+              records[0].find("digest: " + FileDigest(DemoInstallerExe()) + "\r\n"))
         << records[0];
 }
 
@@ -64,8 +66,7 @@ TEST(Payload, ALoaderBuiltWithAnotherInstallerCarriesAndRunsThatOne)
     ASSERT_EQ(1u, records.size());
     EXPECT_NE(std::string::npos, records[0].find("flavour: other\r\n")) << records[0];
     EXPECT_NE(std::string::npos,
-              records[0].find("digest: " + FileDigest(OtherInstallerExe()) +
-                              "\r\n"))
+              records[0].find("digest: " + FileDigest(OtherInstallerExe()) + "\r\n"))
         << records[0];
 }
 
@@ -90,7 +91,8 @@ TEST(Payload, AnEarlierInstallerStillHeldOpenInTheMainTempFolderIsLeftAlone)
     ASSERT_TRUE(WriteFile(setup, "an installer of an earlier run, still running"));
     HANDLE held = CreateFileA(setup.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    std::vector<std::string> lines = RunAndReadLog(box, box.install("download.exe"), "download.log");
+    std::vector<std::string> lines =
+        RunAndReadLog(box, box.install("download.exe"), "download.log");
     CloseHandle(held);
 
     // This run extracts into a folder of its own and runs its own installer.

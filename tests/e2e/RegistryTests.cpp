@@ -95,7 +95,8 @@ TEST_F(LoaderRegistry, FormerVendorKeysCountInTheThirtyTwoBitViewOnly)
     ASSERT_TRUE(first.finished) << "start error " << first.startError;
     EXPECT_EQ(regtest::GetText("Software\\Pemrod\\Orvadesk\\CustomParams", "a"), "1");
     EXPECT_FALSE(regtest::KeyExists(kFormerVendor));
-    EXPECT_FALSE(regtest::KeyExists("Software\\Brightholm\\Orvadesk\\CustomParams", HKEY_LOCAL_MACHINE, other));
+    EXPECT_FALSE(regtest::KeyExists("Software\\Brightholm\\Orvadesk\\CustomParams",
+                                    HKEY_LOCAL_MACHINE, other));
 
     // In the 32-bit view the former vendor's product key is found; the 64-bit twin, now
     // empty, stays.

@@ -19,14 +19,16 @@ std::vector<std::string> Batches(const std::string& folder)
 {
     std::vector<std::string> found;
     for (const std::string& name : ListFolder(folder)) {
-        if (name.size() == 12 && name.compare(0, 3, "~VO") == 0 &&
-            name.compare(8, 4, ".bat") == 0)
+        if (name.size() == 12 && name.compare(0, 3, "~VO") == 0 && name.compare(8, 4, ".bat") == 0)
             found.push_back(name);
     }
     return found;
 }
 
-bool NoBatchIn(const std::string& folder) { return Batches(folder).empty(); }
+bool NoBatchIn(const std::string& folder)
+{
+    return Batches(folder).empty();
+}
 
 bool LogHas(const Sandbox& box, const std::string& logName, const std::string& text)
 {

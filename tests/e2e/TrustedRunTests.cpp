@@ -27,7 +27,10 @@ bool StartsWith(const std::string& text, const std::string& head)
 }
 
 // The folder part of a path, final backslash included.
-std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('\\') + 1); }
+std::string FolderOf(const std::string& path)
+{
+    return path.substr(0, path.rfind('\\') + 1);
+}
 
 // The folder path without its final backslash, as the security calls take it.
 std::string Bare(std::string folder)
@@ -147,8 +150,8 @@ TEST(TrustedRun, AnInstallerFileTamperedWithIsNeverStarted)
         std::string program;
         std::string failure;  // "%s" is the installer path
         long failureCode;
-        long startCode;      // logged with "Could not create process."
-        bool leftBehind;     // the file cannot be deleted at the end of the run
+        long startCode;   // logged with "Could not create process."
+        bool leftBehind;  // the file cannot be deleted at the end of the run
     } cases[] = {
         {"a program appears where the loader writes", "ORVA_HOOK_PLANT", DemoInstallerExe(),
          "Could not create temporary file for <%s>.", ERROR_SHARING_VIOLATION,

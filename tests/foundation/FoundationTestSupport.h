@@ -10,10 +10,18 @@
 class AllocFailure {
 public:
     enum Mode { kOnCall, kFromCall };
-    explicit AllocFailure(int n, Mode mode = kOnCall) {
-        if (mode == kOnCall) VoAllocFailOnCall(n); else VoAllocFailFrom(n);
+    explicit AllocFailure(int n, Mode mode = kOnCall)
+    {
+        if (mode == kOnCall)
+            VoAllocFailOnCall(n);
+        else
+            VoAllocFailFrom(n);
     }
-    ~AllocFailure() { VoAllocFailOnCall(0); VoAllocFailFrom(0); }
+    ~AllocFailure()
+    {
+        VoAllocFailOnCall(0);
+        VoAllocFailFrom(0);
+    }
     AllocFailure(const AllocFailure&) = delete;
     AllocFailure& operator=(const AllocFailure&) = delete;
 };
@@ -21,14 +29,20 @@ public:
 // The trace records written while the object lives.
 class TraceCapture {
 public:
-    TraceCapture() { VoTraceLog::instance(); VoTraceLog::clearQueue(); }
+    TraceCapture()
+    {
+        VoTraceLog::instance();
+        VoTraceLog::clearQueue();
+    }
     ~TraceCapture() { VoTraceLog::clearQueue(); }
     int count() const { return VoTraceLog::queuedCount(); }
-    std::string message(int i) const {
+    std::string message(int i) const
+    {
         const VoTraceRecord* r = VoTraceLog::queuedRecord(i);
         return r != nullptr ? r->message.c_str() : "<none>";
     }
-    int level(int i) const {
+    int level(int i) const
+    {
         const VoTraceRecord* r = VoTraceLog::queuedRecord(i);
         return r != nullptr ? r->level : -1;
     }

@@ -11,12 +11,14 @@ namespace {
 
 HANDLE gOut = INVALID_HANDLE_VALUE;
 
-void writeLine(const char* line) {
+void writeLine(const char* line)
+{
     DWORD written = 0;
     WriteFile(gOut, line, lstrlenA(line), &written, nullptr);
 }
 
-void observe(int32 step) {
+void observe(int32 step)
+{
     char line[128];
     snprintf(line, sizeof line, "step %d: process mutex %s, tls index %s\n", step,
              VoProcessMutex() != nullptr ? "present" : "gone",
@@ -26,11 +28,16 @@ void observe(int32 step) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc < 2) return 2;
-    gOut = CreateFileA(argv[1], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (gOut == INVALID_HANDLE_VALUE) return 3;
-    writeLine(VoProcessMutex() != nullptr && VoTlsContext::tlsIndex() != -1 ? "started\n" : "not started\n");
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return 2;
+    gOut = CreateFileA(argv[1], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+    if (gOut == INVALID_HANDLE_VALUE)
+        return 3;
+    writeLine(VoProcessMutex() != nullptr && VoTlsContext::tlsIndex() != -1 ? "started\n"
+                                                                            : "not started\n");
     VoObserveTeardown = observe;
     return 0;
 }

@@ -9,7 +9,8 @@
 
 namespace {
 
-TEST(VoStatusReport, ContextLineAlwaysFollowedBySeparator) {
+TEST(VoStatusReport, ContextLineAlwaysFollowedBySeparator)
+{
     TraceCapture trace;
     VoStatus empty(VO_STATUS_FAILED);
     empty.report("Failure in %s", "here");
@@ -24,10 +25,11 @@ TEST(VoStatusReport, ContextLineAlwaysFollowedBySeparator) {
     EXPECT_STREQ("cause", full.message());
 }
 
-TEST(VoReportFailedCheck, RecordTextAndCuts) {
+TEST(VoReportFailedCheck, RecordTextAndCuts)
+{
     TraceCapture trace;
-    VoReportFailedCheck("_mutexImp != NULL", "Failed to create %s", "C:\\src\\VoThreads\\VoMutex.cpp", 42,
-                        8, "VoMutex");
+    VoReportFailedCheck("_mutexImp != NULL", "Failed to create %s",
+                        "C:\\src\\VoThreads\\VoMutex.cpp", 42, 8, "VoMutex");
     std::string longMessage(600, 'm');
     VoReportFailedCheck("false", "%s", "/src/Unit.cpp", 7, 0, longMessage.c_str());
     ASSERT_EQ(2, trace.count());
@@ -35,11 +37,13 @@ TEST(VoReportFailedCheck, RecordTextAndCuts) {
     EXPECT_EQ("(_mutexImp != NULL) failed: Failed to create VoMutex in VoMutex.cpp at line 42. "
               "(Last OS error: 8)",
               trace.message(0));
-    EXPECT_EQ("(false) failed: " + std::string(511, 'm') + " in Unit.cpp at line 7. (Last OS error: 0)",
+    EXPECT_EQ("(false) failed: " + std::string(511, 'm') +
+                  " in Unit.cpp at line 7. (Last OS error: 0)",
               trace.message(1));
 }
 
-TEST(VoReportFailedCheck, RecordCutAt1023Characters) {
+TEST(VoReportFailedCheck, RecordCutAt1023Characters)
+{
     TraceCapture trace;
     std::string longCondition(2000, 'c');
     VoReportFailedCheck(longCondition.c_str(), "m", "f.cpp", 1, 0);
@@ -47,7 +51,8 @@ TEST(VoReportFailedCheck, RecordCutAt1023Characters) {
     EXPECT_EQ("(" + std::string(1022, 'c'), trace.message(0));
 }
 
-TEST(VoBaseName, LastComponentUnlessOnlyLeadingSeparator) {
+TEST(VoBaseName, LastComponentUnlessOnlyLeadingSeparator)
+{
     struct Case {
         const char* path;
         const char* expected;
@@ -59,11 +64,14 @@ TEST(VoBaseName, LastComponentUnlessOnlyLeadingSeparator) {
         {"/Root.cpp", "/Root.cpp"},
         {"dir/", ""},
     };
-    for (const Case& c : cases) EXPECT_STREQ(c.expected, VoBaseName(c.path)) << c.path;
+    for (const Case& c : cases)
+        EXPECT_STREQ(c.expected, VoBaseName(c.path)) << c.path;
 }
 
-TEST(VoLocationText, PrefixFileAndLine) {
-    EXPECT_STREQ("unknown(), vostring.cpp:120", VoLocationText("unknown()", "vostring.cpp", 120).c_str());
+TEST(VoLocationText, PrefixFileAndLine)
+{
+    EXPECT_STREQ("unknown(), vostring.cpp:120",
+                 VoLocationText("unknown()", "vostring.cpp", 120).c_str());
     std::string longFile(400, 'f');
     std::string text = VoLocationText("unknown()", longFile.c_str(), 1).c_str();
     EXPECT_EQ("unknown(), " + std::string(253, 'f'), text);

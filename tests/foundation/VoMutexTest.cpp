@@ -8,7 +8,8 @@
 
 namespace {
 
-void* failingCreate() {
+void* failingCreate()
+{
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
 }
@@ -22,7 +23,8 @@ private:
     VoMutexCreator saved_;
 };
 
-TEST(VoMutex, LockAndUnlockPair) {
+TEST(VoMutex, LockAndUnlockPair)
+{
     VoMutex mutex;
     ASSERT_TRUE(mutex.created());
     EXPECT_TRUE(mutex.lock());
@@ -32,7 +34,8 @@ TEST(VoMutex, LockAndUnlockPair) {
     EXPECT_FALSE(mutex.unlock()) << "not owned any more";
 }
 
-TEST(VoMutex, FailedCreationIsQuietAndNeverBlocks) {
+TEST(VoMutex, FailedCreationIsQuietAndNeverBlocks)
+{
     TraceCapture trace;
     FailingMutexCreation failing;
     VoMutex mutex;
@@ -42,7 +45,8 @@ TEST(VoMutex, FailedCreationIsQuietAndNeverBlocks) {
     EXPECT_EQ(0, trace.count());
 }
 
-TEST(VoMutex, ReportingCreationWritesFailedCheck) {
+TEST(VoMutex, ReportingCreationWritesFailedCheck)
+{
     TraceCapture trace;
     FailingMutexCreation failing;
     VoMutex mutex(VoMutex::kReportFailure);
@@ -50,19 +54,22 @@ TEST(VoMutex, ReportingCreationWritesFailedCheck) {
     ASSERT_EQ(1, trace.count());
     EXPECT_EQ(kVoTraceLevelError, trace.level(0));
     std::string message = trace.message(0);
-    std::string lead = "(_mutexImp != NULL) failed: Failed to create VoMutex in VoMutex.cpp at line ";
+    std::string lead =
+        "(_mutexImp != NULL) failed: Failed to create VoMutex in VoMutex.cpp at line ";
     EXPECT_EQ(lead, message.substr(0, lead.size()));
     std::string tail = ". (Last OS error: 8)";
     ASSERT_GT(message.size(), tail.size());
     EXPECT_EQ(tail, message.substr(message.size() - tail.size()));
 }
 
-DWORD WINAPI lockAndEnd(LPVOID parameter) {
+DWORD WINAPI lockAndEnd(LPVOID parameter)
+{
     static_cast<VoMutex*>(parameter)->lock();
     return 0;  // ends owning the mutex: it is abandoned
 }
 
-TEST(VoMutex, AbandonedMutexLockReturnsFalseAndCanBeReleased) {
+TEST(VoMutex, AbandonedMutexLockReturnsFalseAndCanBeReleased)
+{
     VoMutex mutex;
     HANDLE thread = CreateThread(nullptr, 0, lockAndEnd, &mutex, 0, nullptr);
     ASSERT_NE(nullptr, thread);
@@ -74,7 +81,8 @@ TEST(VoMutex, AbandonedMutexLockReturnsFalseAndCanBeReleased) {
     EXPECT_TRUE(mutex.unlock());
 }
 
-TEST(VoStaticObjects, ProcessMutexExistsAndSecondStartCreatesNothing) {
+TEST(VoStaticObjects, ProcessMutexExistsAndSecondStartCreatesNothing)
+{
     VoMutex* mutex = VoProcessMutex();
     ASSERT_NE(nullptr, mutex);
     EXPECT_TRUE(mutex->created());

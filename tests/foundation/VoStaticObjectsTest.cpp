@@ -8,23 +8,26 @@
 
 namespace {
 
-std::string siblingPath(const char* fileName) {
+std::string siblingPath(const char* fileName)
+{
     char path[MAX_PATH];
     DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string own(path, n);
     return own.substr(0, own.find_last_of("\\/") + 1) + fileName;
 }
 
-TEST(VoStaticObjects, MadeBeforeEntryAndTornDownInFixedOrder) {
+TEST(VoStaticObjects, MadeBeforeEntryAndTornDownInFixedOrder)
+{
     std::string output = tempFilePath("vo-teardown-probe.txt");
     DeleteFileA(output.c_str());
-    std::string commandLine = "\"" + siblingPath("foundation_teardown_probe.exe") + "\" \"" + output + "\"";
+    std::string commandLine =
+        "\"" + siblingPath("foundation_teardown_probe.exe") + "\" \"" + output + "\"";
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &process))
+    ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process))
         << GetLastError();
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD exitCode = 1;

@@ -8,7 +8,8 @@
 
 namespace {
 
-TEST(VoStatus, ConstructionAndCopies) {
+TEST(VoStatus, ConstructionAndCopies)
+{
     VoStatus unset;
     EXPECT_EQ(0, unset.code());
     EXPECT_STREQ("", unset.message());
@@ -27,7 +28,8 @@ TEST(VoStatus, ConstructionAndCopies) {
     EXPECT_STREQ("No key at 7", assigned.message());
 }
 
-TEST(VoStatus, AddContextSeparatesOnlyNonEmptyMessages) {
+TEST(VoStatus, AddContextSeparatesOnlyNonEmptyMessages)
+{
     VoStatus status(VO_STATUS_FAILED);
     EXPECT_TRUE(status.addContext("inner %d", 1));
     EXPECT_STREQ("inner 1", status.message());
@@ -36,7 +38,8 @@ TEST(VoStatus, AddContextSeparatesOnlyNonEmptyMessages) {
     EXPECT_EQ(VO_STATUS_FAILED, status.code());
 }
 
-TEST(VoStatus, LongTextsAreCutAt1022Characters) {
+TEST(VoStatus, LongTextsAreCutAt1022Characters)
+{
     std::string longText(1500, 'x');
     VoStatus formatted(VO_STATUS_FAILED, "%s", longText.c_str());
     EXPECT_EQ(1022u, std::string(formatted.message()).size());
@@ -45,7 +48,8 @@ TEST(VoStatus, LongTextsAreCutAt1022Characters) {
     EXPECT_EQ(std::string(1022, 'x') + "\n\tcause", status.message());
 }
 
-TEST(VoStatus, CutToFirstLine) {
+TEST(VoStatus, CutToFirstLine)
+{
     char a[] = "First line.\r\nSecond line.\r\n";
     VoCutToFirstLine(a);
     EXPECT_STREQ("First line.", a);

@@ -15,7 +15,8 @@ namespace {
 // Records which modules VoStatusFromWin32 asks for, and loads none.
 std::vector<std::string> gLoadedPaths;
 std::vector<unsigned long> gLoadFlags;
-void* recordLoad(const char* path, unsigned long flags) {
+void* recordLoad(const char* path, unsigned long flags)
+{
     gLoadedPaths.push_back(path);
     gLoadFlags.push_back(flags);
     return nullptr;
@@ -23,7 +24,8 @@ void* recordLoad(const char* path, unsigned long flags) {
 
 class VoStatusFromWin32Test : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         gLoadedPaths.clear();
         gLoadFlags.clear();
         saved_ = VoLoadDataModule;
@@ -33,7 +35,8 @@ protected:
     VoDataModuleLoader saved_ = nullptr;
 };
 
-TEST_F(VoStatusFromWin32Test, CodesAndFirstLine) {
+TEST_F(VoStatusFromWin32Test, CodesAndFirstLine)
+{
     VoStatus noMemory = VoStatusFromWin32("HeapAlloc()", 8);
     EXPECT_EQ(VO_STATUS_NO_MEMORY, noMemory.code());
     std::string lead = "Win32 method \"HeapAlloc()\" returned with error (8). ";
@@ -44,18 +47,22 @@ TEST_F(VoStatusFromWin32Test, CodesAndFirstLine) {
 
     VoStatus ok = VoStatusFromWin32("TlsGetValue()", 0);
     EXPECT_EQ(VO_STATUS_OK, ok.code());
-    EXPECT_EQ(0u, std::string(ok.message()).find("Win32 method \"TlsGetValue()\" returned with error (0). "));
+    EXPECT_EQ(
+        0u,
+        std::string(ok.message()).find("Win32 method \"TlsGetValue()\" returned with error (0). "));
 
     VoStatus unnamed = VoStatusFromWin32(nullptr, 2);
     EXPECT_EQ(VO_STATUS_NOT_FOUND, unnamed.code());
-    EXPECT_EQ(0u, std::string(unnamed.message()).find("Win32 method \"\" returned with error (2). "));
+    EXPECT_EQ(0u,
+              std::string(unnamed.message()).find("Win32 method \"\" returned with error (2). "));
 
     VoStatus unknown = VoStatusFromWin32("X", 0x7FFF0001);
     EXPECT_EQ(VO_STATUS_FAILED, unknown.code());
     EXPECT_STREQ("Win32 method \"X\" returned with error (2147418113). ", unknown.message());
 }
 
-TEST_F(VoStatusFromWin32Test, NetworkModuleOnlyForNetworkErrorsAndFromSystemFolder) {
+TEST_F(VoStatusFromWin32Test, NetworkModuleOnlyForNetworkErrorsAndFromSystemFolder)
+{
     char systemFolder[MAX_PATH];
     UINT n = GetSystemDirectoryA(systemFolder, MAX_PATH);
     ASSERT_GT(n, 0u);
@@ -80,15 +87,18 @@ TEST_F(VoStatusFromWin32Test, NetworkModuleOnlyForNetworkErrorsAndFromSystemFold
     }
 }
 
-TEST_F(VoStatusFromWin32Test, RealNetworkModuleLoadWorksOrFallsBack) {
+TEST_F(VoStatusFromWin32Test, RealNetworkModuleLoadWorksOrFallsBack)
+{
     VoLoadDataModule = saved_;
     VoStatus status = VoStatusFromWin32("NetCall()", 2102);
     EXPECT_EQ(VO_STATUS_FAILED, status.code());
-    EXPECT_EQ(0u, std::string(status.message()).find("Win32 method \"NetCall()\" returned with error (2102). "));
+    EXPECT_EQ(0u, std::string(status.message())
+                      .find("Win32 method \"NetCall()\" returned with error (2102). "));
     EXPECT_EQ(std::string::npos, std::string(status.message()).find_first_of("\r\n"));
 }
 
-TEST_F(VoStatusFromWin32Test, AllocationFailureKeepsCode) {
+TEST_F(VoStatusFromWin32Test, AllocationFailureKeepsCode)
+{
     AllocFailure fail(1, AllocFailure::kFromCall);
     VoStatus status = VoStatusFromWin32("HeapAlloc()", 8);
     EXPECT_EQ(VO_STATUS_NO_MEMORY, status.code());

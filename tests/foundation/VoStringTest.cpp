@@ -9,18 +9,24 @@
 
 namespace {
 
-std::string text(const VoString& s) { return s.c_str() != nullptr ? s.c_str() : "<null>"; }
+std::string text(const VoString& s)
+{
+    return s.c_str() != nullptr ? s.c_str() : "<null>";
+}
 
 // "<format without %s>unknown(), vostring.cpp:<line>"
-::testing::AssertionResult IsStringFailure(const std::string& message, const std::string& lead) {
+::testing::AssertionResult IsStringFailure(const std::string& message, const std::string& lead)
+{
     std::regex pattern(lead + "unknown\\(\\), vostring\\.cpp:[0-9]+");
-    if (std::regex_match(message, pattern)) return ::testing::AssertionSuccess();
+    if (std::regex_match(message, pattern))
+        return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "message was: " << message;
 }
 
 // --- construction
 
-TEST(VoStringConstruction, DefaultIsEmptyWithOneByteArray) {
+TEST(VoStringConstruction, DefaultIsEmptyWithOneByteArray)
+{
     VoString s;
     EXPECT_EQ(0, s.length());
     EXPECT_EQ(1, s.capacity());
@@ -28,7 +34,8 @@ TEST(VoStringConstruction, DefaultIsEmptyWithOneByteArray) {
     EXPECT_STREQ("", s.c_str());
 }
 
-TEST(VoStringConstruction, CharacterAndCount) {
+TEST(VoStringConstruction, CharacterAndCount)
+{
     EXPECT_EQ("/", text(VoString('/', 1)));
     EXPECT_EQ("xxx", text(VoString('x', 3)));
     VoString negative('/', -5);
@@ -38,7 +45,8 @@ TEST(VoStringConstruction, CharacterAndCount) {
     EXPECT_EQ(11, room.capacity());
 }
 
-TEST(VoStringConstruction, FromTextWithMaximumAndNull) {
+TEST(VoStringConstruction, FromTextWithMaximumAndNull)
+{
     EXPECT_EQ("abc", text(VoString("abcdef", 3)));
     EXPECT_EQ("ab", text(VoString("ab", 5)));
     VoString fromNull(static_cast<const char*>(nullptr));
@@ -47,7 +55,8 @@ TEST(VoStringConstruction, FromTextWithMaximumAndNull) {
     EXPECT_EQ("hel", text(VoString(original, 3)));
 }
 
-TEST(VoStringConstruction, FailedAllocationLeavesNoArrayAndIsReported) {
+TEST(VoStringConstruction, FailedAllocationLeavesNoArrayAndIsReported)
+{
     TraceCapture trace;
     {
         AllocFailure fail(1);
@@ -63,12 +72,12 @@ TEST(VoStringConstruction, FailedAllocationLeavesNoArrayAndIsReported) {
     }
     ASSERT_EQ(1, trace.count());
     EXPECT_EQ(kVoTraceLevelError, trace.level(0));
-    EXPECT_TRUE(IsStringFailure(trace.message(0),
-                                "Failure in VString\\(char\\*\\) constructor\n\t"
-                                "Memory allocation failed in "));
+    EXPECT_TRUE(IsStringFailure(trace.message(0), "Failure in VString\\(char\\*\\) constructor\n\t"
+                                                  "Memory allocation failed in "));
 }
 
-TEST(VoStringConstruction, FailedDefaultConstructionReportsItsOwnLine) {
+TEST(VoStringConstruction, FailedDefaultConstructionReportsItsOwnLine)
+{
     TraceCapture trace;
     {
         AllocFailure fail(1);
@@ -76,13 +85,15 @@ TEST(VoStringConstruction, FailedDefaultConstructionReportsItsOwnLine) {
         EXPECT_EQ(nullptr, s.c_str());
     }
     ASSERT_EQ(1, trace.count());
-    EXPECT_TRUE(IsStringFailure(trace.message(0),
-                                "Failure in default VoString constructor\n\tMemory allocation failed in "));
+    EXPECT_TRUE(
+        IsStringFailure(trace.message(0),
+                        "Failure in default VoString constructor\n\tMemory allocation failed in "));
 }
 
 // --- growth and assignment
 
-TEST(VoStringGrowth, ExactGrowthAndShorterAssignmentKeepsCapacity) {
+TEST(VoStringGrowth, ExactGrowthAndShorterAssignmentKeepsCapacity)
+{
     VoString s("abc");
     EXPECT_EQ(4, s.capacity());
     ASSERT_EQ(VO_STATUS_OK, s.append("defg").code());
@@ -97,7 +108,8 @@ TEST(VoStringGrowth, ExactGrowthAndShorterAssignmentKeepsCapacity) {
     EXPECT_EQ(8, s.capacity());
 }
 
-TEST(VoStringGrowth, AppendWithMaximumLength) {
+TEST(VoStringGrowth, AppendWithMaximumLength)
+{
     VoString s("a");
     ASSERT_EQ(VO_STATUS_OK, s.append("bcdef", 3).code());
     EXPECT_EQ("abcd", text(s));
@@ -105,7 +117,8 @@ TEST(VoStringGrowth, AppendWithMaximumLength) {
     EXPECT_EQ("abcdxy", text(s));
 }
 
-TEST(VoStringGrowth, SelfAppendAndSelfAssignmentOfAPart) {
+TEST(VoStringGrowth, SelfAppendAndSelfAssignmentOfAPart)
+{
     VoString s("abc");
     s += s;
     EXPECT_EQ("abcabc", text(s));
@@ -122,7 +135,8 @@ TEST(VoStringGrowth, SelfAppendAndSelfAssignmentOfAPart) {
     EXPECT_EQ("aabcbc", text(s));
 }
 
-TEST(VoStringGrowth, OperatorsJoinCopies) {
+TEST(VoStringGrowth, OperatorsJoinCopies)
+{
     VoString a("key");
     VoString b = a + "/" + VoString("sub");
     EXPECT_EQ("key/sub", text(b));
@@ -131,27 +145,32 @@ TEST(VoStringGrowth, OperatorsJoinCopies) {
     EXPECT_EQ("key/sub", text(a));
 }
 
-TEST(VoStringGrowth, AssignFromNullLeavesStringAndQueuesExactRecord) {
+TEST(VoStringGrowth, AssignFromNullLeavesStringAndQueuesExactRecord)
+{
     TraceCapture trace;
     VoString s("keep");
     s = static_cast<const char*>(nullptr);
     EXPECT_EQ("keep", text(s));
     ASSERT_EQ(1, trace.count());
-    EXPECT_TRUE(IsStringFailure(trace.message(0), "Failure in VoString = operator\n\tNULL pointer in "));
+    EXPECT_TRUE(
+        IsStringFailure(trace.message(0), "Failure in VoString = operator\n\tNULL pointer in "));
 }
 
-TEST(VoStringGrowth, AppendOperatorFromNullIsReported) {
+TEST(VoStringGrowth, AppendOperatorFromNullIsReported)
+{
     TraceCapture trace;
     VoString s("keep");
     s += static_cast<const char*>(nullptr);
     EXPECT_EQ("keep", text(s));
     ASSERT_EQ(1, trace.count());
-    EXPECT_TRUE(IsStringFailure(trace.message(0), "Failure in VoString \\+= operator\n\tNULL pointer in "));
+    EXPECT_TRUE(
+        IsStringFailure(trace.message(0), "Failure in VoString \\+= operator\n\tNULL pointer in "));
 }
 
 // --- _insert
 
-TEST(VoStringInsert, AtLengthAppendsOneFurtherFailsUnchanged) {
+TEST(VoStringInsert, AtLengthAppendsOneFurtherFailsUnchanged)
+{
     VoString s("abc");
     ASSERT_EQ(VO_STATUS_OK, s._insert("X", 3).code());
     EXPECT_EQ("abcX", text(s));
@@ -164,7 +183,8 @@ TEST(VoStringInsert, AtLengthAppendsOneFurtherFailsUnchanged) {
     EXPECT_EQ(VO_STATUS_OUT_OF_BOUNDS, s._insert("Y", -2).code());
 }
 
-TEST(VoStringInsert, MiddleAndFrontInPlaceAndGrowing) {
+TEST(VoStringInsert, MiddleAndFrontInPlaceAndGrowing)
+{
     VoString s("ad");
     ASSERT_EQ(VO_STATUS_OK, s._insert("bc", 1).code());
     EXPECT_EQ("abcd", text(s));
@@ -176,7 +196,8 @@ TEST(VoStringInsert, MiddleAndFrontInPlaceAndGrowing) {
     EXPECT_EQ("abcd", text(s));
 }
 
-TEST(VoStringInsert, AllocationFailuresLeaveStringUnchanged) {
+TEST(VoStringInsert, AllocationFailuresLeaveStringUnchanged)
+{
     VoString s("abc");
     {
         // The new array.
@@ -210,7 +231,8 @@ TEST(VoStringInsert, AllocationFailuresLeaveStringUnchanged) {
 
 // --- _resize
 
-TEST(VoStringResize, FillsTruncatesAndKeepsOnFailure) {
+TEST(VoStringResize, FillsTruncatesAndKeepsOnFailure)
+{
     VoString s("abc");
     ASSERT_EQ(VO_STATUS_OK, s._resize('-', 5).code());
     EXPECT_EQ("abc--", text(s));
@@ -233,7 +255,8 @@ TEST(VoStringResize, FillsTruncatesAndKeepsOnFailure) {
 
 // --- _remove0
 
-TEST(VoStringRemove, CountZeroOrEmptyStringInsertsNothing) {
+TEST(VoStringRemove, CountZeroOrEmptyStringInsertsNothing)
+{
     VoString s("abc");
     EXPECT_EQ(VO_STATUS_OK, s._remove0(1, 0, "XYZ").code());
     EXPECT_EQ("abc", text(s));
@@ -242,7 +265,8 @@ TEST(VoStringRemove, CountZeroOrEmptyStringInsertsNothing) {
     EXPECT_EQ("", text(empty));
 }
 
-TEST(VoStringRemove, CountsAndReplacement) {
+TEST(VoStringRemove, CountsAndReplacement)
+{
     struct Case {
         const char* name;
         int32 position;
@@ -263,7 +287,8 @@ TEST(VoStringRemove, CountsAndReplacement) {
     }
 }
 
-TEST(VoStringRemove, BoundsAndNull) {
+TEST(VoStringRemove, BoundsAndNull)
+{
     VoString s("abc");
     EXPECT_EQ(VO_STATUS_OUT_OF_BOUNDS, s._remove0(3, 1, "").code());
     EXPECT_EQ(VO_STATUS_OUT_OF_BOUNDS, s._remove0(-1, 1, "").code());
@@ -271,17 +296,20 @@ TEST(VoStringRemove, BoundsAndNull) {
     EXPECT_EQ("abc", text(s));
 }
 
-TEST(VoStringRemove, FailedInsertKeepsRemovalAndAddsContext) {
+TEST(VoStringRemove, FailedInsertKeepsRemovalAndAddsContext)
+{
     VoString s("abcdef");
     AllocFailure fail(1);  // the grown array for the inserted text
     VoStatus status = s._remove0(1, 1, "0123456789");
     EXPECT_EQ(VO_STATUS_NO_MEMORY, status.code());
-    EXPECT_TRUE(IsStringFailure(status.message(),
-                                "Unexpected error in VoString::_remove0\\(\\)\n\tMemory allocation failed in "));
+    EXPECT_TRUE(IsStringFailure(
+        status.message(),
+        "Unexpected error in VoString::_remove0\\(\\)\n\tMemory allocation failed in "));
     EXPECT_EQ("acdef", text(s));
 }
 
-TEST(VoStringRemove, TextFromOwnArray) {
+TEST(VoStringRemove, TextFromOwnArray)
+{
     VoString s("abcdef");
     ASSERT_EQ(VO_STATUS_OK, s._remove0(0, 2, s.c_str() + 4).code());
     EXPECT_EQ("efcdef", text(s));
@@ -289,16 +317,14 @@ TEST(VoStringRemove, TextFromOwnArray) {
 
 // --- trimming
 
-TEST(VoStringTrim, TrimRight) {
+TEST(VoStringTrim, TrimRight)
+{
     struct Case {
         const char* input;
         const char* expected;
     } cases[] = {
-        {"value \r\n", "value"},
-        {" \t \t", ""},
-        {"value", "value"},
-        {"\tvalue", "\tvalue"},
-        {"", ""},
+        {"value \r\n", "value"}, {" \t \t", ""}, {"value", "value"},
+        {"\tvalue", "\tvalue"},  {"", ""},
     };
     for (const Case& c : cases) {
         VoString s(c.input);
@@ -309,7 +335,8 @@ TEST(VoStringTrim, TrimRight) {
     }
 }
 
-TEST(VoStringTrim, ModesAndSets) {
+TEST(VoStringTrim, ModesAndSets)
+{
     VoString everywhere("/a//b/c/");
     EXPECT_EQ(VO_STATUS_OK, everywhere._trim("/", 0).code());
     EXPECT_EQ("abc", text(everywhere));
@@ -330,7 +357,8 @@ TEST(VoStringTrim, ModesAndSets) {
 
 // --- characters and searches
 
-TEST(VoStringChars, SetCharAtZeroTruncatesKeepingCapacity) {
+TEST(VoStringChars, SetCharAtZeroTruncatesKeepingCapacity)
+{
     VoString s("abcdef");
     ASSERT_EQ(VO_STATUS_OK, s.setCharAt('X', 1).code());
     EXPECT_EQ("aXcdef", text(s));
@@ -344,7 +372,8 @@ TEST(VoStringChars, SetCharAtZeroTruncatesKeepingCapacity) {
     EXPECT_EQ("aXZ", text(s));
 }
 
-TEST(VoStringChars, CharAtEdges) {
+TEST(VoStringChars, CharAtEdges)
+{
     VoString s("ab");
     EXPECT_EQ('b', s.charAt(1));
     EXPECT_EQ(0, s.charAt(2));
@@ -352,7 +381,8 @@ TEST(VoStringChars, CharAtEdges) {
     EXPECT_EQ(0, s.charAt(-1));
 }
 
-TEST(VoStringSearch, Compare) {
+TEST(VoStringSearch, Compare)
+{
     VoString s("Software/Brightholm");
     EXPECT_EQ(0, s.compare("Software", 8));
     EXPECT_GT(s.compare("Software"), 0);
@@ -363,7 +393,8 @@ TEST(VoStringSearch, Compare) {
     EXPECT_GT(s.compare(nullptr), 0);
 }
 
-TEST(VoStringSearch, Find) {
+TEST(VoStringSearch, Find)
+{
     VoString s("a=b=c");
     EXPECT_EQ(1, s.find("="));
     EXPECT_EQ(3, s.find("=", 2));
@@ -377,7 +408,8 @@ TEST(VoStringSearch, Find) {
     EXPECT_EQ(-1, VoString().find(""));
 }
 
-TEST(VoStringSearch, FindLastOf) {
+TEST(VoStringSearch, FindLastOf)
+{
     VoString path("Software/Vendor/Key");
     EXPECT_EQ(15, path.findLastOf("/"));
     EXPECT_EQ(8, path.findLastOf("/", 4));
@@ -387,15 +419,16 @@ TEST(VoStringSearch, FindLastOf) {
     EXPECT_EQ(-1, path.findLastOf(nullptr));
 }
 
-TEST(VoStringSearch, SubstrAndLeftEdges) {
+TEST(VoStringSearch, SubstrAndLeftEdges)
+{
     VoString s("abcdef");
     struct Case {
         int32 start;
         int32 count;
         const char* expected;
     } cases[] = {
-        {6, -1, ""}, {6, 3, ""}, {2, -1, "cdef"}, {2, -2, ""}, {2, 99, "cdef"},
-        {0, 0, ""},  {7, -1, ""}, {-1, 2, ""},   {1, 2, "bc"},
+        {6, -1, ""}, {6, 3, ""},  {2, -1, "cdef"}, {2, -2, ""},  {2, 99, "cdef"},
+        {0, 0, ""},  {7, -1, ""}, {-1, 2, ""},     {1, 2, "bc"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.expected, text(s.substr(c.start, c.count))) << c.start << "," << c.count;
@@ -406,7 +439,8 @@ TEST(VoStringSearch, SubstrAndLeftEdges) {
     EXPECT_EQ("", text(s.left(0)));
 }
 
-TEST(VoStringSearch, SubstrAllocationFailureIsReported) {
+TEST(VoStringSearch, SubstrAllocationFailureIsReported)
+{
     VoString s("abcdef");
     TraceCapture trace;
     {

@@ -8,7 +8,8 @@
 
 namespace {
 
-TEST(VoTextBuffer, EmptyBufferGivesEmptyTextNotNull) {
+TEST(VoTextBuffer, EmptyBufferGivesEmptyTextNotNull)
+{
     VoTextBuffer empty;
     EXPECT_TRUE(empty.isEmpty());
     EXPECT_EQ(0, empty.size());
@@ -20,7 +21,8 @@ TEST(VoTextBuffer, EmptyBufferGivesEmptyTextNotNull) {
     EXPECT_TRUE(copy.isEmpty());
 }
 
-TEST(VoTextBuffer, AssignCopiesExactBytesAndEmptiesOnShortLength) {
+TEST(VoTextBuffer, AssignCopiesExactBytesAndEmptiesOnShortLength)
+{
     VoTextBuffer buffer("old");
     buffer.assign("a\0b", 3);
     EXPECT_EQ(4, buffer.size());
@@ -32,7 +34,8 @@ TEST(VoTextBuffer, AssignCopiesExactBytesAndEmptiesOnShortLength) {
     EXPECT_TRUE(buffer.isEmpty());
 }
 
-TEST(VoTextBuffer, AppendAndPrepend) {
+TEST(VoTextBuffer, AppendAndPrepend)
+{
     VoTextBuffer buffer;
     EXPECT_FALSE(buffer.append(nullptr));
     EXPECT_FALSE(buffer.append(""));
@@ -46,7 +49,8 @@ TEST(VoTextBuffer, AppendAndPrepend) {
     EXPECT_EQ(14, buffer.size());
 }
 
-TEST(VoTextBuffer, CopiesAreDeepAndSelfAssignmentKeepsContent) {
+TEST(VoTextBuffer, CopiesAreDeepAndSelfAssignmentKeepsContent)
+{
     VoTextBuffer a("text");
     VoTextBuffer b(a);
     b.append("!");
@@ -59,7 +63,8 @@ TEST(VoTextBuffer, CopiesAreDeepAndSelfAssignmentKeepsContent) {
     EXPECT_TRUE(a.isEmpty());
 }
 
-TEST(VoTextBuffer, AllocationFailureKeepsContent) {
+TEST(VoTextBuffer, AllocationFailureKeepsContent)
+{
     VoTextBuffer buffer("keep");
     {
         AllocFailure fail(1, AllocFailure::kFromCall);
@@ -73,7 +78,8 @@ TEST(VoTextBuffer, AllocationFailureKeepsContent) {
     EXPECT_EQ(5, buffer.size());
 }
 
-TEST(VoTextBuffer, ToLowerChangesOnlyAsciiLetters) {
+TEST(VoTextBuffer, ToLowerChangesOnlyAsciiLetters)
+{
     VoTextBuffer buffer("AZaz09_-[]@\xC4\xE4");
     buffer.toLower();
     EXPECT_STREQ("azaz09_-[]@\xC4\xE4", buffer.c_str());
@@ -82,7 +88,8 @@ TEST(VoTextBuffer, ToLowerChangesOnlyAsciiLetters) {
     EXPECT_TRUE(empty.isEmpty());
 }
 
-TEST(VoSourceFileName, SplitsOnlyAtBackslashes) {
+TEST(VoSourceFileName, SplitsOnlyAtBackslashes)
+{
     struct Case {
         const char* path;
         const char* expected;

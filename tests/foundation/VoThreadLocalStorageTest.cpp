@@ -11,21 +11,25 @@
 namespace {
 
 // Tests in this program run in order: the process context's first slots are taken here.
-TEST(VoTlsContext, FirstSlotsAreZeroThenOne) {
+TEST(VoTlsContext, FirstSlotsAreZeroThenOne)
+{
     VoTlsContext* context = VoTlsContext::process();
     ASSERT_NE(-1, VoTlsContext::tlsIndex()) << "made before the entry function";
     EXPECT_EQ(0, context->allocateSlot());
     EXPECT_EQ(1, context->allocateSlot());
 }
 
-TEST(VoTlsSlotRegistry, ExhaustedAfter16384Slots) {
+TEST(VoTlsSlotRegistry, ExhaustedAfter16384Slots)
+{
     VoTlsSlotRegistry registry;
-    for (int32 i = 0; i < kVoTlsSlotCount; ++i) ASSERT_EQ(i, registry.take());
+    for (int32 i = 0; i < kVoTlsSlotCount; ++i)
+        ASSERT_EQ(i, registry.take());
     EXPECT_EQ(-1, registry.take());
     EXPECT_EQ(-1, registry.take());
 }
 
-TEST(VoTlsArray, ReserveGrowsInStepsOf32) {
+TEST(VoTlsArray, ReserveGrowsInStepsOf32)
+{
     VoTlsArray array;
     EXPECT_EQ(0, array.capacity());
     struct Case {
@@ -38,7 +42,8 @@ TEST(VoTlsArray, ReserveGrowsInStepsOf32) {
     }
 }
 
-TEST(VoTlsArray, GetUnsetEntryKeepsOutAndSetValuesSurviveGrowth) {
+TEST(VoTlsArray, GetUnsetEntryKeepsOutAndSetValuesSurviveGrowth)
+{
     VoTlsArray array;
     int marker = 0;
     void* out = &marker;
@@ -50,7 +55,8 @@ TEST(VoTlsArray, GetUnsetEntryKeepsOutAndSetValuesSurviveGrowth) {
     EXPECT_EQ(&array, out);
 }
 
-TEST(VoTlsArray, GrowthFailureIsWrapped) {
+TEST(VoTlsArray, GrowthFailureIsWrapped)
+{
     VoTlsArray array;
     AllocFailure fail(1);
     void* out = nullptr;
@@ -63,7 +69,8 @@ TEST(VoTlsArray, GrowthFailureIsWrapped) {
     EXPECT_EQ(0, array.capacity());
 }
 
-TEST(VoTlsArray, SlotNumbersOutsideTheArrayFail) {
+TEST(VoTlsArray, SlotNumbersOutsideTheArrayFail)
+{
     VoTlsArray array;
     void* out = &array;
     for (int32 slot : {-1, -32, kVoTlsSlotCount, 0x7FFFFFFF}) {
@@ -74,7 +81,8 @@ TEST(VoTlsArray, SlotNumbersOutsideTheArrayFail) {
     EXPECT_EQ(0, array.capacity());
 }
 
-TEST(VoTlsContext, LookupWithoutThreadArrayIsSuccessWithoutValue) {
+TEST(VoTlsContext, LookupWithoutThreadArrayIsSuccessWithoutValue)
+{
     VoTlsContext* context = VoTlsContext::process();
     int marker = 0;
     void* out = &marker;
@@ -83,7 +91,8 @@ TEST(VoTlsContext, LookupWithoutThreadArrayIsSuccessWithoutValue) {
     EXPECT_EQ(&marker, out);
 }
 
-TEST(VoTlsContext, StoredValueThenUnsetEntryGives2017WithOneContextLine) {
+TEST(VoTlsContext, StoredValueThenUnsetEntryGives2017WithOneContextLine)
+{
     VoTlsContext* context = VoTlsContext::process();
     int value = 0;
     ASSERT_EQ(VO_STATUS_OK, context->setValue(7, &value).code());
@@ -95,31 +104,36 @@ TEST(VoTlsContext, StoredValueThenUnsetEntryGives2017WithOneContextLine) {
     VoStatus unset = context->getValue(8, &out);
     EXPECT_EQ(VO_STATUS_UNEXPECTED, unset.code());
     EXPECT_EQ(nullptr, out);
-    std::regex pattern("Unexpected error occurred in \".*VoThreadLocalStorage\\.cpp\" \\([0-9]+\\)");
+    std::regex pattern(
+        "Unexpected error occurred in \".*VoThreadLocalStorage\\.cpp\" \\([0-9]+\\)");
     EXPECT_TRUE(std::regex_match(std::string(unset.message()), pattern)) << unset.message();
 }
 
-TEST(VoTlsContext, SlotNumbersOutsideRangeFailClearly) {
+TEST(VoTlsContext, SlotNumbersOutsideRangeFailClearly)
+{
     VoTlsContext* context = VoTlsContext::process();
     for (int32 slot : {-1, kVoTlsSlotCount, -100000}) {
         void* out = context;
         VoStatus status = context->getValue(slot, &out);
         EXPECT_EQ(VO_STATUS_OUT_OF_BOUNDS, status.code()) << slot;
-        EXPECT_EQ(0u, std::string(status.message()).find("Slot number " + std::to_string(slot) +
-                                                         " is outside 0 to 16383 in \""));
+        EXPECT_EQ(
+            0u, std::string(status.message())
+                    .find("Slot number " + std::to_string(slot) + " is outside 0 to 16383 in \""));
         EXPECT_EQ(context, out);
         EXPECT_EQ(VO_STATUS_OUT_OF_BOUNDS, context->setValue(slot, nullptr).code()) << slot;
     }
 }
 
-DWORD WINAPI lookupOnOtherThread(LPVOID parameter) {
+DWORD WINAPI lookupOnOtherThread(LPVOID parameter)
+{
     void* out = nullptr;
     VoStatus status = VoTlsContext::process()->getValue(7, &out);
     *static_cast<bool*>(parameter) = status.code() == VO_STATUS_OK && out == nullptr;
     return 0;
 }
 
-TEST(VoTlsContext, ValuesArePerThread) {
+TEST(VoTlsContext, ValuesArePerThread)
+{
     bool otherSawNothing = false;
     HANDLE thread = CreateThread(nullptr, 0, lookupOnOtherThread, &otherSawNothing, 0, nullptr);
     ASSERT_NE(nullptr, thread);
@@ -129,7 +143,8 @@ TEST(VoTlsContext, ValuesArePerThread) {
 }
 
 // Last: releases and re-creates the process's index.
-TEST(VoTlsContext, LookupAfterReleaseFailsPrecondition) {
+TEST(VoTlsContext, LookupAfterReleaseFailsPrecondition)
+{
     VoTlsContext* context = VoTlsContext::process();
     ASSERT_EQ(VO_STATUS_OK, context->releaseIndex().code());
     EXPECT_EQ(-1, VoTlsContext::tlsIndex());
@@ -137,7 +152,8 @@ TEST(VoTlsContext, LookupAfterReleaseFailsPrecondition) {
     void* out = context;
     VoStatus status = context->getValue(0, &out);
     EXPECT_EQ(VO_STATUS_PRECONDITION, status.code());
-    std::regex pattern("Precondition \"_tlsIdx != -1\" failed in \".*VoThreadLocalStorage\\.cpp\" \\([0-9]+\\)");
+    std::regex pattern(
+        "Precondition \"_tlsIdx != -1\" failed in \".*VoThreadLocalStorage\\.cpp\" \\([0-9]+\\)");
     EXPECT_TRUE(std::regex_match(std::string(status.message()), pattern)) << status.message();
     EXPECT_EQ(context, out);
     ASSERT_EQ(VO_STATUS_OK, context->ensureIndex().code());

@@ -13,13 +13,16 @@
 namespace {
 
 time_t gFixedTime = 0;
-time_t fixedClock(time_t* now) {
-    if (now != nullptr) *now = gFixedTime;
+time_t fixedClock(time_t* now)
+{
+    if (now != nullptr)
+        *now = gFixedTime;
     return gFixedTime;
 }
 
 // Seconds since 1970 for a UTC date and time.
-time_t utcTime(int year, int month, int day, int hour, int minute, int second) {
+time_t utcTime(int year, int month, int day, int hour, int minute, int second)
+{
     struct tm t = {};
     t.tm_year = year - 1900;
     t.tm_mon = month - 1;
@@ -31,14 +34,16 @@ time_t utcTime(int year, int month, int day, int hour, int minute, int second) {
 }
 
 // Tests in this program run in order; the first ones see the singleton before it exists.
-TEST(VoTraceLogCreation, NullFormatWritesNothingAndCreatesNothing) {
+TEST(VoTraceLogCreation, NullFormatWritesNothingAndCreatesNothing)
+{
     ASSERT_FALSE(VoTraceLog::created());
     VoTraceLog::debug(nullptr);
     VoTraceLog::error(nullptr);
     EXPECT_FALSE(VoTraceLog::created());
 }
 
-TEST(VoTraceLogCreation, FailedCreationLosesRecordAndRetriesNextTime) {
+TEST(VoTraceLogCreation, FailedCreationLosesRecordAndRetriesNextTime)
+{
     {
         AllocFailure fail(1);
         VoTraceLog::write(kVoTraceLevelError, "", "lost");
@@ -52,7 +57,8 @@ TEST(VoTraceLogCreation, FailedCreationLosesRecordAndRetriesNextTime) {
     EXPECT_EQ(0, VoTraceLog::queuedCount());
 }
 
-TEST(VoTraceLogCreation, FirstRecordCreatesSingletonAndTakesSlotZero) {
+TEST(VoTraceLogCreation, FirstRecordCreatesSingletonAndTakesSlotZero)
+{
     VoTraceLog::write(kVoTraceLevelError, VoTraceLog::name(), "first");
     ASSERT_TRUE(VoTraceLog::created());
     EXPECT_EQ(0, VoTraceLog::slot());
@@ -68,7 +74,8 @@ TEST(VoTraceLogCreation, FirstRecordCreatesSingletonAndTakesSlotZero) {
     VoTraceLog::clearQueue();
 }
 
-TEST(VoTraceLogQueue, KeepsFirst100AndDropsTheRest) {
+TEST(VoTraceLogQueue, KeepsFirst100AndDropsTheRest)
+{
     VoTraceLog::clearQueue();
     for (int i = 0; i < 105; ++i) {
         VoTraceLog::write(i % 7, nullptr, std::to_string(i).c_str());
@@ -84,7 +91,8 @@ TEST(VoTraceLogQueue, KeepsFirst100AndDropsTheRest) {
     VoTraceLog::clearQueue();
 }
 
-TEST(VoTraceLogQueue, DebugAndErrorCutAt1023Characters) {
+TEST(VoTraceLogQueue, DebugAndErrorCutAt1023Characters)
+{
     VoTraceLog::clearQueue();
     std::string longText(3000, 'q');
     VoTraceLog::debug("%s", longText.c_str());
@@ -103,12 +111,14 @@ struct Received {
     bool nameNull, messageNull;
 };
 std::vector<Received> gReceived;
-void receive(int32 level, const char* stamp, const char* name, const char* id, const char* message) {
-    gReceived.push_back({level, stamp, name ? name : "", id, message ? message : "", name == nullptr,
-                         message == nullptr});
+void receive(int32 level, const char* stamp, const char* name, const char* id, const char* message)
+{
+    gReceived.push_back({level, stamp, name ? name : "", id, message ? message : "",
+                         name == nullptr, message == nullptr});
 }
 
-TEST(VoTraceLogCallback, ReceivesRecordsInsteadOfQueue) {
+TEST(VoTraceLogCallback, ReceivesRecordsInsteadOfQueue)
+{
     VoTraceLog::clearQueue();
     gReceived.clear();
     gFixedTime = utcTime(2004, 9, 15, 10, 15, 0);
@@ -128,7 +138,8 @@ TEST(VoTraceLogCallback, ReceivesRecordsInsteadOfQueue) {
     EXPECT_EQ("text", gReceived[1].message);
 }
 
-TEST(VoTraceLogTime, PacificIsUtcLessEightHours) {
+TEST(VoTraceLogTime, PacificIsUtcLessEightHours)
+{
     struct Case {
         time_t utc;
         const char* expected;
@@ -146,7 +157,8 @@ TEST(VoTraceLogTime, PacificIsUtcLessEightHours) {
     }
 }
 
-TEST(VoTraceLogLine, CompositionByLevelAndSwitches) {
+TEST(VoTraceLogLine, CompositionByLevelAndSwitches)
+{
     const char* stamp = "2004-09-15 02:15:00 PST";
     struct Case {
         const char* name;
@@ -157,10 +169,12 @@ TEST(VoTraceLogLine, CompositionByLevelAndSwitches) {
         bool threadIdOn;
         const char* expected;
     } cases[] = {
-        {"error with the default name", 3, "", "x", false, true, "2004-09-15 02:15:00 PST E: [] <1234> x"},
+        {"error with the default name", 3, "", "x", false, true,
+         "2004-09-15 02:15:00 PST E: [] <1234> x"},
         {"info", 1, "Log", "m", false, true, "2004-09-15 02:15:00 PST i: [Log] <1234> m"},
         {"warning without id", 2, "", "m", false, false, "2004-09-15 02:15:00 PST W: [] m"},
-        {"status without name", 5, nullptr, "m", false, true, "2004-09-15 02:15:00 PST s: <1234> m"},
+        {"status without name", 5, nullptr, "m", false, true,
+         "2004-09-15 02:15:00 PST s: <1234> m"},
         {"debug off", 0, "", "m", false, true, ""},
         {"debug on", 0, "", "m", true, true, "2004-09-15 02:15:00 PST d: [] <1234> m"},
         {"level 4", 4, "", "m", true, true, ""},
@@ -169,18 +183,20 @@ TEST(VoTraceLogLine, CompositionByLevelAndSwitches) {
         {"no message", 3, "", nullptr, false, true, "2004-09-15 02:15:00 PST E: [] <1234> "},
     };
     for (const Case& c : cases) {
-        VoTextBuffer line = VoComposeTraceLine(c.level, stamp, c.logName, "1234", c.message, c.debugOn,
-                                               c.threadIdOn);
+        VoTextBuffer line = VoComposeTraceLine(c.level, stamp, c.logName, "1234", c.message,
+                                               c.debugOn, c.threadIdOn);
         EXPECT_STREQ(c.expected, line.c_str()) << c.name;
     }
 }
 
-HANDLE createFile(const std::string& path) {
+HANDLE createFile(const std::string& path)
+{
     return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-TEST(VoTraceFile, LineFeedsBecomeCrLf) {
+TEST(VoTraceFile, LineFeedsBecomeCrLf)
+{
     std::string path = tempFilePath("vo-trace-file-test.txt");
     VoTraceFile file;
     EXPECT_FALSE(file.write("x", true)) << "no file";
@@ -197,7 +213,8 @@ TEST(VoTraceFile, LineFeedsBecomeCrLf) {
     DeleteFileA(path.c_str());
 }
 
-TEST(VoTraceFile, CloseOfNoFileAndInvalidHandle) {
+TEST(VoTraceFile, CloseOfNoFileAndInvalidHandle)
+{
     VoTraceFile file;
     EXPECT_TRUE(file.close());
     file.setHandle(INVALID_HANDLE_VALUE);
@@ -206,7 +223,8 @@ TEST(VoTraceFile, CloseOfNoFileAndInvalidHandle) {
     EXPECT_EQ(nullptr, file.handle());
 }
 
-TEST(VoTraceLogOutput, FileOutputWritesComposedLineWithCrLf) {
+TEST(VoTraceLogOutput, FileOutputWritesComposedLineWithCrLf)
+{
     std::string path = tempFilePath("vo-trace-output-test.txt");
     HANDLE handle = createFile(path);
     ASSERT_NE(INVALID_HANDLE_VALUE, handle);
@@ -221,17 +239,19 @@ TEST(VoTraceLogOutput, FileOutputWritesComposedLineWithCrLf) {
     VoTraceLog::setFile(nullptr);
     VoTraceLog::setTimeSource(nullptr);
     CloseHandle(handle);
-    std::string expected = "2004-09-15 02:15:00 PST i: [] <" + std::to_string(VoTraceThreadNumber()) +
-                           "> a\r\nb\r\n";
+    std::string expected =
+        "2004-09-15 02:15:00 PST i: [] <" + std::to_string(VoTraceThreadNumber()) + "> a\r\nb\r\n";
     EXPECT_EQ(expected, readFile(path));
     EXPECT_EQ(3, VoTraceLog::queuedCount());
     VoTraceLog::clearQueue();
     DeleteFileA(path.c_str());
 }
 
-TEST(VoTraceLogId, StoredThreadNameIsUsed) {
+TEST(VoTraceLogId, StoredThreadNameIsUsed)
+{
     VoTextBuffer threadName("worker");
-    ASSERT_EQ(VO_STATUS_OK, VoTlsContext::process()->setValue(VoTraceLog::slot(), &threadName).code());
+    ASSERT_EQ(VO_STATUS_OK,
+              VoTlsContext::process()->setValue(VoTraceLog::slot(), &threadName).code());
     VoTraceLog::clearQueue();
     VoTraceLog::write(kVoTraceLevelInfo, nullptr, "named");
     ASSERT_EQ(VO_STATUS_OK, VoTlsContext::process()->setValue(VoTraceLog::slot(), nullptr).code());
@@ -240,13 +260,15 @@ TEST(VoTraceLogId, StoredThreadNameIsUsed) {
     VoTraceLog::clearQueue();
 }
 
-DWORD WINAPI writeFromThread(LPVOID parameter) {
+DWORD WINAPI writeFromThread(LPVOID parameter)
+{
     *static_cast<int32*>(parameter) = VoTraceThreadNumber();
     VoTraceLog::write(kVoTraceLevelInfo, nullptr, "other thread");
     return 0;
 }
 
-TEST(VoTraceLogId, EachThreadHasItsOwnNumber) {
+TEST(VoTraceLogId, EachThreadHasItsOwnNumber)
+{
     VoTraceLog::clearQueue();
     int32 otherNumber = 0;
     HANDLE thread = CreateThread(nullptr, 0, writeFromThread, &otherNumber, 0, nullptr);

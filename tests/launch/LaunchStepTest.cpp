@@ -15,7 +15,9 @@
 
 namespace {
 
-void __stdcall NoPause(unsigned long) {}
+void __stdcall NoPause(unsigned long)
+{
+}
 
 // Process starts and boxes, recorded before the start is made.
 std::vector<std::string> g_started;  // the program of each start
@@ -107,9 +109,8 @@ TEST_F(InstallerLock, StartsNothingItDoesNotHoldAndSaysWhyWithTheExtractionsErro
     EXPECT_TRUE(g_started.empty());
     EXPECT_EQ("", support::ReadFile(_folder + "demo-installer.txt"));
     EXPECT_EQ(1, g_boxes);
-    const std::string expected =
-        "Could not create process.\r\n"
-        "GetLastError() returned 1813 for the preceeding failure!\r\n";
+    const std::string expected = "Could not create process.\r\n"
+                                 "GetLastError() returned 1813 for the preceeding failure!\r\n";
     EXPECT_NE(std::string::npos, log().find(expected)) << log();
     // The clean-up still runs: the file is not left for a later start.
     EXPECT_NE(std::string::npos, log().find("Deleting extracted EXEs...")) << log();

@@ -31,7 +31,8 @@ protected:
     static bool IsPending(const std::string& source, const std::string& target)
     {
         auto endsWith = [](const std::string& s, const std::string& tail) {
-            return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+            return s.size() >= tail.size() &&
+                   s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
         };
         for (const auto& op : support::PendingRenames()) {
             if (endsWith(op.first, source) &&

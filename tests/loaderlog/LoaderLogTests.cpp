@@ -81,7 +81,8 @@ TEST_F(LoaderLogTest, AddsTheLastErrorLineForEveryCodeButMinusOne)
     WriteLoaderLog("negative", -2);
     WriteLoaderLog("none", -1);
     EXPECT_EQ(Prefix() + "*) - zero\r\nGetLastError() returned 0 for the preceeding failure!\r\n" +
-                  Prefix() + "*) - five\r\nGetLastError() returned 5 for the preceeding failure!\r\n" +
+                  Prefix() +
+                  "*) - five\r\nGetLastError() returned 5 for the preceeding failure!\r\n" +
                   Prefix() +
                   "*) - negative\r\nGetLastError() returned -2 for the preceeding failure!\r\n" +
                   Prefix() + "*) - none\r\n",

@@ -26,7 +26,8 @@ using Bytes = std::vector<unsigned char>;
 class Lcg {
 public:
     explicit Lcg(uint32_t seed) : state_(seed) {}
-    uint32_t Next() {
+    uint32_t Next()
+    {
         state_ = state_ * 1664525u + 1013904223u;
         return state_ >> 8;
     }
@@ -37,9 +38,10 @@ private:
 
 // Segments of 200 to 3,000 bytes whose statistics differ: words of a small vocabulary,
 // nibbles, full-range noise, and short repeated records.
-Bytes MixedStatistics(size_t size, uint32_t seed) {
+Bytes MixedStatistics(size_t size, uint32_t seed)
+{
     static const char* const kWords[] = {"setup ", "install ", "folder ", "registry ",
-                                         "value ", "temp ", "log ", "key "};
+                                         "value ", "temp ",    "log ",    "key "};
     Lcg random(seed);
     Bytes out;
     out.reserve(size);
@@ -49,19 +51,25 @@ Bytes MixedStatistics(size_t size, uint32_t seed) {
         const size_t end = out.size() + segment < size ? out.size() + segment : size;
         while (out.size() < end) {
             switch (kind) {
-                case 0: {
-                    const char* word = kWords[random.Next() % 8];
-                    for (; *word && out.size() < end; ++word) out.push_back(*word);
-                    break;
-                }
-                case 1: out.push_back(static_cast<unsigned char>(random.Next() % 16)); break;
-                case 2: out.push_back(static_cast<unsigned char>(random.Next())); break;
-                default: {
-                    const unsigned char record[] = {0x4D, 0x5A, 0x90, 0x00, 0x03,
-                                                    static_cast<unsigned char>(out.size() / 64)};
-                    for (unsigned char b : record)
-                        if (out.size() < end) out.push_back(b);
-                }
+            case 0: {
+                const char* word = kWords[random.Next() % 8];
+                for (; *word && out.size() < end; ++word)
+                    out.push_back(*word);
+                break;
+            }
+            case 1:
+                out.push_back(static_cast<unsigned char>(random.Next() % 16));
+                break;
+            case 2:
+                out.push_back(static_cast<unsigned char>(random.Next()));
+                break;
+            default: {
+                const unsigned char record[] = {
+                    0x4D, 0x5A, 0x90, 0x00, 0x03, static_cast<unsigned char>(out.size() / 64)};
+                for (unsigned char b : record)
+                    if (out.size() < end)
+                        out.push_back(b);
+            }
             }
         }
         kind = (kind + 1 + random.Next() % 3) % 4;
@@ -71,20 +79,24 @@ Bytes MixedStatistics(size_t size, uint32_t seed) {
 
 // Long runs between noise: matches of the greatest length, whose cached positions are
 // skipped, next to parts without any match.
-Bytes RunsAndNoise(uint32_t seed) {
+Bytes RunsAndNoise(uint32_t seed)
+{
     Lcg random(seed);
     Bytes runs;
     for (int i = 0; i < 40; ++i) {
         runs.insert(runs.end(), 5000 + i * 97, static_cast<unsigned char>('A' + i % 3));
-        for (int j = 0; j < 700; ++j) runs.push_back(static_cast<unsigned char>(random.Next()));
+        for (int j = 0; j < 700; ++j)
+            runs.push_back(static_cast<unsigned char>(random.Next()));
     }
     return runs;
 }
 
-Bytes Compress(const Bytes& input, int level, bool divideBlocks) {
+Bytes Compress(const Bytes& input, int level, bool divideBlocks)
+{
     libdeflate_compressor* compressor = libdeflate_alloc_compressor(level);
     EXPECT_NE(compressor, nullptr);
-    if (!compressor) return {};
+    if (!compressor)
+        return {};
     EXPECT_EQ(level >= 10 ? 1 : 0, libdeflate_set_block_division(compressor, divideBlocks));
     Bytes out(libdeflate_deflate_compress_bound(compressor, input.size()));
     static const unsigned char kNothing = 0;  // an empty input still needs a valid pointer
@@ -97,25 +109,27 @@ Bytes Compress(const Bytes& input, int level, bool divideBlocks) {
 
 // Raw inflate, as the loader reads its payload; fails on anything but one clean stream that
 // ends exactly at the end of the data.
-bool InflatesTo(const Bytes& deflate, const Bytes& expected) {
+bool InflatesTo(const Bytes& deflate, const Bytes& expected)
+{
     z_stream stream;
     std::memset(&stream, 0, sizeof(stream));
-    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return false;
+    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
+        return false;
     Bytes out(expected.size() + 1);
     stream.next_in = const_cast<unsigned char*>(deflate.data());
     stream.avail_in = static_cast<uInt>(deflate.size());
     stream.next_out = out.data();
     stream.avail_out = static_cast<uInt>(out.size());
     const int status = inflate(&stream, Z_FINISH);
-    const bool clean = status == Z_STREAM_END && stream.avail_in == 0 &&
-                       stream.total_out == expected.size() &&
-                       (expected.empty() ||
-                        std::memcmp(out.data(), expected.data(), expected.size()) == 0);
+    const bool clean =
+        status == Z_STREAM_END && stream.avail_in == 0 && stream.total_out == expected.size() &&
+        (expected.empty() || std::memcmp(out.data(), expected.data(), expected.size()) == 0);
     inflateEnd(&stream);
     return clean;
 }
 
-TEST(DeflateDivisionTest, EveryInputInflatesBackExactly) {
+TEST(DeflateDivisionTest, EveryInputInflatesBackExactly)
+{
     std::vector<Bytes> inputs;
     // Sizes around the smallest divisible part (two parts of 128 bytes) and nothing at all.
     for (size_t size : {0u, 1u, 127u, 128u, 255u, 256u, 257u, 511u, 4096u})
@@ -125,7 +139,8 @@ TEST(DeflateDivisionTest, EveryInputInflatesBackExactly) {
     // Noise only: parts that are stored uncompressed, at any bit alignment.
     Lcg random(11);
     Bytes noise(200000);
-    for (unsigned char& b : noise) b = static_cast<unsigned char>(random.Next());
+    for (unsigned char& b : noise)
+        b = static_cast<unsigned char>(random.Next());
     inputs.push_back(noise);
     inputs.push_back(RunsAndNoise(11));
 
@@ -137,7 +152,8 @@ TEST(DeflateDivisionTest, EveryInputInflatesBackExactly) {
     }
 }
 
-TEST(DeflateDivisionTest, DividingPaysWhereStatisticsChange) {
+TEST(DeflateDivisionTest, DividingPaysWhereStatisticsChange)
+{
     // Level 11 parses the same way with one block per heuristic split; level 12 adds a deeper
     // search, and the division on top. On data whose statistics change every few kilobytes, the
     // division is what makes the difference: without it, level 12 is within 0.01 % of level
@@ -154,9 +170,11 @@ TEST(DeflateDivisionTest, DividingPaysWhereStatisticsChange) {
 }
 
 // 64-bit FNV-1a: a fingerprint of a compressor's output.
-uint64_t Fingerprint(const Bytes& bytes) {
+uint64_t Fingerprint(const Bytes& bytes)
+{
     uint64_t hash = 0xCBF29CE484222325u;
-    for (unsigned char b : bytes) hash = (hash ^ b) * 0x100000001B3u;
+    for (unsigned char b : bytes)
+        hash = (hash ^ b) * 0x100000001B3u;
     return hash;
 }
 
@@ -164,7 +182,8 @@ uint64_t Fingerprint(const Bytes& bytes) {
 // very bytes that libdeflate 1.14 gives (its Debian 12 build: the sizes and fingerprints
 // below). An input across the 300,000-byte block limit whose statistics keep changing, long
 // runs between noise, and a small text that takes a static or stored block.
-TEST(DeflateDivisionTest, WithoutDivisionEveryLevelGivesUpstreamOutput) {
+TEST(DeflateDivisionTest, WithoutDivisionEveryLevelGivesUpstreamOutput)
+{
     struct Golden {
         size_t size;
         uint64_t fingerprint;
@@ -176,28 +195,46 @@ TEST(DeflateDivisionTest, WithoutDivisionEveryLevelGivesUpstreamOutput) {
     } rows[] = {
         {"statistics that keep changing",
          MixedStatistics(400000, 17),
-         {{149066, 0x579F3CE9B4372679u}, {143757, 0xDA6278BCD509620Du},
-          {141586, 0x9ED61805AC361702u}, {140373, 0x9775150AE42F9A11u},
-          {137900, 0x723196ED0A98F939u}, {131580, 0x920DE8DE5CC87AD9u},
-          {128471, 0x00D1C50376025082u}, {127551, 0xFD2A5B17A071C5B1u},
-          {127544, 0xA06D6C70AA41F3E2u}, {125375, 0xE40C46C007361C49u},
-          {125321, 0xCA877644480BF200u}, {125089, 0xD48ED04CCB28AC48u}}},
+         {{149066, 0x579F3CE9B4372679u},
+          {143757, 0xDA6278BCD509620Du},
+          {141586, 0x9ED61805AC361702u},
+          {140373, 0x9775150AE42F9A11u},
+          {137900, 0x723196ED0A98F939u},
+          {131580, 0x920DE8DE5CC87AD9u},
+          {128471, 0x00D1C50376025082u},
+          {127551, 0xFD2A5B17A071C5B1u},
+          {127544, 0xA06D6C70AA41F3E2u},
+          {125375, 0xE40C46C007361C49u},
+          {125321, 0xCA877644480BF200u},
+          {125089, 0xD48ED04CCB28AC48u}}},
         {"runs and noise",
          RunsAndNoise(23),
-         {{29415, 0x055EC717E993FBEEu}, {29253, 0xE8EF1C7483D79C69u},
-          {29258, 0x0F208BE8BEC6B5F8u}, {29261, 0x279E1CD2FB2362FAu},
-          {29173, 0x6C582432B790B5F4u}, {29173, 0x6C582432B790B5F4u},
-          {29173, 0x6C582432B790B5F4u}, {29201, 0xC41015D4A4FE2E53u},
-          {29201, 0xC41015D4A4FE2E53u}, {29173, 0x6C582432B790B5F4u},
-          {29173, 0x6C582432B790B5F4u}, {29173, 0x6C582432B790B5F4u}}},
+         {{29415, 0x055EC717E993FBEEu},
+          {29253, 0xE8EF1C7483D79C69u},
+          {29258, 0x0F208BE8BEC6B5F8u},
+          {29261, 0x279E1CD2FB2362FAu},
+          {29173, 0x6C582432B790B5F4u},
+          {29173, 0x6C582432B790B5F4u},
+          {29173, 0x6C582432B790B5F4u},
+          {29201, 0xC41015D4A4FE2E53u},
+          {29201, 0xC41015D4A4FE2E53u},
+          {29173, 0x6C582432B790B5F4u},
+          {29173, 0x6C582432B790B5F4u},
+          {29173, 0x6C582432B790B5F4u}}},
         {"small text",
          MixedStatistics(1500, 29),
-         {{336, 0xF3E39A2CE48F3ECBu}, {308, 0x852C6C8AB2D6DE56u},
-          {289, 0xAA74844D783456B5u}, {289, 0x273A9321F05FEF42u},
-          {287, 0x7D679C1A0CAC2B58u}, {286, 0x169270477862B471u},
-          {286, 0x169270477862B471u}, {286, 0x7770E438342976C8u},
-          {286, 0x7770E438342976C8u}, {272, 0xD75EC033EDFA3E2Fu},
-          {269, 0x21EAA40D5889CF52u}, {268, 0xE6B64FE3341B2D58u}}},
+         {{336, 0xF3E39A2CE48F3ECBu},
+          {308, 0x852C6C8AB2D6DE56u},
+          {289, 0xAA74844D783456B5u},
+          {289, 0x273A9321F05FEF42u},
+          {287, 0x7D679C1A0CAC2B58u},
+          {286, 0x169270477862B471u},
+          {286, 0x169270477862B471u},
+          {286, 0x7770E438342976C8u},
+          {286, 0x7770E438342976C8u},
+          {272, 0xD75EC033EDFA3E2Fu},
+          {269, 0x21EAA40D5889CF52u},
+          {268, 0xE6B64FE3341B2D58u}}},
     };
     for (const auto& row : rows) {
         for (int level = 1; level <= 12; ++level) {
@@ -214,10 +251,12 @@ TEST(DeflateDivisionTest, WithoutDivisionEveryLevelGivesUpstreamOutput) {
 // chunks that end anywhere within a byte, noise whose stored blocks must begin on a byte of
 // the whole stream, chunks of one byte. Progress is told after each chunk, and an input of
 // one chunk is packed exactly as by one call of the compressor.
-TEST(ChunkedDeflateTest, EveryChunkSizeInflatesBackExactly) {
+TEST(ChunkedDeflateTest, EveryChunkSizeInflatesBackExactly)
+{
     Lcg random(5);
     Bytes noise(3000);
-    for (unsigned char& b : noise) b = static_cast<unsigned char>(random.Next());
+    for (unsigned char& b : noise)
+        b = static_cast<unsigned char>(random.Next());
     Bytes mixture = MixedStatistics(30000, 13);
     mixture.insert(mixture.begin() + 10000, noise.begin(), noise.end());
     mixture.insert(mixture.end(), noise.begin(), noise.end());
@@ -246,13 +285,14 @@ TEST(ChunkedDeflateTest, EveryChunkSizeInflatesBackExactly) {
                 }
                 Bytes joined;
                 std::string error;
-                ASSERT_TRUE(pack::DeflateInChunks(row.input.data(), row.input.size(), level,
-                                                  divide, chunk, [&](size_t done) { told.push_back(done); },
-                                                  joined, error))
+                ASSERT_TRUE(pack::DeflateInChunks(
+                    row.input.data(), row.input.size(), level, divide, chunk,
+                    [&](size_t done) { told.push_back(done); }, joined, error))
                     << error;
                 EXPECT_TRUE(InflatesTo(joined, row.input));
                 EXPECT_EQ(expected, told);
-                if (chunk >= row.input.size()) EXPECT_EQ(Compress(row.input, level, divide), joined);
+                if (chunk >= row.input.size())
+                    EXPECT_EQ(Compress(row.input, level, divide), joined);
             }
         }
     }

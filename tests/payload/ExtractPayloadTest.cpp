@@ -23,14 +23,17 @@ struct LogLine {
     bool operator==(const LogLine& o) const { return text == o.text && code == o.code; }
 };
 // Found by the test's failure messages next to the type.
-std::ostream& operator<<(std::ostream& os, const LogLine& line) {
+std::ostream& operator<<(std::ostream& os, const LogLine& line)
+{
     return os << '"' << line.text << "\" (" << line.code << ')';
 }
 std::vector<LogLine> g_log;
 }  // namespace
 
-void loader::WriteLoaderLog(const char* text, long errorCode) {
-    if (text != nullptr) g_log.push_back({text, errorCode});
+void loader::WriteLoaderLog(const char* text, long errorCode)
+{
+    if (text != nullptr)
+        g_log.push_back({text, errorCode});
 }
 
 namespace {
@@ -47,7 +50,8 @@ struct Box {
 };
 std::vector<Box> g_boxes;
 
-int __stdcall RecordBox(HWND__*, const char* text, const char* caption, unsigned style) {
+int __stdcall RecordBox(HWND__*, const char* text, const char* caption, unsigned style)
+{
     g_boxes.push_back({text, caption, style});
     g_log.push_back({kBoxMarker, 0});
     return IDOK;
@@ -57,35 +61,41 @@ int __stdcall RecordBox(HWND__*, const char* text, const char* caption, unsigned
 std::vector<unsigned long> g_writeSizes;
 
 int __stdcall RecordWrites(void* file, const void* data, unsigned long size, unsigned long* written,
-                           _OVERLAPPED* overlapped) {
+                           _OVERLAPPED* overlapped)
+{
     g_writeSizes.push_back(size);
     return WriteFile(file, data, size, written, overlapped);
 }
 
 int __stdcall WriteAtMost1000(void* file, const void* data, unsigned long size,
-                              unsigned long* written, _OVERLAPPED* overlapped) {
+                              unsigned long* written, _OVERLAPPED* overlapped)
+{
     g_writeSizes.push_back(size);
     return WriteFile(file, data, size < 1000 ? size : 1000, written, overlapped);
 }
 
 int __stdcall WriteNothingButSucceed(void*, const void*, unsigned long size, unsigned long* written,
-                                     _OVERLAPPED*) {
+                                     _OVERLAPPED*)
+{
     g_writeSizes.push_back(size);
     *written = 0;
     return TRUE;
 }
 
 int __stdcall FailWithDiskFull(void*, const void*, unsigned long size, unsigned long* written,
-                               _OVERLAPPED*) {
+                               _OVERLAPPED*)
+{
     g_writeSizes.push_back(size);
     *written = 0;
     SetLastError(ERROR_DISK_FULL);
     return FALSE;
 }
 
-Bytes ReadResource(int id) {
+Bytes ReadResource(int id)
+{
     HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(id), RT_RCDATA);
-    if (resource == nullptr) return {};
+    if (resource == nullptr)
+        return {};
     const unsigned char* data =
         static_cast<const unsigned char*>(LockResource(LoadResource(nullptr, resource)));
     return Bytes(data, data + SizeofResource(nullptr, resource));
@@ -93,7 +103,8 @@ Bytes ReadResource(int id) {
 
 class ExtractPayloadTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         char temp[MAX_PATH];
         ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
         folder_ = std::string(temp) + "payload-test-" + std::to_string(GetCurrentProcessId());
@@ -106,7 +117,8 @@ protected:
         payload::g_showMessageBox = &RecordBox;
         payload::g_writeFile = &RecordWrites;
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         payload::g_showMessageBox = &MessageBoxA;
         payload::g_writeFile = &WriteFile;
         payload::g_createFile = &CreateFileA;
@@ -114,20 +126,24 @@ protected:
         RemoveDirectoryA(folder_.c_str());
     }
 
-    int Extract(const Bytes& member, int quiet = 1) {
+    int Extract(const Bytes& member, int quiet = 1)
+    {
         return payload::ExtractPayloadData(member.data(), member.size(), path_.c_str(), quiet);
     }
-    std::string Line(const char* format) const {
+    std::string Line(const char* format) const
+    {
         char text[1024];
         wsprintfA(text, format, path_.c_str());
         return text;
     }
     bool FileExists() const { return GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES; }
-    Bytes FileBytes() const {
+    Bytes FileBytes() const
+    {
         Bytes bytes;
         HANDLE file = CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return bytes;
+        if (file == INVALID_HANDLE_VALUE)
+            return bytes;
         unsigned char chunk[65536];
         DWORD got = 0;
         while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) {
@@ -141,7 +157,8 @@ protected:
     std::string path_;
 };
 
-TEST_F(ExtractPayloadTest, ExtractsItsOwnResourceByteForByte) {
+TEST_F(ExtractPayloadTest, ExtractsItsOwnResourceByteForByte)
+{
     const Bytes original = ReadResource(kOriginalResource);
     ASSERT_GT(original.size(), 0u);
     EXPECT_EQ(0, payload::ExtractPayload(kPayloadResource, path_.c_str(), 1));
@@ -150,7 +167,8 @@ TEST_F(ExtractPayloadTest, ExtractsItsOwnResourceByteForByte) {
     EXPECT_TRUE(g_boxes.empty());
 }
 
-TEST_F(ExtractPayloadTest, MissingResourceIsLoggedWithTheLastErrorAndShowsTheBox) {
+TEST_F(ExtractPayloadTest, MissingResourceIsLoggedWithTheLastErrorAndShowsTheBox)
+{
     EXPECT_EQ(-1, payload::ExtractPayload(kMissingResource, path_.c_str(), 1));
     EXPECT_EQ(DWORD(ERROR_RESOURCE_NAME_NOT_FOUND), GetLastError());  // left for the caller
     ASSERT_EQ(2u, g_log.size());
@@ -167,7 +185,8 @@ TEST_F(ExtractPayloadTest, MissingResourceIsLoggedWithTheLastErrorAndShowsTheBox
     EXPECT_EQ(0x11010u, g_boxes[0].style);
 }
 
-TEST_F(ExtractPayloadTest, DamagedPayloadsAreLoggedBoxedAndLeaveNoFile) {
+TEST_F(ExtractPayloadTest, DamagedPayloadsAreLoggedBoxedAndLeaveNoFile)
+{
     const Bytes data = SampleData(50000, 11);
     const Bytes good = GzipMemberBytes(data);
     MemberShape method9, wrongCrc, wrongSize;
@@ -187,18 +206,30 @@ TEST_F(ExtractPayloadTest, DamagedPayloadsAreLoggedBoxedAndLeaveNoFile) {
         Bytes member;
         std::vector<std::pair<const char*, long>> lines;  // "%s" = path; nullptr text = ignored
     } cases[] = {
-        {"bad magic", badMagic, {{"Compressed executable not in GZIP format for <%s>.", -1}, {kBoxMarker, 0}}},
-        {"header cut inside the name", truncatedHeader,
+        {"bad magic",
+         badMagic,
          {{"Compressed executable not in GZIP format for <%s>.", -1}, {kBoxMarker, 0}}},
-        {"compression method 9", GzipMemberBytes(data, method9),
+        {"header cut inside the name",
+         truncatedHeader,
+         {{"Compressed executable not in GZIP format for <%s>.", -1}, {kBoxMarker, 0}}},
+        {"compression method 9",
+         GzipMemberBytes(data, method9),
          {{"Unsupported compression method for <%s>.", -1}, {kBoxMarker, 0}}},
-        {"deflate data end early", cutShort,
-         {{"Could not decompress executable for <%s>.", -1}, {kBoxMarker, 0}, {"ZLIB error code is -5!", -1}}},
-        {"invalid deflate data", invalid,
-         {{"Could not decompress executable for <%s>.", -1}, {kBoxMarker, 0}, {"ZLIB error code is -3!", -1}}},
-        {"wrong CRC-32", GzipMemberBytes(data, wrongCrc),
+        {"deflate data end early",
+         cutShort,
+         {{"Could not decompress executable for <%s>.", -1},
+          {kBoxMarker, 0},
+          {"ZLIB error code is -5!", -1}}},
+        {"invalid deflate data",
+         invalid,
+         {{"Could not decompress executable for <%s>.", -1},
+          {kBoxMarker, 0},
+          {"ZLIB error code is -3!", -1}}},
+        {"wrong CRC-32",
+         GzipMemberBytes(data, wrongCrc),
          {{"Extracted executable failed its integrity check for <%s>.", -1}, {kBoxMarker, 0}}},
-        {"wrong ISIZE", GzipMemberBytes(data, wrongSize),
+        {"wrong ISIZE",
+         GzipMemberBytes(data, wrongSize),
          {{"Extracted executable failed its integrity check for <%s>.", -1}, {kBoxMarker, 0}}},
     };
     for (const auto& c : cases) {
@@ -209,16 +240,19 @@ TEST_F(ExtractPayloadTest, DamagedPayloadsAreLoggedBoxedAndLeaveNoFile) {
         EXPECT_EQ(-1, Extract(c.member, 1));
         EXPECT_EQ(DWORD(ERROR_INVALID_DATA), GetLastError());
         std::vector<LogLine> expected;
-        for (const auto& line : c.lines) expected.push_back({Line(line.first), line.second});
+        for (const auto& line : c.lines)
+            expected.push_back({Line(line.first), line.second});
         EXPECT_EQ(expected, g_log);
         EXPECT_EQ(1u, g_boxes.size());
         EXPECT_FALSE(FileExists());
     }
 }
 
-TEST_F(ExtractPayloadTest, AnExistingFileIsReplacedAndWritesComeIn16KPieces) {
+TEST_F(ExtractPayloadTest, AnExistingFileIsReplacedAndWritesComeIn16KPieces)
+{
     {
-        HANDLE file = CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        HANDLE file =
+            CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(INVALID_HANDLE_VALUE, file);
         const Bytes old = SampleData(100000, 2);
         DWORD written = 0;
@@ -232,7 +266,8 @@ TEST_F(ExtractPayloadTest, AnExistingFileIsReplacedAndWritesComeIn16KPieces) {
     EXPECT_TRUE(g_log.empty());
 }
 
-TEST_F(ExtractPayloadTest, PartialWritesAreContinuedUntilTheBufferIsOut) {
+TEST_F(ExtractPayloadTest, PartialWritesAreContinuedUntilTheBufferIsOut)
+{
     payload::g_writeFile = &WriteAtMost1000;
     const Bytes data = SampleData(payload::kOutputBufferBytes + 2500, 6);
     EXPECT_EQ(0, Extract(GzipMemberBytes(data)));
@@ -240,7 +275,8 @@ TEST_F(ExtractPayloadTest, PartialWritesAreContinuedUntilTheBufferIsOut) {
     EXPECT_EQ(16u + 1u + 3u, g_writeSizes.size());  // 16,384 in 17 calls, 2,500 in 3
 }
 
-TEST_F(ExtractPayloadTest, FileFailuresShowTheBoxUnlessQuietIsExactlyOne) {
+TEST_F(ExtractPayloadTest, FileFailuresShowTheBoxUnlessQuietIsExactlyOne)
+{
     const Bytes member = GzipMemberBytes(SampleData(30000, 8));
     HANDLE holder = CreateFileA(path_.c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, holder);
@@ -252,7 +288,8 @@ TEST_F(ExtractPayloadTest, FileFailuresShowTheBoxUnlessQuietIsExactlyOne) {
     } cases[] = {
         {"file held open by another handle", nullptr, ERROR_SHARING_VIOLATION,
          "Could not create temporary file for <%s>."},
-        {"write fails", &FailWithDiskFull, ERROR_DISK_FULL, "Could not write data to file for <%s>."},
+        {"write fails", &FailWithDiskFull, ERROR_DISK_FULL,
+         "Could not write data to file for <%s>."},
         {"write succeeds with nothing written", &WriteNothingButSucceed, -1,
          "Could not write data to file for <%s>."},
     };
@@ -279,14 +316,17 @@ TEST_F(ExtractPayloadTest, FileFailuresShowTheBoxUnlessQuietIsExactlyOne) {
             }
         }
     }
-    if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+    if (holder != INVALID_HANDLE_VALUE)
+        CloseHandle(holder);
 }
 
-TEST_F(ExtractPayloadTest, TheFinishedFileCanBeHeldReadOnly) {
+TEST_F(ExtractPayloadTest, TheFinishedFileCanBeHeldReadOnly)
+{
     const Bytes data = SampleData(5000, 12);
     const Bytes member = GzipMemberBytes(data);
     void* held = nullptr;
-    ASSERT_EQ(0, payload::ExtractPayloadData(member.data(), member.size(), path_.c_str(), 1, &held));
+    ASSERT_EQ(0,
+              payload::ExtractPayloadData(member.data(), member.size(), path_.c_str(), 1, &held));
     ASSERT_NE(nullptr, held);
     HANDLE writer = CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, 0, nullptr);
@@ -309,15 +349,16 @@ std::vector<DWORD> g_opens;  // the access asked for by each open, in order
 
 void* __stdcall OpenWithGap(const char* path, unsigned long access, unsigned long share,
                             _SECURITY_ATTRIBUTES* security, unsigned long disposition,
-                            unsigned long attributes, void* templateFile) {
+                            unsigned long attributes, void* templateFile)
+{
     g_opens.push_back(access);
     if (access == GENERIC_READ && g_gap != Gap::Untouched) {
         if (g_gap == Gap::HeldByOther) {
             SetLastError(ERROR_SHARING_VIOLATION);
             return INVALID_HANDLE_VALUE;
         }
-        HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                  0, nullptr);
+        HANDLE file =
+            CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             DWORD done = 0;
             if (g_gap == Gap::Replaced) {
@@ -340,7 +381,8 @@ void* __stdcall OpenWithGap(const char* path, unsigned long access, unsigned lon
     return CreateFileA(path, access, share, security, disposition, attributes, templateFile);
 }
 
-TEST_F(ExtractPayloadTest, OnlyAnUnchangedFileIsHeldAndHandedOver) {
+TEST_F(ExtractPayloadTest, OnlyAnUnchangedFileIsHeldAndHandedOver)
+{
     const Bytes data = SampleData(40000, 13);
     const Bytes member = GzipMemberBytes(data);
     payload::g_createFile = &OpenWithGap;
@@ -370,8 +412,8 @@ TEST_F(ExtractPayloadTest, OnlyAnUnchangedFileIsHeldAndHandedOver) {
             g_log.clear();
             g_boxes.clear();
             void* held = nullptr;
-            const int result =
-                payload::ExtractPayloadData(member.data(), member.size(), path_.c_str(), quiet, &held);
+            const int result = payload::ExtractPayloadData(member.data(), member.size(),
+                                                           path_.c_str(), quiet, &held);
             const DWORD lastError = GetLastError();
             // Written once, then opened once for the hold; never reopened for writing.
             EXPECT_EQ((std::vector<DWORD>{GENERIC_WRITE, GENERIC_READ}), g_opens);
@@ -386,7 +428,8 @@ TEST_F(ExtractPayloadTest, OnlyAnUnchangedFileIsHeldAndHandedOver) {
             EXPECT_EQ(nullptr, held);
             EXPECT_EQ(c.lastError, lastError);
             std::vector<LogLine> expected{{Line(c.line), c.code}};
-            if (quiet != 1) expected.push_back({kBoxMarker, 0});
+            if (quiet != 1)
+                expected.push_back({kBoxMarker, 0});
             EXPECT_EQ(expected, g_log);
             // Nothing is left holding the file, so the clean-up can delete it.
             EXPECT_TRUE(DeleteFileA(path_.c_str()));

@@ -12,7 +12,8 @@ using namespace payload_test;
 namespace {
 
 // Parses a copy of exactly `size` bytes, so a read past the end touches memory not owned.
-GzipHeader Parse(const Bytes& bytes, size_t size) {
+GzipHeader Parse(const Bytes& bytes, size_t size)
+{
     std::unique_ptr<unsigned char[]> copy(new unsigned char[size ? size : 1]);
     std::copy(bytes.begin(), bytes.begin() + size, copy.get());
     return ParseGzipHeader(copy.get(), size);
@@ -23,21 +24,29 @@ struct HeaderCase {
     MemberShape shape;
 };
 
-MemberShape WithFlags(unsigned char flags) {
+MemberShape WithFlags(unsigned char flags)
+{
     MemberShape shape;
     shape.flags = flags;
     return shape;
 }
 
-TEST(GzipHeader, SkipsExactlyTheOptionalFieldsThatAreFlagged) {
+TEST(GzipHeader, SkipsExactlyTheOptionalFieldsThatAreFlagged)
+{
     const HeaderCase cases[] = {
         {"no optional field", WithFlags(0)},
         {"file name only", WithFlags(kFlagName)},
-        {"all four optional fields", WithFlags(kFlagExtra | kFlagName | kFlagComment | kFlagHeaderCrc)},
+        {"all four optional fields",
+         WithFlags(kFlagExtra | kFlagName | kFlagComment | kFlagHeaderCrc)},
         {"extra and header CRC", WithFlags(kFlagExtra | kFlagHeaderCrc)},
         {"comment only", WithFlags(kFlagComment)},
         {"FTEXT and reserved bits are ignored", WithFlags(kFlagText | kFlagsReserved | kFlagName)},
-        {"empty extra field", [] { MemberShape s = WithFlags(kFlagExtra); s.extra = ""; return s; }()},
+        {"empty extra field",
+         [] {
+             MemberShape s = WithFlags(kFlagExtra);
+             s.extra = "";
+             return s;
+         }()},
     };
     for (const HeaderCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -50,10 +59,12 @@ TEST(GzipHeader, SkipsExactlyTheOptionalFieldsThatAreFlagged) {
     }
 }
 
-TEST(GzipHeader, EveryHeaderCutShortIsNotGzip) {
+TEST(GzipHeader, EveryHeaderCutShortIsNotGzip)
+{
     // Cuts inside the fixed part, inside XLEN, inside the extra data, before each zero
     // terminator and inside the header CRC.
-    const Bytes full = GzipHeaderBytes(WithFlags(kFlagExtra | kFlagName | kFlagComment | kFlagHeaderCrc));
+    const Bytes full =
+        GzipHeaderBytes(WithFlags(kFlagExtra | kFlagName | kFlagComment | kFlagHeaderCrc));
     for (size_t size = 0; size < full.size(); ++size) {
         SCOPED_TRACE(size);
         EXPECT_EQ(GzipHeaderStatus::NotGzip, Parse(full, size).status);
@@ -66,7 +77,8 @@ struct RecordingSink {
     Bytes data;
     std::vector<size_t> writes;
 
-    static bool Write(void* context, const unsigned char* bytes, size_t size) {
+    static bool Write(void* context, const unsigned char* bytes, size_t size)
+    {
         RecordingSink* self = static_cast<RecordingSink*>(context);
         self->writes.push_back(size);
         self->data.insert(self->data.end(), bytes, bytes + size);
@@ -75,17 +87,20 @@ struct RecordingSink {
     PayloadSink Sink() { return {&RecordingSink::Write, this}; }
 };
 
-InflateResult InflateMember(const Bytes& member, RecordingSink* sink) {
+InflateResult InflateMember(const Bytes& member, RecordingSink* sink)
+{
     const GzipHeader header = ParseGzipHeader(member.data(), member.size());
     EXPECT_EQ(GzipHeaderStatus::Ok, header.status);
     MemberInflater inflater;
     const InflateResult started =
         inflater.Start(member.data() + header.deflateOffset, member.size() - header.deflateOffset);
-    if (started.status != InflateStatus::Ok) return started;
+    if (started.status != InflateStatus::Ok)
+        return started;
     return inflater.Run(sink->Sink());
 }
 
-TEST(MemberInflater, WritesFullBuffersThenTheRestWithoutAnEmptyWrite) {
+TEST(MemberInflater, WritesFullBuffersThenTheRestWithoutAnEmptyWrite)
+{
     const struct {
         size_t size;
         std::vector<size_t> writes;
@@ -108,25 +123,29 @@ TEST(MemberInflater, WritesFullBuffersThenTheRestWithoutAnEmptyWrite) {
     }
 }
 
-TEST(MemberInflater, ExtractsWithAllOptionalFieldsAndWithNone) {
+TEST(MemberInflater, ExtractsWithAllOptionalFieldsAndWithNone)
+{
     const Bytes data = SampleData(40000, 7);
-    for (unsigned char flags : {0, kFlagExtra | kFlagName | kFlagComment | kFlagHeaderCrc,
-                                kFlagText | kFlagsReserved}) {
+    for (unsigned char flags :
+         {0, kFlagExtra | kFlagName | kFlagComment | kFlagHeaderCrc, kFlagText | kFlagsReserved}) {
         SCOPED_TRACE(int(flags));
         RecordingSink sink;
-        EXPECT_EQ(InflateStatus::Ok, InflateMember(GzipMemberBytes(data, WithFlags(flags)), &sink).status);
+        EXPECT_EQ(InflateStatus::Ok,
+                  InflateMember(GzipMemberBytes(data, WithFlags(flags)), &sink).status);
         EXPECT_TRUE(data == sink.data);
     }
 }
 
-TEST(MemberInflater, RejectsDamagedDeflateDataWithZlibResult) {
+TEST(MemberInflater, RejectsDamagedDeflateDataWithZlibResult)
+{
     const Bytes data = SampleData(50000, 3);
     const Bytes good = GzipMemberBytes(data);
     const size_t headerSize = GzipHeaderBytes(MemberShape()).size();
 
     Bytes cutShort(good.begin(), good.begin() + headerSize + (good.size() - headerSize) / 2);
     Bytes invalid = GzipHeaderBytes(MemberShape());
-    invalid.insert(invalid.end(), {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0});  // block type 3
+    invalid.insert(invalid.end(),
+                   {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0});  // block type 3
 
     const struct {
         const char* name;
@@ -145,7 +164,8 @@ TEST(MemberInflater, RejectsDamagedDeflateDataWithZlibResult) {
     }
 }
 
-TEST(MemberInflater, RejectsATrailerThatDoesNotMatch) {
+TEST(MemberInflater, RejectsATrailerThatDoesNotMatch)
+{
     const Bytes data = SampleData(20000, 5);
     MemberShape wrongCrc, wrongSize;
     wrongCrc.crcDelta = 1;

@@ -5,13 +5,16 @@
 namespace payload_test {
 namespace {
 
-void PutLittleEndian32(Bytes* out, uint32_t value) {
-    for (int i = 0; i < 4; ++i) out->push_back(static_cast<unsigned char>(value >> (8 * i)));
+void PutLittleEndian32(Bytes* out, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        out->push_back(static_cast<unsigned char>(value >> (8 * i)));
 }
 
 }  // namespace
 
-Bytes SampleData(size_t size, uint32_t seed) {
+Bytes SampleData(size_t size, uint32_t seed)
+{
     // A small alphabet keeps the data compressible, with long and short matches.
     static const unsigned char kAlphabet[] = {'M', 'Z', 'P', 'E', 0, 0, 0x90, 0x90, 0xFF, 0x8B};
     Bytes data(size);
@@ -23,7 +26,8 @@ Bytes SampleData(size_t size, uint32_t seed) {
     return data;
 }
 
-Bytes RawDeflate(const Bytes& data) {
+Bytes RawDeflate(const Bytes& data)
+{
     z_stream stream{};
     deflateInit2(&stream, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
     Bytes out(deflateBound(&stream, static_cast<uLong>(data.size())));
@@ -37,7 +41,8 @@ Bytes RawDeflate(const Bytes& data) {
     return out;
 }
 
-Bytes GzipHeaderBytes(const MemberShape& shape) {
+Bytes GzipHeaderBytes(const MemberShape& shape)
+{
     Bytes out = {0x1F, 0x8B, shape.method, shape.flags, 0, 0, 0, 0, 2, 255};
     if (shape.flags & kFlagExtra) {
         out.push_back(static_cast<unsigned char>(shape.extra.size()));
@@ -60,7 +65,8 @@ Bytes GzipHeaderBytes(const MemberShape& shape) {
     return out;
 }
 
-Bytes GzipMemberBytes(const Bytes& data, const MemberShape& shape) {
+Bytes GzipMemberBytes(const Bytes& data, const MemberShape& shape)
+{
     Bytes out = GzipHeaderBytes(shape);
     const Bytes deflated = RawDeflate(data);
     out.insert(out.end(), deflated.begin(), deflated.end());

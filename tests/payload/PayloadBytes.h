@@ -17,12 +17,12 @@ constexpr unsigned char kFlagsReserved = 0xE0;
 
 struct MemberShape {
     unsigned char method = 8;
-    unsigned char flags = kFlagName;        // optional fields are written for the bits set
-    std::string extra = "XY\x02\x00ab";     // FEXTRA payload (subfield id, length, data)
+    unsigned char flags = kFlagName;     // optional fields are written for the bits set
+    std::string extra = "XY\x02\x00ab";  // FEXTRA payload (subfield id, length, data)
     std::string name = "Setup.exe";
     std::string comment = "packed for a test";
-    uint32_t crcDelta = 0;                   // added to the true CRC-32 in the trailer
-    uint32_t sizeDelta = 0;                  // added to the true ISIZE in the trailer
+    uint32_t crcDelta = 0;   // added to the true CRC-32 in the trailer
+    uint32_t sizeDelta = 0;  // added to the true ISIZE in the trailer
 };
 
 // Data that compress somewhat but not trivially, the same on every run.

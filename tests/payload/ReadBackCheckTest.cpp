@@ -13,7 +13,10 @@ using namespace payload_test;
 
 namespace {
 
-bool Discard(void*, const unsigned char*, size_t) { return true; }
+bool Discard(void*, const unsigned char*, size_t)
+{
+    return true;
+}
 
 // Hands out stored bytes in pieces of at most `piece`, then fails once `failAt` bytes are out.
 struct StoredContent {
@@ -22,9 +25,11 @@ struct StoredContent {
     size_t failAt = SIZE_MAX;
     size_t at = 0;
 
-    static bool Read(void* context, unsigned char* data, size_t capacity, size_t* got) {
+    static bool Read(void* context, unsigned char* data, size_t capacity, size_t* got)
+    {
         StoredContent* self = static_cast<StoredContent*>(context);
-        if (self->at >= self->failAt) return false;
+        if (self->at >= self->failAt)
+            return false;
         const size_t n = std::min({capacity, self->piece, self->bytes.size() - self->at});
         std::copy(self->bytes.begin() + self->at, self->bytes.begin() + self->at + n, data);
         self->at += n;
@@ -35,23 +40,27 @@ struct StoredContent {
 };
 
 // Inflates member (discarding the output), then reads `stored` back.
-InflateResult ReadBack(const Bytes& member, StoredContent stored) {
+InflateResult ReadBack(const Bytes& member, StoredContent stored)
+{
     const GzipHeader header = ParseGzipHeader(member.data(), member.size());
     MemberInflater inflater;
     inflater.Start(member.data() + header.deflateOffset, member.size() - header.deflateOffset);
     const InflateResult run = inflater.Run({&Discard, nullptr});
-    if (run.status != InflateStatus::Ok) return run;
+    if (run.status != InflateStatus::Ok)
+        return run;
     return inflater.CheckReadBack(stored.Source());
 }
 
-StoredContent Content(Bytes bytes, size_t piece = kOutputBufferBytes) {
+StoredContent Content(Bytes bytes, size_t piece = kOutputBufferBytes)
+{
     StoredContent stored;
     stored.bytes = std::move(bytes);
     stored.piece = piece;
     return stored;
 }
 
-TEST(ReadBackCheck, MatchesOnlyTheBytesThatWereInflated) {
+TEST(ReadBackCheck, MatchesOnlyTheBytesThatWereInflated)
+{
     const Bytes data = SampleData(2 * kOutputBufferBytes + 100, 21);
     const Bytes member = GzipMemberBytes(data);
     Bytes flipped = data;
@@ -86,14 +95,16 @@ TEST(ReadBackCheck, MatchesOnlyTheBytesThatWereInflated) {
     EXPECT_EQ(InflateStatus::Ok, ReadBack(GzipMemberBytes(Bytes()), Content(Bytes())).status);
 }
 
-TEST(ReadBackCheck, AReadThatFailsIsReportedAsSuch) {
+TEST(ReadBackCheck, AReadThatFailsIsReportedAsSuch)
+{
     const Bytes data = SampleData(40000, 22);
     StoredContent stored = Content(data);
     stored.failAt = kOutputBufferBytes;
     EXPECT_EQ(InflateStatus::ReadFailed, ReadBack(GzipMemberBytes(data), stored).status);
 }
 
-TEST(ReadBackCheck, NeedsASuccessfulRunFirst) {
+TEST(ReadBackCheck, NeedsASuccessfulRunFirst)
+{
     const Bytes data = SampleData(1000, 23);
     const Bytes member = GzipMemberBytes(data);
     const GzipHeader header = ParseGzipHeader(member.data(), member.size());

@@ -26,7 +26,8 @@ Values ReadValues(const char* path)
 {
     Values values;
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | regtest::kProgramView, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | regtest::kProgramView, &key) !=
+        ERROR_SUCCESS)
         return values;
     for (DWORD index = 0;; ++index) {
         char name[256];
@@ -34,7 +35,8 @@ Values ReadValues(const char* path)
         BYTE data[2048];
         DWORD dataSize = sizeof(data) - 1;
         DWORD type = 0;
-        if (RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS)
+        if (RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data, &dataSize) !=
+            ERROR_SUCCESS)
             break;
         data[dataSize] = 0;
         values[name] = (const char*)data;
@@ -60,28 +62,46 @@ struct Case {
     const char* name;
     const char* storedList;  // InstallerCPList before the run, null for none
     const char* text;
-    Values params;           // the CustomParams key afterwards
-    const char* list;        // InstallerCPList afterwards, "<missing>" for none
+    Values params;     // the CustomParams key afterwards
+    const char* list;  // InstallerCPList afterwards, "<missing>" for none
 };
 
 TEST_F(PersistCustomParamsTest, CurrentVendorTable)
 {
     const Case cases[] = {
-        {"pairs are decoded, the list is kept as given", nullptr, "a=1&b=hello+world&d=%41%42",
-         {{"a", "1"}, {"b", "hello world"}, {"d", "AB"}}, "a=1&b=hello+world&d=%41%42"},
-        {"trailing CR LF is trimmed before parsing and storing", nullptr, "a=1&b=2\r\n",
-         {{"a", "1"}, {"b", "2"}}, "a=1&b=2"},
-        {"trailing blanks and tabs are trimmed, leading ones stay", nullptr, " a=1 \t",
-         {{" a", "1"}}, " a=1"},
-        {"empty text rebuilds from the stored list", "c=7&e=%41", "",
-         {{"c", "7"}, {"e", "A"}}, "c=7&e=%41"},
+        {"pairs are decoded, the list is kept as given",
+         nullptr,
+         "a=1&b=hello+world&d=%41%42",
+         {{"a", "1"}, {"b", "hello world"}, {"d", "AB"}},
+         "a=1&b=hello+world&d=%41%42"},
+        {"trailing CR LF is trimmed before parsing and storing",
+         nullptr,
+         "a=1&b=2\r\n",
+         {{"a", "1"}, {"b", "2"}},
+         "a=1&b=2"},
+        {"trailing blanks and tabs are trimmed, leading ones stay",
+         nullptr,
+         " a=1 \t",
+         {{" a", "1"}},
+         " a=1"},
+        {"empty text rebuilds from the stored list",
+         "c=7&e=%41",
+         "",
+         {{"c", "7"}, {"e", "A"}},
+         "c=7&e=%41"},
         {"empty text with no stored list leaves the key deleted", nullptr, "", {}, "<missing>"},
         {"placeholder prefix acts as an empty text", "c=7", "xxxxxxxxa=1", {{"c", "7"}}, "c=7"},
         {"bare placeholder acts as an empty text", nullptr, "xxxxxxxx", {}, "<missing>"},
-        {"fewer than 8 x never match the prefix", "c=7", "xxxxxxx=1", {{"xxxxxxx", "1"}},
+        {"fewer than 8 x never match the prefix",
+         "c=7",
+         "xxxxxxx=1",
+         {{"xxxxxxx", "1"}},
          "xxxxxxx=1"},
-        {"a name without = joins the next name", nullptr, "a=1&b&d=3",
-         {{"a", "1"}, {"b&d", "3"}}, "a=1&b&d=3"},
+        {"a name without = joins the next name",
+         nullptr,
+         "a=1&b&d=3",
+         {{"a", "1"}, {"b&d", "3"}},
+         "a=1&b&d=3"},
         {"a value may hold =", nullptr, "a=b=d", {{"a", "b=d"}}, "a=b=d"},
         {"empty value", nullptr, "a=&b=2", {{"a", ""}, {"b", "2"}}, "a=&b=2"},
         {"empty name is the default value", nullptr, "=x", {{"", "x"}}, "=x"},
@@ -150,7 +170,8 @@ TEST_F(PersistCustomParamsTest, RunningOutOfMemoryAnywhereWritesNothingElsewhere
     int32 allocations = VoAllocCallCount() - before;
     ASSERT_GT(allocations, 0);
 
-    const char* strayKeys[] = {"CustomParams", "Software\\CustomParams", "Software\\Pemrod\\CustomParams"};
+    const char* strayKeys[] = {"CustomParams", "Software\\CustomParams",
+                               "Software\\Pemrod\\CustomParams"};
     const char* strayParents[] = {"", "Software", "Software\\Pemrod"};
     for (int32 failing = 1; failing <= allocations + 1; ++failing) {
         Clean();

@@ -62,7 +62,8 @@ TEST_F(DeleteKeyIfEmptyTest, KeysThatHoldAnythingStay)
     } rows[] = {
         {"one value", [] { return regtest::SetText(kVendor, "v", "1"); }},
         {"an empty default value", [] { return regtest::SetText(kVendor, "", ""); }},
-        {"one empty sub-key", [] { return regtest::CreateKey("Software\\OrvaTestVendor\\Orvadesk"); }},
+        {"one empty sub-key",
+         [] { return regtest::CreateKey("Software\\OrvaTestVendor\\Orvadesk"); }},
     };
     for (const Row& row : rows) {
         regtest::DeleteTree(kVendor);
@@ -105,7 +106,8 @@ TEST_F(DeleteKeyIfEmptyTest, RunningOutOfMemoryAnywhereDeletesNothingElse)
         VoAllocFailFrom(failing);
         loader::DKIE(path);
         VoAllocFailFrom(0);
-        EXPECT_TRUE(regtest::KeyExists("Software\\OrvaTestVendor\\Sibling")) << "failing from " << failing;
+        EXPECT_TRUE(regtest::KeyExists("Software\\OrvaTestVendor\\Sibling"))
+            << "failing from " << failing;
         EXPECT_TRUE(regtest::KeyExists("Software\\Microsoft")) << "failing from " << failing;
         regtest::DeleteTree("Software\\OrvaTestVendor\\Product");
     }
@@ -147,7 +149,8 @@ TEST_F(DeleteKeyIfEmptyTest, OnlyTheThirtyTwoBitViewIsTestedAndCleaned)
         }
         EXPECT_EQ(loader::DKIE(VoString(kVendorPath)), row.deleted) << row.name;
         EXPECT_FALSE(regtest::KeyExists(kVendor)) << row.name;
-        EXPECT_TRUE(regtest::KeyExists(kVendor, HKEY_LOCAL_MACHINE, regtest::kOtherView)) << row.name;
+        EXPECT_TRUE(regtest::KeyExists(kVendor, HKEY_LOCAL_MACHINE, regtest::kOtherView))
+            << row.name;
     }
 }
 

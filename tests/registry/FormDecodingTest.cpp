@@ -73,7 +73,7 @@ typedef std::vector<std::pair<std::string, std::string>> Pairs;
 void Collect(const CustomParamSlice& pair, void* context)
 {
     static_cast<Pairs*>(context)->emplace_back(std::string(pair.name, pair.nameLength),
-                                              std::string(pair.value, pair.valueLength));
+                                               std::string(pair.value, pair.valueLength));
 }
 
 Pairs Split(const std::string& text)

@@ -54,8 +54,8 @@ inline bool CreateKey(const char* path, HKEY root = HKEY_LOCAL_MACHINE, REGSAM v
     return true;
 }
 
-inline bool SetValue(const char* path, const char* name, DWORD type, const void* data,
-                     DWORD size, HKEY root = HKEY_LOCAL_MACHINE, REGSAM view = kProgramView)
+inline bool SetValue(const char* path, const char* name, DWORD type, const void* data, DWORD size,
+                     HKEY root = HKEY_LOCAL_MACHINE, REGSAM view = kProgramView)
 {
     HKEY key;
     if (RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr) !=

@@ -26,7 +26,10 @@ protected:
         regtest::DeleteTree(kTopLevelKey, HKEY_CURRENT_USER);
     }
 
-    static VoRegistryEntryPtr Entry(const char* path) { return VoRegistryEntryPtr(createEntry(VoString(path))); }
+    static VoRegistryEntryPtr Entry(const char* path)
+    {
+        return VoRegistryEntryPtr(createEntry(VoString(path)));
+    }
 };
 
 TEST_F(VoClearEntryTest, EntryForAMissingKeyFailsReadsWithTheDefaults)
@@ -121,7 +124,8 @@ TEST_F(VoClearEntryTest, ReadTextEndsAValueAtItsReturnedBytes)
     } rows[] = {
         {"text stored without its terminator", REG_SZ, "abc", "abc"},
         {"binary without a zero byte", REG_BINARY, "abcd", "abcd"},
-        {"binary of exactly 1024 bytes", REG_BINARY, std::string(1024, 'z'), std::string(1024, 'z')},
+        {"binary of exactly 1024 bytes", REG_BINARY, std::string(1024, 'z'),
+         std::string(1024, 'z')},
         {"binary with an inner zero byte ends there", REG_BINARY, std::string("ab\0cd", 5), "ab"},
     };
     VoRegistryEntryPtr entry = Entry("Software/OrvaTest/Raw");
@@ -144,10 +148,13 @@ TEST_F(VoClearEntryTest, ReadDwordTakesUpToFourBytesOfAnyType)
         uint32_t expected;
     } rows[] = {
         {"a dword", REG_DWORD, std::string("\x78\x56\x34\x12", 4), true, 0x12345678u},
-        {"four binary bytes as stored", REG_BINARY, std::string("\x01\x02\x03\x04", 4), true, 0x04030201u},
-        {"four big-endian dword bytes as stored", REG_DWORD_BIG_ENDIAN, std::string("\x12\x34\x56\x78", 4), true, 0x78563412u},
+        {"four binary bytes as stored", REG_BINARY, std::string("\x01\x02\x03\x04", 4), true,
+         0x04030201u},
+        {"four big-endian dword bytes as stored", REG_DWORD_BIG_ENDIAN,
+         std::string("\x12\x34\x56\x78", 4), true, 0x78563412u},
         {"two bytes leave the rest zero", REG_BINARY, std::string("\x34\x12", 2), true, 0x1234u},
-        {"five bytes give the default", REG_BINARY, std::string("\x01\x02\x03\x04\x05", 5), false, 99u},
+        {"five bytes give the default", REG_BINARY, std::string("\x01\x02\x03\x04\x05", 5), false,
+         99u},
     };
     VoRegistryEntryPtr entry = Entry("Software/OrvaTest/Dword");
     for (const Row& row : rows) {
@@ -219,7 +226,10 @@ TEST_F(VoClearEntryTest, UnknownRootIndexIsReportedOnceAndFallsBackToCurrentUser
 // The VoString form of writeText goes through the text form's slot.
 class RecordingEntry : public VoClearEntry {
 public:
-    RecordingEntry() : VoClearEntry(VoString("Software/OrvaTest/Recording"), (int32)kVoRootLocalMachine) {}
+    RecordingEntry()
+        : VoClearEntry(VoString("Software/OrvaTest/Recording"), (int32)kVoRootLocalMachine)
+    {
+    }
     using VoClearEntry::writeText;
     bool writeText(const VoString& name, const char* text) override
     {
@@ -317,7 +327,8 @@ TEST_F(VoClearEntryTest, EveryOperationWorksInTheThirtyTwoBitViewOnly)
     ASSERT_TRUE(regtest::CreateKey("Software\\OrvaTest\\Twin\\Sub"));
     EXPECT_TRUE(entry->deleteKey());
     EXPECT_FALSE(regtest::KeyExists(twin));
-    EXPECT_FALSE(regtest::KeyExists("Software\\WOW6432Node\\OrvaTest\\Twin", HKEY_LOCAL_MACHINE, other));
+    EXPECT_FALSE(
+        regtest::KeyExists("Software\\WOW6432Node\\OrvaTest\\Twin", HKEY_LOCAL_MACHINE, other));
     EXPECT_EQ(regtest::GetText(twin, "v", other), "64-bit");
     EXPECT_TRUE(regtest::KeyExists("Software\\OrvaTest\\Twin\\Sub", HKEY_LOCAL_MACHINE, other));
 }
@@ -327,7 +338,8 @@ TEST_F(VoClearEntryTest, EveryOperationWorksInTheThirtyTwoBitViewOnly)
 TEST_F(VoClearEntryTest, DeleteKeyRefusesAKeyWithoutParentAndReportsIt)
 {
     for (const char* path : {"OrvaTopLevelTest", "/OrvaTopLevelTest"}) {
-        ASSERT_TRUE(regtest::SetValue("OrvaTopLevelTest\\Sub", "v", REG_SZ, "1", 2, HKEY_CURRENT_USER));
+        ASSERT_TRUE(
+            regtest::SetValue("OrvaTopLevelTest\\Sub", "v", REG_SZ, "1", 2, HKEY_CURRENT_USER));
         TraceCapture trace;
         VoClearEntry entry(VoString(path), HKEY_CURRENT_USER);
         EXPECT_FALSE(entry.deleteKey()) << path;

@@ -21,17 +21,16 @@ std::string Compose(const char* module, const char* batch, size_t capacity = 102
 TEST(SelfDeletionBatch, DeletesTheLoaderThenItselfWithEveryPathQuoted)
 {
     std::string text = Compose("C:\\My Files\\loader.exe", "C:\\Temp\\~VO00001.bat");
-    EXPECT_EQ(text,
-              "set tries=0\r\n"
-              ":Repeat\r\n"
-              "del \"C:\\My Files\\loader.exe\"\r\n"
-              "if not exist \"C:\\My Files\\loader.exe\" goto Done\r\n"
-              "set /a tries+=1\r\n"
-              "if %tries% geq 60 goto Done\r\n"
-              "\"C:\\Windows\\system32\\ping.exe\" -n 2 127.0.0.1 >nul\r\n"
-              "goto Repeat\r\n"
-              ":Done\r\n"
-              "del \"C:\\Temp\\~VO00001.bat\"\r\n");
+    EXPECT_EQ(text, "set tries=0\r\n"
+                    ":Repeat\r\n"
+                    "del \"C:\\My Files\\loader.exe\"\r\n"
+                    "if not exist \"C:\\My Files\\loader.exe\" goto Done\r\n"
+                    "set /a tries+=1\r\n"
+                    "if %tries% geq 60 goto Done\r\n"
+                    "\"C:\\Windows\\system32\\ping.exe\" -n 2 127.0.0.1 >nul\r\n"
+                    "goto Repeat\r\n"
+                    ":Done\r\n"
+                    "del \"C:\\Temp\\~VO00001.bat\"\r\n");
 }
 
 TEST(SelfDeletionBatch, DoublesEveryPercentSignOfThePaths)

@@ -17,10 +17,7 @@ namespace {
 
 class SelfDeletionStep : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(loader::SetLoaderLogPath(_folder.c_str(), "test.log"));
-    }
+    void SetUp() override { ASSERT_TRUE(loader::SetLoaderLogPath(_folder.c_str(), "test.log")); }
     std::string log() const { return support::ReadFile(_folder + "test.log"); }
     void clearLog() const { DeleteFileA((_folder + "test.log").c_str()); }
 
@@ -113,7 +110,8 @@ TEST_F(SelfDeletionStep, GivesUpWithTheErrorOfTheCallThatFailed)
         DWORD error;
         bool started;
     } cases[] = {
-        {"start refused", &WriteFile, "Could not create batch process.", ERROR_NOT_ENOUGH_QUOTA, true},
+        {"start refused", &WriteFile, "Could not create batch process.", ERROR_NOT_ENOUGH_QUOTA,
+         true},
         {"write fails", &FailWithDiskFull, "Could not write batch file.", ERROR_DISK_FULL, false},
         {"write comes up short", &WriteHalf, "Could not write batch file.", ERROR_DISK_FULL, false},
     };
@@ -148,14 +146,10 @@ TEST_F(SelfDeletionStep, SilentOnlyWithDashSAndDashAFirstOfThreeOrMore)
         std::vector<const char*> args;
         bool silent;
     } cases[] = {
-        {{"l", "-s", "-a", "x"}, true},
-        {{"l", "-silent", "-all", "x"}, true},
-        {{"l", "-s2", "-a", "x"}, true},
-        {{"l", "-s", "-a"}, false},
-        {{"l", "-a", "-s", "x"}, false},
-        {{"l", "-S", "-a", "x"}, false},
-        {{"l", "/s", "/a", "x"}, false},
-        {{"l"}, false},
+        {{"l", "-s", "-a", "x"}, true},  {{"l", "-silent", "-all", "x"}, true},
+        {{"l", "-s2", "-a", "x"}, true}, {{"l", "-s", "-a"}, false},
+        {{"l", "-a", "-s", "x"}, false}, {{"l", "-S", "-a", "x"}, false},
+        {{"l", "/s", "/a", "x"}, false}, {{"l"}, false},
     };
     for (const auto& c : cases) {
         clearLog();

@@ -11,7 +11,8 @@ std::vector<LogLine> ParseLog(const std::string& content)
     size_t start = 0;
     while (start < content.size()) {
         size_t end = content.find("\r\n", start);
-        std::string raw = content.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        std::string raw =
+            content.substr(start, end == std::string::npos ? std::string::npos : end - start);
         start = end == std::string::npos ? content.size() : end + 2;
         LogLine line;
         int consumed = 0;

@@ -16,7 +16,7 @@ std::string WithBackslash(std::string folder);
 
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
-long long FileSize(const std::string& path);  // -1 when the file cannot be queried
+long long FileSize(const std::string& path);    // -1 when the file cannot be queried
 std::string ReadFile(const std::string& path);  // "" when the file cannot be read
 // The lines of a text whose lines end in "\r\n" (the last one may end without).
 std::vector<std::string> TextLines(const std::string& text);

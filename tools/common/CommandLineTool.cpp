@@ -33,8 +33,8 @@ std::string OptionTitle(const Option& option, bool anyLetter)
 
 }  // namespace
 
-bool ParseCommandLine(int argc, char** argv, const std::vector<Option>& table,
-                      CommandLine& parsed, std::string& error)
+bool ParseCommandLine(int argc, char** argv, const std::vector<Option>& table, CommandLine& parsed,
+                      std::string& error)
 {
     bool operandsOnly = false;
     for (int i = 1; i < argc; ++i) {

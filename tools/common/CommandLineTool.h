@@ -37,8 +37,8 @@ struct CommandLine {
 // "-x value". "-" alone is an operand, and every argument after "--" is one. False, with the
 // reason in error, on an unknown option, a missing value, or a value for an option that takes
 // none.
-bool ParseCommandLine(int argc, char** argv, const std::vector<Option>& table,
-                      CommandLine& parsed, std::string& error);
+bool ParseCommandLine(int argc, char** argv, const std::vector<Option>& table, CommandLine& parsed,
+                      std::string& error);
 
 // The options part of a help text: one entry per row of the table, descriptions in a column.
 std::string OptionsHelp(const std::vector<Option>& table);

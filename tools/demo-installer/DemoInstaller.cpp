@@ -49,11 +49,13 @@ struct Switch {
 };
 
 const Switch kSwitches[] = {
-    {"/DemoExitCode", [](Behaviour& b, const char* v) { b.exitCode = (UINT)strtoul(v, nullptr, 0); }},
+    {"/DemoExitCode",
+     [](Behaviour& b, const char* v) { b.exitCode = (UINT)strtoul(v, nullptr, 0); }},
     {"/DemoPauseMs", [](Behaviour& b, const char* v) { b.pauseMs = strtoul(v, nullptr, 0); }},
     {"/DemoLeaveFile", [](Behaviour& b, const char* v) { b.leaveFileIn = v; }},
     {"/DemoCrash", [](Behaviour& b, const char* v) { b.crash = v[0] == '1'; }},
-    {"/DemoLeaveFileInRunFolders", [](Behaviour& b, const char* v) { b.leaveInRunFolders = v[0] == '1'; }},
+    {"/DemoLeaveFileInRunFolders",
+     [](Behaviour& b, const char* v) { b.leaveInRunFolders = v[0] == '1'; }},
 };
 
 // One run's record, written whole while no other run may write: installers of loaders that

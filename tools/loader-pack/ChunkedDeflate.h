@@ -15,11 +15,11 @@ namespace pack {
 using ChunkDone = std::function<void(size_t doneBytes)>;
 
 // Deflates data[0, size) with the compressor at level, with block division when divideBlocks
-// (levels 10 to 12 only), chunkBytes (at least 1) at a time, into out. Only the last block of the last chunk keeps its last-block flag; where a chunk
-// does not end on a byte boundary, an empty stored block (at most five bytes) brings the next
-// one to it. An input of one chunk or less gives exactly what one call of the compressor
-// gives. False, with the reason in error, when the compressor cannot be made or a
-// chunk's stream cannot be read back.
+// (levels 10 to 12 only), chunkBytes (at least 1) at a time, into out. Only the last block of the
+// last chunk keeps its last-block flag; where a chunk does not end on a byte boundary, an empty
+// stored block (at most five bytes) brings the next one to it. An input of one chunk or less gives
+// exactly what one call of the compressor gives. False, with the reason in error, when the
+// compressor cannot be made or a chunk's stream cannot be read back.
 bool DeflateInChunks(const unsigned char* data, size_t size, int level, bool divideBlocks,
                      size_t chunkBytes, const ChunkDone& chunkDone, std::vector<unsigned char>& out,
                      std::string& error);

@@ -63,8 +63,10 @@ const std::vector<tool::Option> kOptions = {
     {kBestOption, "--best", nullptr, nullptr,
      "the strongest level (12), where each block is also divided\n"
      "wherever that saves bits: about 1.3 s per MiB (the default)"},
-    {kFastOption, "--fast", nullptr, nullptr, "the fastest plain level (1), without block division"},
-    {kNameOption, "--name", nullptr, "NAME", "the file name stored in the member (default: INPUT's)"},
+    {kFastOption, "--fast", nullptr, nullptr,
+     "the fastest plain level (1), without block division"},
+    {kNameOption, "--name", nullptr, "NAME",
+     "the file name stored in the member (default: INPUT's)"},
     {kQuietOption, "--quiet", "-q", nullptr, "no progress and no closing line, only errors"},
     {kHelpOption, "--help", "-h", nullptr, "print this text and exit"},
     {kVersionOption, "--version", "-V", nullptr,
@@ -118,12 +120,24 @@ int ReadOptions(int argc, char** argv, Options& options)
         return tool::ReportUsage(kTool, error);
     for (const tool::GivenOption& given : line.options) {
         switch (given.id) {
-            case kBestOption: options.level = &kBest; break;
-            case kFastOption: options.level = &kFast; break;
-            case kNameOption: options.storedName = given.value; break;
-            case kQuietOption: options.quiet = true; break;
-            case kHelpOption: PrintHelp(); return kExitDone;
-            case kVersionOption: PrintVersion(); return kExitDone;
+        case kBestOption:
+            options.level = &kBest;
+            break;
+        case kFastOption:
+            options.level = &kFast;
+            break;
+        case kNameOption:
+            options.storedName = given.value;
+            break;
+        case kQuietOption:
+            options.quiet = true;
+            break;
+        case kHelpOption:
+            PrintHelp();
+            return kExitDone;
+        case kVersionOption:
+            PrintVersion();
+            return kExitDone;
         }
     }
     if (line.operands.size() != 2)
@@ -139,26 +153,32 @@ bool WriteFile(const std::string& path, const Bytes& data, std::string* why)
     FILE* f = std::fopen(path.c_str(), "wb");
     bool ok = f != nullptr && std::fwrite(data.data(), 1, data.size(), f) == data.size();
     ok = f != nullptr && std::fclose(f) == 0 && ok;
-    if (!ok) *why = "cannot write " + path + ": " + std::strerror(errno);
+    if (!ok)
+        *why = "cannot write " + path + ": " + std::strerror(errno);
     return ok;
 }
 
-void PutLittleEndian32(Bytes* out, uint32_t value) {
-    for (int i = 0; i < 4; ++i) out->push_back(static_cast<unsigned char>(value >> (8 * i)));
+void PutLittleEndian32(Bytes* out, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        out->push_back(static_cast<unsigned char>(value >> (8 * i)));
 }
 
-uint32_t GetLittleEndian32(const unsigned char* p) {
+uint32_t GetLittleEndian32(const unsigned char* p)
+{
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-std::string BaseName(const std::string& path) {
+std::string BaseName(const std::string& path)
+{
     const size_t slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // Reads the member back the way the loader does: raw inflate from the end of the header, then
 // the trailer right after the deflate data. True if it yields exactly the input.
-bool Verify(const Bytes& member, size_t headerBytes, const Bytes& input, std::string* why) {
+bool Verify(const Bytes& member, size_t headerBytes, const Bytes& input, std::string* why)
+{
     z_stream stream{};
     if (inflateInit2(&stream, -15) != Z_OK) {
         *why = "zlib could not be initialised";
@@ -201,8 +221,8 @@ bool Verify(const Bytes& member, size_t headerBytes, const Bytes& input, std::st
 Bytes MakeMember(const Bytes& input, const Bytes& deflateData, const Level& level,
                  const std::string& storedName, size_t* headerBytes)
 {
-    Bytes member = {kGzipId1, kGzipId2, kMethodDeflate, kFlagName, 0, 0, 0, 0,
-                    level.extraFlags, kOsUnknown};
+    Bytes member = {kGzipId1, kGzipId2, kMethodDeflate,   kFlagName, 0, 0,
+                    0,        0,        level.extraFlags, kOsUnknown};
     member.insert(member.end(), storedName.begin(), storedName.end());
     member.push_back(0);
     *headerBytes = member.size();
@@ -235,9 +255,9 @@ int Pack(const Options& options)
     };
     progress.Show(0);
     Bytes deflateData;
-    if (!pack::DeflateInChunks(input.data(), input.size(), options.level->compressorLevel,
-                               options.level->divideBlocks, options.level->chunkBytes,
-                               [&](size_t done) { progress.Show(done); }, deflateData, why))
+    if (!pack::DeflateInChunks(
+            input.data(), input.size(), options.level->compressorLevel, options.level->divideBlocks,
+            options.level->chunkBytes, [&](size_t done) { progress.Show(done); }, deflateData, why))
         return fail(inputPath, "compression failed: " + why);
 
     const std::string storedName =
@@ -245,8 +265,8 @@ int Pack(const Options& options)
     size_t headerBytes = 0;
     const Bytes member = MakeMember(input, deflateData, *options.level, storedName, &headerBytes);
     if (!Verify(member, headerBytes, input, &why))
-        return fail(inputPath, "the packed data do not check out (" + why + "), so " +
-                                   outputPath + " is not written");
+        return fail(inputPath, "the packed data do not check out (" + why + "), so " + outputPath +
+                                   " is not written");
 
     // Written under a temporary name first, so an interrupted run leaves no half file behind.
     const std::string temporaryPath = outputPath + ".tmp";
@@ -273,7 +293,8 @@ int Pack(const Options& options)
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     Options options;
     const int done = ReadOptions(argc, argv, options);
     if (done != kGoOn)

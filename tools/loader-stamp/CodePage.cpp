@@ -59,7 +59,12 @@ std::string IconvName(int codePage)
 bool IsAnsiCodePage(int codePage)
 {
     switch (codePage) {
-    case 874: case 932: case 936: case 949: case 950: case kUtf8CodePage:
+    case 874:
+    case 932:
+    case 936:
+    case 949:
+    case 950:
+    case kUtf8CodePage:
         return true;
     default:
         return codePage >= 1250 && codePage <= 1258;
@@ -78,8 +83,8 @@ bool FromUtf8(const std::string& utf8, int codePage, std::string& out, std::stri
         return true;
     }
     if (!Convert("UTF-8", IconvName(codePage), utf8, out)) {
-        error = "holds a character that code page " + std::to_string(codePage) +
-                " cannot represent";
+        error =
+            "holds a character that code page " + std::to_string(codePage) + " cannot represent";
         return false;
     }
     return true;

@@ -72,7 +72,8 @@ bool FindPeSection(const std::vector<uint8_t>& image, const char* name, PeSectio
         return false;
     }
     if (place.fileOffset > image.size() || image.size() - place.fileOffset < place.rawSize) {
-        error = std::string("damaged executable (") + name + " section runs past the end of the file)";
+        error =
+            std::string("damaged executable (") + name + " section runs past the end of the file)";
         return false;
     }
     return true;

@@ -12,7 +12,8 @@ bool CheckCarried(const std::string& text, const char* what, std::string& error)
 {
     for (unsigned char c : text) {
         if (c == '"') {
-            error = std::string(what) + " holds a double quote, which would end its entry in the parameter block";
+            error = std::string(what) +
+                    " holds a double quote, which would end its entry in the parameter block";
             return false;
         }
         if (c < 0x20 || c == 0x7F) {

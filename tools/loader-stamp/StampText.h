@@ -5,10 +5,10 @@
 #include <vector>
 
 struct StampItem {
-    bool isCustom = false;   // --custom TEXT, else --switch Name[=Value]
-    std::string name;        // switch name (empty for custom)
+    bool isCustom = false;  // --custom TEXT, else --switch Name[=Value]
+    std::string name;       // switch name (empty for custom)
     bool hasValue = false;
-    std::string value;       // switch value, or the custom-parameter text
+    std::string value;  // switch value, or the custom-parameter text
 };
 
 // Splits "Name" or "Name=Value" at the first "=".

@@ -26,12 +26,20 @@ namespace {
 constexpr char kTool[] = "loader-stamp";
 
 enum OptionId {
-    kSwitchOption, kCustomOption, kCodePageOption, kResetOption, kClearOption,
-    kRemoveSignatureOption, kShowOption, kHelpOption, kVersionOption
+    kSwitchOption,
+    kCustomOption,
+    kCodePageOption,
+    kResetOption,
+    kClearOption,
+    kRemoveSignatureOption,
+    kShowOption,
+    kHelpOption,
+    kVersionOption
 };
 
 const std::vector<tool::Option> kOptions = {
-    {kSwitchOption, "--switch", nullptr, "NAME[=VALUE]", "add an installer switch (NAME without blanks)"},
+    {kSwitchOption, "--switch", nullptr, "NAME[=VALUE]",
+     "add an installer switch (NAME without blanks)"},
     {kCustomOption, "--custom", nullptr, "TEXT", "add custom parameters, for example 'a=1&b=2'"},
     {kCodePageOption, "--codepage", nullptr, "CP",
      "the ANSI code page of the machines the loader\n"
@@ -39,7 +47,8 @@ const std::vector<tool::Option> kOptions = {
      "1258, or 65001): texts are converted to it from\n"
      "UTF-8; without it they must be printable ASCII"},
     {kResetOption, "--reset", nullptr, nullptr, "restore the block the loader was built with"},
-    {kClearOption, "--clear", nullptr, nullptr, "blank the block: no switches, no custom parameters"},
+    {kClearOption, "--clear", nullptr, nullptr,
+     "blank the block: no switches, no custom parameters"},
     {kRemoveSignatureOption, "--remove-signature", nullptr, nullptr,
      "remove the file's code signature (a signed file\n"
      "is not stamped otherwise); sign it again after"},
@@ -108,7 +117,8 @@ int UsageError(const std::string& message)
 
 bool ParseCodePage(const std::string& text, int& codePage)
 {
-    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+    if (text.empty() || text.size() > 5 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
         return false;
     codePage = std::stoi(text);
     return IsAnsiCodePage(codePage);
@@ -126,26 +136,40 @@ int ParseOptions(int argc, char** argv, Options& options)
     for (const tool::GivenOption& given : line.options) {
         const std::string typed = given.typed + " " + given.value;
         switch (given.id) {
-            case kHelpOption: PrintHelp(); return tool::kExitDone;
-            case kVersionOption: std::cout << tool::VersionLine(kTool) << "\n"; return tool::kExitDone;
-            case kShowOption: options.show = true; break;
-            case kResetOption: options.reset = true; break;
-            case kClearOption: options.clear = true; break;
-            case kRemoveSignatureOption: options.removeSignature = true; break;
-            case kCodePageOption:
-                if (!ParseCodePage(given.value, options.codePage))
-                    return UsageError(typed + ": not an ANSI code page (874, 932, 936, 949, 950, "
-                                              "1250 to 1258, or 65001)");
-                break;
-            case kSwitchOption: options.items.push_back({typed, SplitSwitch(given.value)}); break;
-            case kCustomOption: {
-                StampItem item;
-                item.isCustom = true;
-                item.hasValue = true;
-                item.value = given.value;
-                options.items.push_back({typed, item});
-                break;
-            }
+        case kHelpOption:
+            PrintHelp();
+            return tool::kExitDone;
+        case kVersionOption:
+            std::cout << tool::VersionLine(kTool) << "\n";
+            return tool::kExitDone;
+        case kShowOption:
+            options.show = true;
+            break;
+        case kResetOption:
+            options.reset = true;
+            break;
+        case kClearOption:
+            options.clear = true;
+            break;
+        case kRemoveSignatureOption:
+            options.removeSignature = true;
+            break;
+        case kCodePageOption:
+            if (!ParseCodePage(given.value, options.codePage))
+                return UsageError(typed + ": not an ANSI code page (874, 932, 936, 949, 950, "
+                                          "1250 to 1258, or 65001)");
+            break;
+        case kSwitchOption:
+            options.items.push_back({typed, SplitSwitch(given.value)});
+            break;
+        case kCustomOption: {
+            StampItem item;
+            item.isCustom = true;
+            item.hasValue = true;
+            item.value = given.value;
+            options.items.push_back({typed, item});
+            break;
+        }
         }
     }
     if (line.operands.empty())
@@ -153,7 +177,8 @@ int ParseOptions(int argc, char** argv, Options& options)
     if (line.operands.size() > 1)
         return UsageError("only one loader file at a time");
     options.path = line.operands[0];
-    if ((options.reset || options.clear) && (!options.items.empty() || (options.reset && options.clear)))
+    if ((options.reset || options.clear) &&
+        (!options.items.empty() || (options.reset && options.clear)))
         return UsageError("--reset and --clear stand alone (no --switch or --custom)");
     if (!options.stamps() && !options.show && !options.removeSignature)
         return UsageError("nothing to do (give --switch, --custom, --reset, --clear, "
@@ -201,8 +226,8 @@ void Show(const char* block, int codePage, const CertificateTable& signature)
     char customParams[2048];
     char program[] = "";
     char* argv[] = {program, nullptr};
-    loader::CommandLineOutput out = {commandLine, sizeof(commandLine), customParams,
-                                     sizeof(customParams), nullptr, nullptr};
+    loader::CommandLineOutput out = {
+        commandLine, sizeof(commandLine), customParams, sizeof(customParams), nullptr, nullptr};
     loader::BuildInstallerCommandLine("", 1, argv, block, loader::kParamBlockSize, out);
     std::cout << "Switches appended to the installer's command line:\n  ["
               << ForDisplay(commandLine, codePage) << "]\n";
