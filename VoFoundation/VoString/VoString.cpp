@@ -159,33 +159,35 @@ bool VoString::_overlaps(const char* text, int32 length) const
     return first < end && last >= begin;
 }
 
-// Measures the text and, when it lies inside this string's own array, works from a copy
-// (freed by the caller) so that moving the array's bytes cannot change it.
-VoStatus VoString::_prepare(const char* text, int32 maxLength, int32& length, const char*& source,
-                            char*& copy) const
+VoString::EditText::~EditText()
 {
-    length = prefixLength(text, maxLength);
-    source = text;
-    copy = nullptr;
-    if (!_overlaps(text, length))
+    VoFree(copy);
+}
+
+// Measures the text and, when it lies inside this string's own array, works from a copy so
+// that moving the array's bytes cannot change it.
+VoStatus VoString::_prepare(const char* text, int32 maxLength, EditText& edit) const
+{
+    edit.length = prefixLength(text, maxLength);
+    edit.source = text;
+    if (!_overlaps(text, edit.length))
         return VoStatus(VO_STATUS_OK);
-    copy = static_cast<char*>(VoAlloc(static_cast<size_t>(length) + 1));
-    if (copy == nullptr)
+    edit.copy = static_cast<char*>(VoAlloc(static_cast<size_t>(edit.length) + 1));
+    if (edit.copy == nullptr)
         return VO_STRING_FAILURE(VO_STATUS_NO_MEMORY, kNoMemoryFormat);
-    memcpy(copy, text, static_cast<size_t>(length));
-    copy[length] = 0;
-    source = copy;
+    memcpy(edit.copy, text, static_cast<size_t>(edit.length));
+    edit.copy[edit.length] = 0;
+    edit.source = edit.copy;
     return VoStatus(VO_STATUS_OK);
 }
 
-VoStatus VoString::_beginEdit(const char* text, int32& length, const char*& source,
-                              char*& copy) const
+VoStatus VoString::_beginEdit(const char* text, EditText& edit) const
 {
     if (_locked)
         return VO_STRING_FAILURE(VO_STATUS_ACCESS_DENIED, kLockedFormat);
     if (text == nullptr)
         return VO_STRING_FAILURE(VO_STATUS_NULL_POINTER, kNullPointerFormat);
-    return _prepare(text, -1, length, source, copy);
+    return _prepare(text, -1, edit);
 }
 
 VoStatus VoString::_insert(const char* text, int32 position, int32 maxLength)
@@ -201,18 +203,16 @@ VoStatus VoString::_insert(const char* text, int32 position, int32 maxLength)
         return VO_STRING_FAILURE(VO_STATUS_OUT_OF_BOUNDS, kBoundsFormat);
     }
 
-    int32 textLength = 0;
-    const char* source = nullptr;
-    char* copy = nullptr;
-    VoStatus prepared = _prepare(text, maxLength, textLength, source, copy);
+    EditText edit;
+    VoStatus prepared = _prepare(text, maxLength, edit);
     if (!prepared.isOk())
         return prepared;
+    const int32 textLength = edit.length;
+    const char* source = edit.source;
 
     int32 kept = replace ? 0 : length();
-    if (static_cast<int64_t>(textLength) + kept > kMaxLength) {
-        VoFree(copy);
+    if (static_cast<int64_t>(textLength) + kept > kMaxLength)
         return VO_STRING_FAILURE(VO_STATUS_NO_MEMORY, kNoMemoryFormat);
-    }
     int32 newLength = textLength + kept;
     if (_data != nullptr && newLength < _capacity) {
         if (position != kept)
@@ -221,10 +221,8 @@ VoStatus VoString::_insert(const char* text, int32 position, int32 maxLength)
         _data[newLength] = 0;
     } else {
         char* fresh = static_cast<char*>(VoAlloc(static_cast<size_t>(newLength) + 1));
-        if (fresh == nullptr) {
-            VoFree(copy);
+        if (fresh == nullptr)
             return VO_STRING_FAILURE(VO_STATUS_NO_MEMORY, kNoMemoryFormat);
-        }
         if (position > 0)
             memcpy(fresh, _data, static_cast<size_t>(position));
         memcpy(fresh + position, source, static_cast<size_t>(textLength));
@@ -235,7 +233,6 @@ VoStatus VoString::_insert(const char* text, int32 position, int32 maxLength)
         _data = fresh;
         _capacity = newLength + 1;
     }
-    VoFree(copy);
     _length = newLength;
     _lengthValid = true;
     return VoStatus(VO_STATUS_OK);
@@ -268,22 +265,16 @@ VoStatus VoString::_resize(char fill, int32 size)
 
 VoStatus VoString::_remove0(int32 position, int32 count, const char* text)
 {
-    int32 textLength = 0;
-    const char* source = nullptr;
-    char* copy = nullptr;
-    VoStatus prepared = _beginEdit(text, textLength, source, copy);
+    EditText edit;
+    VoStatus prepared = _beginEdit(text, edit);
     if (!prepared.isOk())
         return prepared;
 
     int32 currentLength = length();
-    if (currentLength == 0 || count == 0) {
-        VoFree(copy);
+    if (currentLength == 0 || count == 0)
         return VoStatus(VO_STATUS_OK);
-    }
-    if (position < 0 || position >= currentLength) {
-        VoFree(copy);
+    if (position < 0 || position >= currentLength)
         return VO_STRING_FAILURE(VO_STATUS_OUT_OF_BOUNDS, kBoundsFormat);
-    }
     if (count < 0 || count > currentLength - position)
         count = currentLength - position;
     memmove(_data + position, _data + position + count,
@@ -292,23 +283,22 @@ VoStatus VoString::_remove0(int32 position, int32 count, const char* text)
     _lengthValid = true;
 
     VoStatus status(VO_STATUS_OK);
-    if (textLength > 0) {
-        status = _insert(source, position);
+    if (edit.length > 0) {
+        status = _insert(edit.source, position);
         if (!status.isOk())
             status.addContext("Unexpected error in VoString::_remove0()");
     }
-    VoFree(copy);
     return status;
 }
 
 VoStatus VoString::_trim(const char* set, int32 mode)
 {
-    int32 setLength = 0;
-    const char* chars = nullptr;
-    char* copy = nullptr;
-    VoStatus prepared = _beginEdit(set, setLength, chars, copy);
+    EditText edit;
+    VoStatus prepared = _beginEdit(set, edit);
     if (!prepared.isOk())
         return prepared;
+    const char* chars = edit.source;
+    const int32 setLength = edit.length;
 
     VoStatus status(VO_STATUS_OK);
     int32 currentLength = length();
@@ -345,7 +335,6 @@ VoStatus VoString::_trim(const char* set, int32 mode)
         if (!status.isOk())
             status.addContext("Unexpected error in _trim()");
     }
-    VoFree(copy);
     return status;
 }
 

@@ -47,11 +47,21 @@ public:
     VoString left(int32 count) const;
 
 private:
-    VoStatus _prepare(const char* text, int32 maxLength, int32& length, const char*& source,
-                      char*& copy) const;
+    // A caller's text as an edit reads it: its length, and where to read it from, which is a
+    // copy (freed with the EditText) when the text lay inside this string's own array.
+    struct EditText {
+        EditText() = default;
+        EditText(const EditText&) = delete;
+        EditText& operator=(const EditText&) = delete;
+        ~EditText();
+        int32 length = 0;
+        const char* source = nullptr;
+        char* copy = nullptr;
+    };
+    VoStatus _prepare(const char* text, int32 maxLength, EditText& edit) const;
     // The start of an edit that takes a whole text: refuses a locked string and a null text,
     // then prepares the text as _prepare does.
-    VoStatus _beginEdit(const char* text, int32& length, const char*& source, char*& copy) const;
+    VoStatus _beginEdit(const char* text, EditText& edit) const;
     bool _overlaps(const char* text, int32 length) const;
     const char* _textOrEmpty() const { return _data != nullptr ? _data : ""; }
 

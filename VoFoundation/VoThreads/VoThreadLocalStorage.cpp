@@ -43,6 +43,18 @@ void wrapUnexpected(VoStatus& status, int32 line)
     status.addContext(kUnexpectedFormat, at.file, at.line);
 }
 
+// Why a slot cannot be read or written: the context has no index yet, or the slot is out of
+// range.
+VoStatus refusedSlotAccess(int32 tlsIndex, int32 slot, int32 line)
+{
+    if (tlsIndex == -1) {
+        Location at(__FILE__, line);
+        return VoStatus(VO_STATUS_PRECONDITION, kPreconditionFormat, "_tlsIdx != -1", at.file,
+                        at.line);
+    }
+    return outOfRange(slot, line);
+}
+
 }  // namespace
 
 void VoNotifyTeardown(int32 step)
@@ -197,13 +209,8 @@ int32 VoTlsContext::allocateSlot()
 
 VoStatus VoTlsContext::getValue(int32 slot, void** out)
 {
-    if (_tlsIdx == -1) {
-        Location at(__FILE__, __LINE__);
-        return VoStatus(VO_STATUS_PRECONDITION, kPreconditionFormat, "_tlsIdx != -1", at.file,
-                        at.line);
-    }
-    if (!VoTlsSlotInRange(slot))
-        return outOfRange(slot, __LINE__);
+    if (_tlsIdx == -1 || !VoTlsSlotInRange(slot))
+        return refusedSlotAccess(_tlsIdx, slot, __LINE__);
     VoTlsArray* array = static_cast<VoTlsArray*>(TlsGetValue(static_cast<DWORD>(_tlsIdx)));
     if (array == nullptr) {
         return VoStatusFromWin32("TlsGetValue()", static_cast<int32>(GetLastError()));
@@ -217,13 +224,8 @@ VoStatus VoTlsContext::getValue(int32 slot, void** out)
 
 VoStatus VoTlsContext::setValue(int32 slot, void* value)
 {
-    if (_tlsIdx == -1) {
-        Location at(__FILE__, __LINE__);
-        return VoStatus(VO_STATUS_PRECONDITION, kPreconditionFormat, "_tlsIdx != -1", at.file,
-                        at.line);
-    }
-    if (!VoTlsSlotInRange(slot))
-        return outOfRange(slot, __LINE__);
+    if (_tlsIdx == -1 || !VoTlsSlotInRange(slot))
+        return refusedSlotAccess(_tlsIdx, slot, __LINE__);
     DWORD index = static_cast<DWORD>(_tlsIdx);
     VoTlsArray* array = static_cast<VoTlsArray*>(TlsGetValue(index));
     if (array == nullptr) {

@@ -22,8 +22,15 @@ int main()
     if (length == 0 || length >= MAX_PATH - 16)
         return 1;
     lstrcatA(path, "ping-calls.txt");
-    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Appends are shared, and a file still held by the run before (its close not yet seen by
+    // everyone) is tried again for a while, so that no call goes unrecorded.
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (int tries = 0; tries < 200 && file == INVALID_HANDLE_VALUE; ++tries) {
+        file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            Sleep(10);
+    }
     if (file == INVALID_HANDLE_VALUE)
         return 1;
     DWORD written;
