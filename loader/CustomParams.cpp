@@ -83,7 +83,10 @@ void PersistCustomParams(const char* text)
     VoRegistryEntryPtr software = MakeEntry(kSoftwareKey);
     if (!software)
         return;  // out of memory: which vendor's keys to use cannot be told
-    bool formerVendor = software->subKeyExists(VoString(kFormerProductSubKey));
+    VoPresence formerProduct = software->subKeyPresence(VoString(kFormerProductSubKey));
+    if (formerProduct == kVoPresenceUnknown)
+        return;  // likewise: a key that may be there is not taken for one that is not
+    bool formerVendor = formerProduct == kVoPresent;
 
     VoRegistryEntryPtr productKey =
         MakeEntry(formerVendor ? kFormerVendor.product : kCurrentVendor.product);
@@ -98,7 +101,7 @@ void PersistCustomParams(const char* text)
         if (!productKey)
             return;
         if (!productKey->readText(VoString(kStoredListValue), stored, "") &&
-            productKey->valueExists(VoString(kStoredListValue)))
+            productKey->valuePresence(VoString(kStoredListValue)) != kVoAbsent)
             return;
         if (!stored.c_str() || !list.assign(stored.c_str()).isOk())
             return;

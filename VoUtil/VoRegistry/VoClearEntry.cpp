@@ -157,6 +157,15 @@ bool ConvertPath(const VoString& path, VoString& converted)
     return converted.c_str() != nullptr && converted.length() == path.length();
 }
 
+// Present on success, absent when the registry says "not found"; any other answer (access
+// denied, out of resources) says nothing about whether it is there.
+VoPresence PresenceOf(LONG result)
+{
+    if (result == ERROR_SUCCESS)
+        return kVoPresent;
+    return result == ERROR_FILE_NOT_FOUND ? kVoAbsent : kVoPresenceUnknown;
+}
+
 }  // namespace
 
 VoString toRegistryPath(const VoString& path)
@@ -210,14 +219,17 @@ bool VoClearEntry::_registryPath(VoString& converted) const
     return !_refused && ConvertPath(_path, converted);
 }
 
-bool VoClearEntry::_open(int32 accessMode, HKEY& key) const
+bool VoClearEntry::_open(int32 accessMode, HKEY& key, LONG* result) const
 {
     key = nullptr;
     VoString path;
     if (!_registryPath(path))
         return false;
-    if (RegOpenKeyExA(_rootKey, path.c_str(), 0, VoAccessMask(accessMode), &key) != ERROR_SUCCESS)
+    LONG opened = RegOpenKeyExA(_rootKey, path.c_str(), 0, VoAccessMask(accessMode), &key);
+    if (opened != ERROR_SUCCESS)
         key = nullptr;
+    if (result)
+        *result = opened;
     return true;
 }
 
@@ -252,28 +264,32 @@ void VoClearEntry::splitPath(VoString& parent, VoString& child) const
     child = _path.substr(slash + 1, -1);
 }
 
-bool VoClearEntry::valueExists(const VoString& name)
+VoPresence VoClearEntry::valuePresence(const VoString& name)
 {
-    if (!IsUsableName(name))
-        return false;
-    VoUniqueKey key(openKey(kVoAccessRead));
+    HKEY opened = nullptr;
+    LONG result = ERROR_SUCCESS;
+    if (!IsUsableName(name) || !_open(kVoAccessRead, opened, &result))
+        return kVoPresenceUnknown;
+    VoUniqueKey key(opened);
     if (!key)
-        return false;
-    return RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
-           ERROR_SUCCESS;
+        return PresenceOf(result);  // a key that is not there holds no value
+    return PresenceOf(
+        RegQueryValueExA(key.get(), name.c_str(), nullptr, nullptr, nullptr, nullptr));
 }
 
-bool VoClearEntry::subKeyExists(const VoString& subKeyPath)
+VoPresence VoClearEntry::subKeyPresence(const VoString& subKeyPath)
 {
     VoString path;
-    if (!ConvertPath(subKeyPath, path))
-        return false;
-    VoUniqueKey key(openKey(kVoAccessRead));
+    HKEY opened = nullptr;
+    LONG result = ERROR_SUCCESS;
+    if (!ConvertPath(subKeyPath, path) || !_open(kVoAccessRead, opened, &result))
+        return kVoPresenceUnknown;
+    VoUniqueKey key(opened);
     if (!key)
-        return false;
+        return PresenceOf(result);  // nor any key below it
     VoUniqueKey subKey;
-    return RegOpenKeyExA(key.get(), path.c_str(), 0, VoAccessMask(kVoAccessRead), subKey.out()) ==
-           ERROR_SUCCESS;
+    return PresenceOf(
+        RegOpenKeyExA(key.get(), path.c_str(), 0, VoAccessMask(kVoAccessRead), subKey.out()));
 }
 
 bool VoClearEntry::deleteKey()

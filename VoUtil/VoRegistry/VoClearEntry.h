@@ -49,8 +49,8 @@ public:
     VoClearEntry(const VoString& path, HKEY rootKey);
     ~VoClearEntry() override;
 
-    bool valueExists(const VoString& name) override;
-    bool subKeyExists(const VoString& subKeyPath) override;
+    VoPresence valuePresence(const VoString& name) override;
+    VoPresence subKeyPresence(const VoString& subKeyPath) override;
     bool deleteKey() override;
     VoRegistryEntry* openSubEntry(const VoString& name) override;
     bool readDword(const VoString& name, uint32_t& value, uint32_t defaultValue) override;
@@ -87,9 +87,10 @@ private:
     // converted := the path for the Win32 call; false when the entry refuses to work or the
     // path ran out of memory.
     bool _registryPath(VoString& converted) const;
-    // key := this key opened with the mask of the mode, null when it cannot be opened.
-    // False (and no registry call) when the entry refuses to work.
-    bool _open(int32 accessMode, HKEY& key) const;
+    // key := this key opened with the mask of the mode, null when it cannot be opened
+    // (result := why, when asked). False (and no registry call) when the entry refuses to
+    // work.
+    bool _open(int32 accessMode, HKEY& key, LONG* result = nullptr) const;
     bool _deleteKey(bool withSubKeys);
 
     HKEY _rootKey;

@@ -11,6 +11,10 @@
 #include "VoFoundation/VoAllocator.h"
 #include "VoFoundation/VoString/VoString.h"
 
+// What an existence test found. Unknown when the question could not be asked or answered
+// (out of memory, or a failure other than "not found"): never to be taken for absent.
+enum VoPresence { kVoAbsent, kVoPresent, kVoPresenceUnknown };
+
 class VoRegistryEntry {
 public:
     virtual ~VoRegistryEntry() {}
@@ -20,10 +24,17 @@ public:
     static void* operator new(size_t size) noexcept { return VoAlloc(size); }
     static void operator delete(void* block) noexcept { VoFree(block); }
 
+    // What an existence test found, for a value of this key (whatever its type) and for a
+    // "/"-separated sub-key path below it.
+    virtual VoPresence valuePresence(const VoString& name) = 0;
+    virtual VoPresence subKeyPresence(const VoString& subKeyPath) = 0;
     // True if the value exists in this key, whatever its type.
-    virtual bool valueExists(const VoString& name) = 0;
+    bool valueExists(const VoString& name) { return valuePresence(name) == kVoPresent; }
     // True if the "/"-separated sub-key path exists below this key.
-    virtual bool subKeyExists(const VoString& subKeyPath) = 0;
+    bool subKeyExists(const VoString& subKeyPath)
+    {
+        return subKeyPresence(subKeyPath) == kVoPresent;
+    }
     // Deletes this key from its parent; true on success or when it is already gone.
     virtual bool deleteKey() = 0;
     // New entry for this path + "/" + name under the same root; null if out of memory.

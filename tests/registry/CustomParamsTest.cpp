@@ -1,5 +1,6 @@
 // PersistCustomParams against the real registry of the test's Wine prefix. Each test
 // removes both vendors' Orvadesk keys before and after it runs.
+#include <functional>
 #include <map>
 #include <string>
 
@@ -226,6 +227,52 @@ TEST_F(PersistCustomParamsTest, ARebuildShortOfMemoryKeepsTheStoredParameters)
             EXPECT_FALSE(regtest::GetValue(key, "e").found) << key << ", allocation " << failing;
         }
     }
+}
+
+// Questions the run cannot answer for lack of memory are never answered "no": a stored list
+// too long to read back is not taken for a missing one (which would delete the parameters
+// in place), and the former vendor's product is not taken for absent (which would put the
+// parameters under the current vendor's key).
+TEST_F(PersistCustomParamsTest, AnUnansweredExistenceTestIsNeverTakenForAbsence)
+{
+    const std::string longList = "c=7&z=" + std::string(1100, 'z');
+    auto sweep = [](const char* text, const std::function<void()>& prepare,
+                    const std::function<void(int32)>& check) {
+        prepare();
+        int32 before = VoAllocCallCount();
+        loader::PersistCustomParams(text);
+        int32 allocations = VoAllocCallCount() - before;
+        for (int32 failing = 1; failing <= allocations; ++failing) {
+            prepare();
+            VoAllocFailOnCall(failing);
+            loader::PersistCustomParams(text);
+            VoAllocFailOnCall(0);
+            check(failing);
+        }
+    };
+
+    sweep(
+        "xxxxxxxxa=1",
+        [&] {
+            Clean();
+            ASSERT_TRUE(regtest::SetText(kProduct, kList, longList.c_str()));
+            ASSERT_TRUE(regtest::SetText(kCustomParams, "c", "7"));
+        },
+        [&](int32 failing) {
+            EXPECT_EQ(ReadValues(kCustomParams), (Values{{"c", "7"}})) << "allocation " << failing;
+            EXPECT_EQ(regtest::GetText(kProduct, kList), longList) << "allocation " << failing;
+        });
+
+    sweep(
+        "a=1",
+        [&] {
+            Clean();
+            ASSERT_TRUE(regtest::CreateKey(kFormerProduct));
+        },
+        [&](int32 failing) {
+            EXPECT_FALSE(regtest::GetValue(kProduct, kList).found) << "allocation " << failing;
+            EXPECT_FALSE(regtest::GetValue(kCustomParams, "a").found) << "allocation " << failing;
+        });
 }
 
 // The product keys of the 64-bit view are someone else's: never taken for the former

@@ -8,6 +8,7 @@
 
 #include "RegistryTestKeys.h"
 #include "TraceCapture.h"
+#include "VoFoundation/VoAllocator.h"
 #include "VoUtil/VoRegistry/VoClearEntry.h"
 
 namespace {
@@ -39,6 +40,8 @@ TEST_F(VoClearEntryTest, EntryForAMissingKeyFailsReadsWithTheDefaults)
 
     EXPECT_FALSE(entry->valueExists(VoString("v")));
     EXPECT_FALSE(entry->subKeyExists(VoString("Sub")));
+    EXPECT_EQ(kVoAbsent, entry->valuePresence(VoString("v")));
+    EXPECT_EQ(kVoAbsent, entry->subKeyPresence(VoString("Sub")));
 
     uint32_t number = 1;
     EXPECT_FALSE(entry->readDword(VoString("v"), number, 77));
@@ -50,6 +53,30 @@ TEST_F(VoClearEntryTest, EntryForAMissingKeyFailsReadsWithTheDefaults)
 
     EXPECT_TRUE(entry->deleteValue(VoString("v")));
     EXPECT_FALSE(regtest::KeyExists("Software\\OrvaTest"));  // nothing was created
+}
+
+// Whether a value or key is there has three answers; running out of memory before the
+// question can be asked is "unknown", never "absent", whichever allocation fails.
+TEST_F(VoClearEntryTest, PresenceTellsAbsentFromUnknown)
+{
+    ASSERT_TRUE(regtest::SetText("Software\\OrvaTest\\Key\\Sub", "v", "1"));
+    VoRegistryEntryPtr entry = Entry("Software/OrvaTest/Key");
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(kVoPresent, entry->subKeyPresence(VoString("Sub")));
+    EXPECT_EQ(kVoAbsent, entry->subKeyPresence(VoString("Other")));
+    EXPECT_EQ(kVoAbsent, entry->valuePresence(VoString("v")));  // it is the sub-key's
+    VoRegistryEntryPtr sub(entry->openSubEntry(VoString("Sub")));
+    ASSERT_TRUE(sub);
+    EXPECT_EQ(kVoPresent, sub->valuePresence(VoString("v")));
+
+    for (int32 failing = 1; failing <= 3; ++failing) {
+        VoAllocFailFrom(failing);
+        VoPresence value = sub->valuePresence(VoString("v"));
+        VoPresence key = entry->subKeyPresence(VoString("Sub"));
+        VoAllocFailFrom(0);
+        EXPECT_NE(kVoAbsent, value) << "failing from " << failing;
+        EXPECT_NE(kVoAbsent, key) << "failing from " << failing;
+    }
 }
 
 TEST_F(VoClearEntryTest, WriteCreatesTheKeyWithAllMissingParents)
@@ -445,6 +472,8 @@ TEST_F(VoClearEntryTest, SubEntryOfAFailedJoinRefusesEveryOperation)
         uint32_t number = 5;
         EXPECT_FALSE(sub->valueExists(VoString("p"))) << "allocation " << failing;
         EXPECT_FALSE(sub->subKeyExists(VoString("Sub"))) << "allocation " << failing;
+        EXPECT_EQ(kVoPresenceUnknown, sub->valuePresence(VoString("p"))) << failing;
+        EXPECT_EQ(kVoPresenceUnknown, sub->subKeyPresence(VoString("Sub"))) << failing;
         EXPECT_FALSE(sub->readText(VoString("p"), text, "fallback")) << "allocation " << failing;
         EXPECT_STREQ(text.c_str(), "fallback");
         EXPECT_FALSE(sub->readDword(VoString("p"), number, 9)) << "allocation " << failing;
