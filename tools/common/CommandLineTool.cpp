@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace tool {
 
 namespace {
@@ -141,6 +144,47 @@ bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, s
     if (file)
         std::fclose(file);
     return ok;
+}
+
+bool ReplaceWholeFile(const std::string& path, const unsigned char* data, size_t size, int mode,
+                      std::string& why)
+{
+    if (mode == kNewFileMode) {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = static_cast<int>(0666 & ~mask);
+    }
+    std::string temporary = path + ".XXXXXX";
+    const int file = mkstemp(&temporary[0]);
+    if (file < 0) {
+        why = "cannot write: " + std::string(std::strerror(errno));
+        return false;
+    }
+    int error = 0;
+    for (size_t written = 0; error == 0 && written < size;) {
+        const ssize_t done = write(file, data + written, size - written);
+        if (done > 0)
+            written += static_cast<size_t>(done);
+        else if (done == 0)
+            error = EIO;
+        else if (errno != EINTR)
+            error = errno;
+    }
+    if (error == 0 && fchmod(file, static_cast<mode_t>(mode & 07777)) != 0)
+        error = errno;
+    if (close(file) != 0 && error == 0)
+        error = errno;
+    if (error != 0) {
+        why = "cannot write " + temporary + ": " + std::strerror(error);
+        unlink(temporary.c_str());
+        return false;
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        why = std::string("cannot put it in place: ") + std::strerror(errno);
+        unlink(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 std::string VersionLine(const char* tool)

@@ -57,6 +57,15 @@ int ReportUsage(const char* tool, const std::string& reason);
 // be opened or read (a folder, for one).
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& why);
 
+// Writes a whole file by replacing path: the bytes go to a new file beside it, made under a
+// fresh name that nothing else has (so neither another run's file nor a link placed there is
+// written through), which is then renamed over path; a failed or interrupted write leaves
+// path as it was. The file gets mode, or, for kNewFileMode, what a newly created file gets
+// (0666 less the umask). False, with the reason in why, when it cannot be done.
+constexpr int kNewFileMode = -1;
+bool ReplaceWholeFile(const std::string& path, const unsigned char* data, size_t size, int mode,
+                      std::string& why);
+
 // "<tool> (Orvadesk) <version>": the project's version, given when the tools are configured.
 std::string VersionLine(const char* tool);
 

@@ -148,16 +148,6 @@ int ReadOptions(int argc, char** argv, Options& options)
     return kGoOn;
 }
 
-bool WriteFile(const std::string& path, const Bytes& data, std::string* why)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    bool ok = f != nullptr && std::fwrite(data.data(), 1, data.size(), f) == data.size();
-    ok = f != nullptr && std::fclose(f) == 0 && ok;
-    if (!ok)
-        *why = "cannot write " + path + ": " + std::strerror(errno);
-    return ok;
-}
-
 void PutLittleEndian32(Bytes* out, uint32_t value)
 {
     for (int i = 0; i < 4; ++i)
@@ -268,17 +258,9 @@ int Pack(const Options& options)
         return fail(inputPath, "the packed data do not check out (" + why + "), so " + outputPath +
                                    " is not written");
 
-    // Written under a temporary name first, so an interrupted run leaves no half file behind.
-    const std::string temporaryPath = outputPath + ".tmp";
-    if (!WriteFile(temporaryPath, member, &why)) {
-        std::remove(temporaryPath.c_str());
+    // Written under a fresh name first, so an interrupted run leaves no half file behind.
+    if (!tool::ReplaceWholeFile(outputPath, member.data(), member.size(), tool::kNewFileMode, why))
         return fail(outputPath, why);
-    }
-    if (std::rename(temporaryPath.c_str(), outputPath.c_str()) != 0) {
-        why = std::string("cannot put it in place: ") + std::strerror(errno);
-        std::remove(temporaryPath.c_str());
-        return fail(outputPath, why);
-    }
     progress.Clear();
     if (!options.quiet) {
         const double seconds =

@@ -196,21 +196,8 @@ bool WriteFileInPlace(const std::string& path, const std::vector<uint8_t>& image
         error = std::string("cannot read its permissions: ") + strerror(errno);
         return false;
     }
-    std::string temporary = path + ".stamping";
-    FILE* file = fopen(temporary.c_str(), "wb");
-    if (!file) {
-        error = "cannot write " + temporary + ": " + strerror(errno);
-        return false;
-    }
-    bool written = fwrite(image.data(), 1, image.size(), file) == image.size();
-    written = fclose(file) == 0 && written;
-    if (!written || chmod(temporary.c_str(), status.st_mode & 07777) != 0 ||
-        rename(temporary.c_str(), path.c_str()) != 0) {
-        error = "cannot write " + temporary + ": " + strerror(errno);
-        remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return tool::ReplaceWholeFile(path, image.data(), image.size(),
+                                  static_cast<int>(status.st_mode & 07777), error);
 }
 
 void Show(const char* block, int codePage, const CertificateTable& signature)
