@@ -53,13 +53,40 @@ DWORD ReadOwnerSid(const char* path, char (&sid)[kSidChars])
     return owner ? SidText(owner, sid) : (DWORD)ERROR_INVALID_OWNER;
 }
 
+// BUILTIN\Administrators (S-1-5-32-544), laid out as a SID.
+struct AdministratorsSid {
+    BYTE revision;
+    BYTE subAuthorityCount;
+    SID_IDENTIFIER_AUTHORITY authority;
+    DWORD subAuthorities[2];
+};
+static_assert(sizeof(AdministratorsSid) == 16, "SID layout");
+
 }  // namespace
+
+bool IsPrivilegedRun(const char* userSid)
+{
+    if (lstrcmpA(userSid, "S-1-5-18") == 0)
+        return true;
+    AdministratorsSid administrators = {SID_REVISION,
+                                        2,
+                                        SECURITY_NT_AUTHORITY,
+                                        {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS}};
+    // A filtered token (not elevated) holds the group for denying only: not a member then.
+    BOOL member = FALSE;
+    if (!CheckTokenMembership(nullptr, &administrators, &member))
+        return true;  // cannot tell: keep the stricter folders
+    return member != FALSE;
+}
+
+PrivilegedRunCheck g_isPrivilegedRun = &IsPrivilegedRun;
 
 PrivateFolderAccess::PrivateFolderAccess() : _userSid(), _descriptor(), _error(0)
 {
     DWORD error = ReadUserSid(_userSid);
     char sddl[kPrivateFolderSddlChars];
-    if (error == ERROR_SUCCESS && !ComposePrivateFolderSddl(sddl, sizeof(sddl), _userSid))
+    if (error == ERROR_SUCCESS &&
+        !ComposePrivateFolderSddl(sddl, sizeof(sddl), _userSid, g_isPrivilegedRun(_userSid)))
         error = ERROR_INVALID_SID;
     if (error == ERROR_SUCCESS && !ConvertStringSecurityDescriptorToSecurityDescriptorA(
                                       sddl, SDDL_REVISION_1, _descriptor.out(), nullptr)) {

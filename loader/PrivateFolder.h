@@ -7,9 +7,17 @@
 
 namespace loader {
 
+// True when the run is SYSTEM or an administrator with that right in force (an elevated
+// token): its folders then keep the user to reading. Tests set another check.
+typedef bool (*PrivilegedRunCheck)(const char* userSid);
+bool IsPrivilegedRun(const char* userSid);
+extern PrivilegedRunCheck g_isPrivilegedRun;
+
 class PrivateFolderAccess {
 public:
     // Takes the user from the process token and builds the descriptor, once for all folders.
+    // Folders of a run without privileges give the user full control (see
+    // ComposePrivateFolderSddl).
     PrivateFolderAccess();
 
     // Creates the folder with the protected descriptor. False with the last error set when it

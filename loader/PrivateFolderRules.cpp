@@ -16,8 +16,10 @@ constexpr char kAdministratorsSid[] = "S-1-5-32-544";
 // same entries. The owner (often the user) may otherwise always read and rewrite the DACL,
 // so that a process of the same user that is not elevated could grant itself write access:
 // the OWNER RIGHTS entry (S-1-3-4) replaces those implicit rights by read and execute.
+// A run without privileges is that user at that level itself: it gets full control, or it
+// could not write into its own folders, and there is no higher level to protect.
 // (Pointers to literals, not arrays: the compiler pads arrays this long to 32 bytes.)
-constexpr const char* kSddlHead = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;";
+constexpr const char* kSddlHead = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;";
 constexpr const char* kSddlTail = ")(A;OICI;FRFX;;;S-1-3-4)";
 
 // "S-1-" and dash-separated numbers: nothing that could end an SDDL entry early.
@@ -44,12 +46,13 @@ bool IsTrustedOwner(const char* ownerSid, const char* userSid)
 
 }  // namespace
 
-bool ComposePrivateFolderSddl(char* sddl, size_t capacity, const char* userSid)
+bool ComposePrivateFolderSddl(char* sddl, size_t capacity, const char* userSid, bool privilegedRun)
 {
     if (!sddl || capacity == 0)
         return false;
     sddl[0] = '\0';
     bool made = IsSidText(userSid) && TextAppend(sddl, capacity, kSddlHead) &&
+                TextAppend(sddl, capacity, privilegedRun ? "FRFX;;;" : "FA;;;") &&
                 TextAppend(sddl, capacity, userSid) && TextAppend(sddl, capacity, kSddlTail);
     if (!made)
         sddl[0] = '\0';

@@ -14,9 +14,12 @@ namespace loader {
 constexpr size_t kSidChars = 192;                // a SID as text, terminator included
 constexpr size_t kPrivateFolderSddlChars = 384;  // the descriptor below with the longest SID
 
-// The folders' descriptor as SDDL for the user whose SID (as text, "S-1-...") is given.
-// False (sddl empty) for a user SID that is empty or not a SID, or when it would not fit.
-bool ComposePrivateFolderSddl(char* sddl, size_t capacity, const char* userSid);
+// The folders' descriptor as SDDL for the user whose SID (as text, "S-1-...") is given. A run
+// without privileges (neither SYSTEM nor an administrator) gives that user full control
+// instead of read and execute. False (sddl empty) for a user SID that is empty or not a SID,
+// or when it would not fit.
+bool ComposePrivateFolderSddl(char* sddl, size_t capacity, const char* userSid,
+                              bool privilegedRun = true);
 
 // File attributes as GetFileAttributesA reports them.
 constexpr unsigned long kInvalidAttributes = 0xFFFFFFFFul;

@@ -24,6 +24,12 @@ TEST(PrivateFolderSddl, GrantsSystemAndAdministratorsAllAndTheUserReadAndExecute
     EXPECT_EQ("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;" + std::string(kUser) +
                   ")(A;OICI;FRFX;;;S-1-3-4)",
               Compose(kUser));
+    // Unless the run itself has no privileges: it must write into its own folders.
+    char sddl[loader::kPrivateFolderSddlChars];
+    ASSERT_TRUE(loader::ComposePrivateFolderSddl(sddl, sizeof(sddl), kUser, false));
+    EXPECT_EQ("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + std::string(kUser) +
+                  ")(A;OICI;FRFX;;;S-1-3-4)",
+              std::string(sddl));
 }
 
 TEST(PrivateFolderSddl, RefusesWhatIsNotASidAndWhatDoesNotFit)

@@ -42,6 +42,26 @@ TEST(PrivateFolderAccess, BuildsTheProtectedDescriptorForTheProcessUser)
     EXPECT_EQ(0u, DaclSddl(access.descriptor()).find("D:P(")) << "not protected";
 }
 
+// A run that is neither SYSTEM nor an administrator (started as invoker, or by a standard
+// user without UAC) could not write into folders that keep its user to reading.
+TEST(PrivateFolderAccess, GivesTheUserFullControlWhenTheRunHasNoPrivileges)
+{
+    EXPECT_TRUE(loader::IsPrivilegedRun("S-1-5-18"));
+    static std::string askedFor;
+    loader::g_isPrivilegedRun = [](const char* userSid) {
+        askedFor = userSid;
+        return false;
+    };
+    loader::PrivateFolderAccess access;
+    loader::g_isPrivilegedRun = &loader::IsPrivilegedRun;
+    EXPECT_EQ(support::CurrentUserSid(), askedFor);
+    ASSERT_NE(nullptr, access.descriptor());
+    const std::string dacl = DaclSddl(access.descriptor());
+    EXPECT_NE(std::string::npos, dacl.find("(A;OICI;FA;;;" + support::CurrentUserSid() + ")"))
+        << dacl;
+    EXPECT_EQ(0u, dacl.find("D:P(")) << "not protected";
+}
+
 TEST(PrivateFolderAccess, MakesOnlyNewFoldersAndTheyKeepTheDescriptor)
 {
     support::Sandbox box;
