@@ -7,9 +7,17 @@ cd "$root"
 scripts/setup.sh
 scripts/build.sh
 
-# The 32-bit loader is what ships; where this host cannot run 32-bit programs, the 64-bit
-# build of the same sources is run instead.
-if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then build=build/win32; else build=build/win64; fi
+# The 32-bit loader is what ships; where 32-bit Wine does not start a program here (the
+# 32-bit tree's configure step found out, see OrvaTesting.cmake), the 64-bit build of the same
+# sources is run instead.
+note=$(cat build/win32/orva-wine-tests)
+if [ "$note" = ran ]; then
+  build=build/win32
+  echo "== Running the delivered i686 loader ($build/loader/loader.exe)"
+else
+  build=build/win64
+  echo "== Running the x86_64 build of the same sources ($build/loader/loader.exe): the delivered i686 loader cannot run here, its Wine tests were ${note}"
+fi
 export ORVA_BUILD_DIR="$root/$build"
 . cmake/wine-env.sh
 cmake/wine-prefix.sh "$ORVA_BUILD_DIR"
@@ -17,7 +25,7 @@ temp="$WINEPREFIX/drive_c/users/$(whoami)/Temp"
 [ -d "$temp" ] || temp="$(ls -d "$WINEPREFIX"/drive_c/users/*/Temp | head -n 1)"
 rm -f "$temp/demo-installer.txt"
 
-echo "== Running $build/loader/loader.exe under Wine (no arguments; the parameter block applies)"
+echo "== under Wine, with no arguments (the parameter block applies)"
 set +e
 "$ORVA_WINE" "$build/loader/loader.exe"
 code=$?
