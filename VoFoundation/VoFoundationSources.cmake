@@ -8,6 +8,7 @@
 # VO_FOUNDATION_STATIC_SOURCES: the static objects made before the entry function.
 set(VO_FOUNDATION_SOURCES
   VoAllocator.cpp
+  VoDescriptorTrust.cpp
   VoFormat.cpp
   VoTextBuffer.cpp
   VoStatus.cpp

@@ -3,6 +3,7 @@
 #include "loaderlog/BoundedText.h"
 #include "loaderlog/FileOps.h"
 #include "loaderlog/LoaderLog.h"
+#include "PrivateFolder.h"
 #include "payload/ExtractPayload.h"
 
 #include <string.h>
@@ -14,21 +15,6 @@ CreateProcessFunction g_createProcess = &CreateProcessA;
 PauseFunction g_pauseAfterInstaller = &Sleep;
 
 namespace {
-
-// The log file name: the last component of the log's current path.
-const char* LogFileName()
-{
-    return FileNamePart(LoaderLogPath());
-}
-
-// True when the log is in the per-run folder now. It is not when its path there would have
-// exceeded the path limit: then it never left the system temp folder and stays there.
-bool LogIsInTempLogFolder(const LoaderRun& run)
-{
-    size_t folderLength = (size_t)(LogFileName() - LoaderLogPath());
-    return folderLength == TextLength(run.tempLogPath) &&
-           strncmp(LoaderLogPath(), run.tempLogPath, folderLength) == 0;
-}
 
 void StartAndWait(LoaderRun& run)
 {
@@ -60,32 +46,26 @@ void StartAndWait(LoaderRun& run)
     installer.reset();
 }
 
+// The log and the per-run folder are reached through the handles held on them: the log moves
+// by its handle into the main temp folder (held, or the system temp folder, where it is then
+// written through that handle), and the folder is deleted through the hold it had from its
+// making. Only this run's own folder is ever scheduled for removal at the next reboot.
 void MoveLogAndRemoveTempLogFolder(LoaderRun& run)
 {
-    if (LogIsInTempLogFolder(run)) {
-        WriteLoaderLog("Moving log files to main temp folder...");
-        char logFileName[kPathChars];
-        TextCopy(logFileName, LogFileName());
-        MoveFileOrDelay(run.tempLogPath, run.mainTempPath, logFileName, nullptr, true);
-        PointLoaderLogAt(run.mainTempPath, logFileName);
-    }
+    WriteLoaderLog("Moving log files to main temp folder...");
+    MoveLoaderLogOrDelay(run.mainTempPath);
 
-    ReleaseTempLogFolder(run);
-    if (RemoveDirectoryA(run.tempLogPath))
+    long error = RemoveHeldFolder(run.tempLogFolderLock);
+    if (error == 0)
         return;
-    DWORD error = GetLastError();
+    run.tempLogFolderLock.reset();
     wsprintfA(run.messageText, "Failed to remove directory '%s'.", run.tempLogPath);
-    WriteLoaderLog(run.messageText, (long)error);
+    WriteLoaderLog(run.messageText, error);
     DelayUntilReboot(run.tempLogPath, nullptr, "It will be marked for deletion at next reboot.",
                      "We are unable to mark it for deletion at next reboot on this OS.");
 }
 
 }  // namespace
-
-void ReleaseTempLogFolder(LoaderRun& run)
-{
-    run.tempLogFolderLock.reset();
-}
 
 void RunInstallerAndCleanUp(LoaderRun& run)
 {

@@ -19,9 +19,6 @@ namespace loader {
 // run.installerError when nothing was started) and shown to the user; the clean-up still runs.
 void RunInstallerAndCleanUp(LoaderRun& run);
 
-// Lets go of the temp log folder held since its making (see LoaderRun::tempLogFolderLock).
-void ReleaseTempLogFolder(LoaderRun& run);
-
 // The installer and the self-deleting batch are started through this pointer (CreateProcessA
 // unless a test replaces it).
 using CreateProcessFunction = int(__stdcall*)(

@@ -21,6 +21,8 @@ struct LoaderRun {
     bool modulePathComplete;  // false when GetModuleFileNameA filled the buffer
     char systemTempPath[kPathChars];
     char mainTempPath[kPathChars];
+    VoUniqueHandle mainTempFolderLock;  // the main temp folder, judged and held until the run
+                                        // ends; null when the system temp folder serves instead
     char tempLogPath[kPathChars];
     bool tempLogFolderCreated;
     VoUniqueHandle tempLogFolderLock;  // the temp log folder, held against renaming and

@@ -14,6 +14,8 @@
 #include <string.h>
 #include <windows.h>
 
+#include <ntsecapi.h>
+
 namespace loader {
 namespace {
 
@@ -21,17 +23,35 @@ char g_loaderFileName[kPathChars];
 char g_logFileName[kPathChars];
 
 constexpr char kFallbackLogFileName[] = "loader.log";
-// GetTempFileNameA's room for what it adds to its folder: the longest folder it takes is
-// MAX_PATH less this.
-constexpr int kTempFileNameRoom = 14;
+constexpr char kSystemSid[] = "S-1-5-18";
+// A random per-run folder name is tried this many times before the run gives up on a folder.
+constexpr int kRunFolderTries = 16;
 // Removed at the end of a run when an earlier installation left it empty.
 constexpr char kFormerVendorKey[] = "Software/Brightholm";
 
-// The system temp path, or, when GetTempPathA fails or its answer does not fit the buffer,
-// the Windows folder's Temp folder. Returns the error to log, or kNoErrorCode.
-long QuerySystemTempPath(char (&path)[kPathChars])
+// SYSTEM's own temp folder, which only SYSTEM may enter, where the system has one; 0 with
+// ERROR_PROC_NOT_FOUND elsewhere. Looked up at run time: older systems do not have the call.
+unsigned long __stdcall SystemTempPath2(unsigned long capacity, char* path)
 {
-    DWORD length = GetTempPathA(kPathChars, path);
+    typedef DWORD(WINAPI * GetTempPath2Fn)(DWORD, LPSTR);
+    auto getTempPath2 = reinterpret_cast<GetTempPath2Fn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetTempPath2A")));
+    if (!getTempPath2) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return 0;
+    }
+    return getTempPath2(capacity, path);
+}
+
+// The system temp path: for a SYSTEM run the system's own temp folder for SYSTEM where there
+// is one, otherwise GetTempPathA's; when that fails or its answer does not fit the buffer, the
+// Windows folder's Temp folder. Returns the error to log, or kNoErrorCode.
+long QuerySystemTempPath(char (&path)[kPathChars], bool systemRun)
+{
+    DWORD length = systemRun ? g_systemTempPath2(kPathChars, path) : 0;
+    if (length != 0 && length < (DWORD)kPathChars)
+        return kNoErrorCode;
+    length = GetTempPathA(kPathChars, path);
     if (length != 0 && length < (DWORD)kPathChars)
         return kNoErrorCode;
     long error = length == 0 ? (long)GetLastError() : (long)ERROR_INSUFFICIENT_BUFFER;
@@ -56,7 +76,51 @@ void LogFormatted(LoaderRun& run, const char* format, const char* a, long errorC
     WriteLoaderLog(run.messageText, errorCode);
 }
 
-void MakeMainTempFolder(LoaderRun& run, const PrivateFolderAccess& access)
+// Makes this run's own folder, held from its making, inside the folder held by parent (whose
+// path is folder): the installer is extracted into it. Its name is random, so that no one can
+// take up the names beforehand. 0, or the error; *noName tells that no name could be had.
+long MakeRunFolder(LoaderRun& run, const PrivateFolderAccess& access, void* parent,
+                   const char* folder, bool* noName)
+{
+    *noName = false;
+    size_t longestFile = TextLength(g_logFileName);
+    if (longestFile < sizeof(kInstallerFileName) - 1)
+        longestFile = sizeof(kInstallerFileName) - 1;
+    long error = ERROR_ALREADY_EXISTS;
+    for (int attempt = 0; attempt < kRunFolderTries && error == ERROR_ALREADY_EXISTS; ++attempt) {
+        unsigned long random = 0;
+        char name[kRunFolderNameChars];
+        if (!RtlGenRandom(&random, sizeof(random))) {
+            *noName = true;
+            return ERROR_GEN_FAILURE;
+        }
+        MakeRunFolderName(name, random);
+        // Room for the folder, its backslash and the longer of the installer's and the log's
+        // names: a folder that cannot hold them is of no use.
+        if (!TextJoin(run.tempLogPath, folder, name) ||
+            TextLength(run.tempLogPath) + 1 + longestFile >= (size_t)kPathChars) {
+            run.tempLogPath[0] = '\0';
+            *noName = true;
+            return ERROR_BUFFER_OVERFLOW;
+        }
+        error = access.HoldFolder(parent, run.tempLogPath, true, run.tempLogFolderLock);
+    }
+    if (error != 0) {
+        *noName = error == ERROR_ALREADY_EXISTS;
+        return error;
+    }
+    TextAppend(run.tempLogPath, "\\");
+    run.tempLogFolderCreated = true;
+    run.tempLogFolderError = 0;
+    return 0;
+}
+
+// The main temp folder, judged once and held until the run ends: every run's log ends up
+// here, so a folder found in its place is used only when no one but SYSTEM and Administrators
+// (or the user of a run without privileges) chose where it is or can change it, and only when
+// this run can make its own folder in it.
+void MakeMainTempFolder(LoaderRun& run, const PrivateFolderAccess& access, void* systemTemp,
+                        long systemTempError)
 {
     wsprintfA(run.buildFolderName, "Qx_%ld\\", (long)kBuildNumber);
     if (!TextAppend(run.mainTempPath, run.buildFolderName)) {
@@ -69,15 +133,15 @@ void MakeMainTempFolder(LoaderRun& run, const PrivateFolderAccess& access)
     }
     WriteLoaderLog("Trying to create/find our main temp folder.");
 
-    if (access.MakeFolder(run.mainTempPath))
-        return;
-    long error = (long)GetLastError();
-    // Every run's log ends up here, so a folder found in its place is reused only when no one
-    // but this user, SYSTEM or Administrators chose where it is.
-    if (error == ERROR_ALREADY_EXISTS) {
-        error = access.CheckExistingFolder(run.mainTempPath);
+    long error = systemTempError != 0 ? systemTempError
+                                      : access.HoldFolder(systemTemp, run.mainTempPath, false,
+                                                          run.mainTempFolderLock);
+    if (error == 0) {
+        bool noName = false;
+        error = MakeRunFolder(run, access, run.mainTempFolderLock.get(), run.mainTempPath, &noName);
         if (error == 0)
             return;
+        run.mainTempFolderLock.reset();
     }
     LogFormatted(run, "CreateDirectory(%s) failed, must use system temp path.", run.mainTempPath,
                  error);
@@ -94,50 +158,40 @@ void KeepMainTempPathForLogs(LoaderRun& run, const char* line, long error)
 }
 
 // The installer is extracted into this folder too, so it is made with the protected
-// descriptor and never taken over from someone else: CreateDirectoryA fails when the name
-// exists.
-void MakeTempLogFolder(LoaderRun& run, const PrivateFolderAccess& access)
+// descriptor and held from its making; it may have been made in the main temp folder already.
+void MakeTempLogFolder(LoaderRun& run, const PrivateFolderAccess& access, void* systemTemp,
+                       long systemTempError)
 {
     WriteLoaderLog("Trying to create temp log folder.");
-    run.tempLogFolderCreated = false;
-
-    // GetTempFileNameA takes folders of at most MAX_PATH - 14 characters; with a longer one
-    // the name it makes would not fit the path buffer (some implementations write past it).
-    bool folderFits = TextLength(run.mainTempPath) <= (size_t)(kPathChars - kTempFileNameRoom);
-    if (!folderFits || !GetTempFileNameA(run.mainTempPath, kTempLogPrefix, 0, run.tempLogPath)) {
+    if (run.tempLogFolderCreated)
+        return;
+    bool noName = false;
+    long error = systemTempError;
+    if (error == 0)
+        error = MakeRunFolder(run, access, systemTemp, run.mainTempPath, &noName);
+    if (error == 0)
+        return;
+    if (noName)
         run.tempLogPath[0] = '\0';
-        KeepMainTempPathForLogs(run, "GetTempFileName() failed, must use main temp path.",
-                                folderFits ? (long)GetLastError() : (long)ERROR_BUFFER_OVERFLOW);
-        return;
-    }
-    DeleteFileA(run.tempLogPath);
-    if (!access.MakeFolder(run.tempLogPath)) {
-        KeepMainTempPathForLogs(run, "CreateDirectory(%s) failed, must use main temp path.",
-                                (long)GetLastError());
-        return;
-    }
-    // Held from now on, so that no folder of someone else's can take its place; one that did
-    // in the moment before is refused, and only an empty folder is removed.
-    run.tempLogFolderLock.reset(access.HoldNewFolder(run.tempLogPath));
-    if (!run.tempLogFolderLock) {
-        long error = (long)GetLastError();
-        RemoveDirectoryA(run.tempLogPath);
-        KeepMainTempPathForLogs(run, "CreateDirectory(%s) failed, must use main temp path.", error);
-        return;
-    }
-    if (!TextAppend(run.tempLogPath, "\\")) {
-        // The folder's name fills the path buffer: no room for its backslash.
-        ReleaseTempLogFolder(run);
-        RemoveDirectoryA(run.tempLogPath);
-        KeepMainTempPathForLogs(run, "CreateDirectory(%s) failed, must use main temp path.",
-                                ERROR_FILENAME_EXCED_RANGE);
-        return;
-    }
-    run.tempLogFolderCreated = true;
-    run.tempLogFolderError = 0;
+    if (systemTempError != 0)
+        TextCopy(run.tempLogPath, run.mainTempPath);
+    KeepMainTempPathForLogs(run,
+                            noName ? "GetTempFileName() failed, must use main temp path."
+                                   : "CreateDirectory(%s) failed, must use main temp path.",
+                            error);
+}
+
+// From here on the log is a file: in the run's own folder, or else a new file of this run's own
+// in the system temp folder (the main temp folder is not kept without a folder of the run's own).
+void StartLog(LoaderRun& run)
+{
+    bool inRunFolder = run.tempLogFolderCreated && SetLoaderLogPath(run.tempLogPath, g_logFileName);
+    StartLoaderLogFile(inRunFolder);
 }
 
 }  // namespace
+
+TempPathFunction g_systemTempPath2 = &SystemTempPath2;
 
 void NameLoaderLog(LoaderRun& run)
 {
@@ -165,28 +219,35 @@ void NameLoaderLog(LoaderRun& run)
 
 void PrepareTempFolders(LoaderRun& run)
 {
-    long tempPathError = QuerySystemTempPath(run.systemTempPath);
+    // Until the run has a folder of its own, the log is kept in memory: nothing is written by
+    // name into the system temp folder, where others may have put a file or a link of theirs.
+    // (The access object reads the run's user first: a SYSTEM run has a temp folder of its own.)
+    PrivateFolderAccess access;
+    long tempPathError =
+        QuerySystemTempPath(run.systemTempPath, lstrcmpA(access.userSid(), kSystemSid) == 0);
     TextCopy(run.mainTempPath, run.systemTempPath);
     SetLoaderLogPath(run.systemTempPath, g_logFileName);
-    DeleteFileA(LoaderLogPath());
+    KeepLoaderLogInMemory();
+    DeleteOldLoaderLog();
 
     WriteLoaderLog("Preparing loader...");
     if (tempPathError != kNoErrorCode)
         LogFormatted(run, "GetTempPath() failed, must use %s as system temp path.",
                      run.systemTempPath, tempPathError);
 
+    run.tempLogFolderCreated = false;
     {
-        PrivateFolderAccess access;
-        MakeMainTempFolder(run, access);
-        MakeTempLogFolder(run, access);
+        // Only opened to make folders inside: the folders are judged, not the one above.
+        VoUniqueHandle systemTemp;
+        long systemTempError = OpenParentFolder(run.systemTempPath, systemTemp);
+        MakeMainTempFolder(run, access, systemTemp.get(), systemTempError);
+        MakeTempLogFolder(run, access, systemTemp.get(), systemTempError);
     }
 
     WriteLoaderLog("Path creation is complete.");
     LogFormatted(run, "Using %s as main temp path.", run.mainTempPath);
     LogFormatted(run, "Using %s as temp log path.", run.tempLogPath);
-
-    MoveFileOrDelay(run.systemTempPath, run.tempLogPath, g_logFileName, nullptr, false);
-    PointLoaderLogAt(run.tempLogPath, g_logFileName);
+    StartLog(run);
 }
 
 namespace {

@@ -7,6 +7,7 @@
 
 #include <aclapi.h>
 #include <sddl.h>
+#include <winternl.h>
 
 namespace loader {
 namespace {
@@ -14,8 +15,12 @@ namespace {
 static_assert(kInvalidAttributes == INVALID_FILE_ATTRIBUTES, "attribute values");
 static_assert(kAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY, "attribute values");
 static_assert(kAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT, "attribute values");
-static_assert(kNotAFolder == ERROR_ALREADY_EXISTS && kFolderOwnerUntrusted == ERROR_INVALID_OWNER,
+static_assert(kNotAFolder == ERROR_ALREADY_EXISTS && kFolderOwnerUntrusted == ERROR_INVALID_OWNER &&
+                  kFolderDaclUntrusted == ERROR_INVALID_ACL,
               "error values");
+
+constexpr NTSTATUS kStatusNotADirectory = (NTSTATUS)0xC0000103L;
+constexpr int kFolderNameChars = 64;  // the last component of a folder path, as wide text
 
 // Copies a SID as text into sid; the error of the call that failed, or ERROR_SUCCESS.
 DWORD SidText(PSID source, char (&sid)[kSidChars])
@@ -27,7 +32,7 @@ DWORD SidText(PSID source, char (&sid)[kSidChars])
     return TextCopy(sid, text) ? (DWORD)ERROR_SUCCESS : (DWORD)ERROR_INVALID_SID;
 }
 
-DWORD ReadUserSid(char (&sid)[kSidChars])
+unsigned long ReadUserSid(char (&sid)[kSidChars])
 {
     VoUniqueHandle token;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.out()))
@@ -42,17 +47,6 @@ DWORD ReadUserSid(char (&sid)[kSidChars])
                : GetLastError();
 }
 
-DWORD ReadOwnerSid(const char* path, char (&sid)[kSidChars])
-{
-    PSID owner = nullptr;
-    VoUniqueLocal descriptor;
-    DWORD error = GetNamedSecurityInfoA(path, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
-                                        nullptr, nullptr, nullptr, descriptor.out());
-    if (error != ERROR_SUCCESS)
-        return error;
-    return owner ? SidText(owner, sid) : (DWORD)ERROR_INVALID_OWNER;
-}
-
 // BUILTIN\Administrators (S-1-5-32-544), laid out as a SID.
 struct AdministratorsSid {
     BYTE revision;
@@ -61,6 +55,18 @@ struct AdministratorsSid {
     DWORD subAuthorities[2];
 };
 static_assert(sizeof(AdministratorsSid) == 16, "SID layout");
+
+// The kind of the held folder, from its handle and, for systems that follow a link even when
+// asked not to open it as itself, from its name: that name can no longer be changed while the
+// folder is held.
+unsigned long HeldFolderAttributes(HANDLE folder, const char* path)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(folder, &info))
+        return kInvalidAttributes;
+    DWORD byName = GetFileAttributesA(path);
+    return byName == INVALID_FILE_ATTRIBUTES ? kInvalidAttributes : info.dwFileAttributes | byName;
+}
 
 }  // namespace
 
@@ -79,14 +85,72 @@ bool IsPrivilegedRun(const char* userSid)
     return member != FALSE;
 }
 
-PrivilegedRunCheck g_isPrivilegedRun = &IsPrivilegedRun;
-
-PrivateFolderAccess::PrivateFolderAccess() : _userSid(), _descriptor(), _error(0)
+unsigned long ReadFolderSddl(void* folder, char** sddl)
 {
-    DWORD error = ReadUserSid(_userSid);
+    VoUniqueLocal descriptor;
+    const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    DWORD error = GetSecurityInfo(folder, SE_FILE_OBJECT, parts, nullptr, nullptr, nullptr, nullptr,
+                                  descriptor.out());
+    if (error != ERROR_SUCCESS)
+        return error;
+    return ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor.get(), SDDL_REVISION_1,
+                                                                parts, sddl, nullptr)
+               ? (DWORD)ERROR_SUCCESS
+               : GetLastError();
+}
+
+// NtCreateFile inside the parent's handle: the folder is made with its descriptor and opened in
+// the same step, so there is no moment at which it exists unheld or with another descriptor.
+// Without delete sharing, nobody can rename, move or delete it while it is held; reparse points
+// are opened as themselves.
+unsigned long MakeHeldFolder(void* parent, const char* name, void* descriptor, bool existing,
+                             void** held, bool* made)
+{
+    *held = nullptr;
+    *made = false;
+    wchar_t wideName[kFolderNameChars];
+    int wideLength =
+        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, wideName, kFolderNameChars);
+    if (wideLength <= 1)
+        return ERROR_INVALID_NAME;
+    UNICODE_STRING objectName = {USHORT((wideLength - 1) * sizeof(wchar_t)),
+                                 USHORT(wideLength * sizeof(wchar_t)), wideName};
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &objectName, OBJ_CASE_INSENSITIVE, parent, descriptor);
+    IO_STATUS_BLOCK io = {};
+    // A folder of this run's own is removed through its handle at the end of the run.
+    const ACCESS_MASK access =
+        FILE_LIST_DIRECTORY | FILE_TRAVERSE | READ_CONTROL | SYNCHRONIZE | (existing ? 0 : DELETE);
+    NTSTATUS status =
+        NtCreateFile(held, access, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE, existing ? FILE_OPEN_IF : FILE_CREATE,
+                     FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT |
+                         FILE_OPEN_FOR_BACKUP_INTENT,
+                     nullptr, 0);
+    if (status == kStatusNotADirectory)
+        return kNotAFolder;
+    if (!NT_SUCCESS(status)) {
+        *held = nullptr;
+        return RtlNtStatusToDosError(status);
+    }
+    *made = io.Information == FILE_CREATED;
+    return ERROR_SUCCESS;
+}
+
+PrivilegedRunCheck g_isPrivilegedRun = &IsPrivilegedRun;
+UserSidReader g_readUserSid = &ReadUserSid;
+FolderSddlReader g_readFolderSddl = &ReadFolderSddl;
+FolderMaker g_makeFolder = &MakeHeldFolder;
+FolderHeldHook g_folderHeld = nullptr;
+
+PrivateFolderAccess::PrivateFolderAccess() : _userSid(), _privileged(true), _descriptor(), _error(0)
+{
+    DWORD error = g_readUserSid(_userSid);
     char sddl[kPrivateFolderSddlChars];
+    if (error == ERROR_SUCCESS)
+        _privileged = g_isPrivilegedRun(_userSid);
     if (error == ERROR_SUCCESS &&
-        !ComposePrivateFolderSddl(sddl, sizeof(sddl), _userSid, g_isPrivilegedRun(_userSid)))
+        !ComposePrivateFolderSddl(sddl, sizeof(sddl), _userSid, _privileged))
         error = ERROR_INVALID_SID;
     if (error == ERROR_SUCCESS && !ConvertStringSecurityDescriptorToSecurityDescriptorA(
                                       sddl, SDDL_REVISION_1, _descriptor.out(), nullptr)) {
@@ -97,57 +161,59 @@ PrivateFolderAccess::PrivateFolderAccess() : _userSid(), _descriptor(), _error(0
         _error = error != ERROR_SUCCESS ? (long)error : (long)ERROR_INVALID_SECURITY_DESCR;
 }
 
-bool PrivateFolderAccess::MakeFolder(const char* path) const
+long PrivateFolderAccess::HoldFolder(void* parent, const char* path, bool mustBeNew,
+                                     VoUniqueHandle& held) const
 {
-    if (!_descriptor) {
-        SetLastError((DWORD)_error);
-        return false;
-    }
-    SECURITY_ATTRIBUTES security = {sizeof(security), _descriptor.get(), FALSE};
-    return CreateDirectoryA(path, &security) != FALSE;
-}
-
-long PrivateFolderAccess::CheckExistingFolder(const char* path) const
-{
-    // Asked with a final backslash, some file systems answer for the folder a link leads to.
-    char folder[kPathChars];
-    if (!TextCopy(folder, path))
+    held.reset();
+    if (!_descriptor)
+        return _error;
+    char bare[kPathChars];
+    if (!TextCopy(bare, path))
         return ERROR_FILENAME_EXCED_RANGE;
-    size_t length = TextLength(folder);
-    if (length > 1 && folder[length - 1] == '\\')
-        folder[length - 1] = '\0';
-    path = folder;
-    DWORD attributes = GetFileAttributesA(path);
-    char owner[kSidChars] = "";
-    // The owner only matters for a real folder; a link's owner says nothing about its target.
-    if (ExistingFolderVerdict(attributes, "", "") == kFolderOwnerUntrusted) {
-        DWORD error = ReadOwnerSid(path, owner);
-        if (error != ERROR_SUCCESS)
-            return (long)error;
+    size_t length = TextLength(bare);
+    if (length > 1 && bare[length - 1] == '\\')
+        bare[length - 1] = '\0';
+    bool made = false;
+    DWORD error =
+        g_makeFolder(parent, FileNamePart(bare), _descriptor.get(), !mustBeNew, held.out(), &made);
+    if (error != ERROR_SUCCESS)
+        return (long)error;
+    if (!made) {
+        // Found, not made by this call: someone may have chosen where it leads and who may
+        // change it.
+        char* sddl = nullptr;
+        error = g_readFolderSddl(held.get(), &sddl);
+        VoUniqueLocal sddlBlock(sddl);
+        long verdict = error != ERROR_SUCCESS
+                           ? (long)error
+                           : FoundFolderVerdict(HeldFolderAttributes(held.get(), bare), sddl,
+                                                _userSid, _privileged);
+        if (verdict != 0) {
+            held.reset();
+            return verdict;
+        }
     }
-    return ExistingFolderVerdict(attributes, owner, _userSid);
+    if (g_folderHeld)
+        g_folderHeld(path);
+    return 0;
 }
 
-void* PrivateFolderAccess::HoldNewFolder(const char* path) const
+long OpenParentFolder(const char* path, VoUniqueHandle& folder)
 {
-    // Without delete sharing, nobody can rename, move or delete the folder while it is held,
-    // so no folder of someone else's can take its place later in the run.
-    VoUniqueHandle folder(CreateFileA(
-        path, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!folder)
-        return nullptr;
-    // Opened as the entry itself: whatever took the folder's place in the moment before
-    // shows as a file or a link.
-    BY_HANDLE_FILE_INFORMATION info;
-    DWORD error = GetFileInformationByHandle(folder.get(), &info)
-                      ? (DWORD)FolderKindVerdict(info.dwFileAttributes)
-                      : GetLastError();
-    if (error == ERROR_SUCCESS)
-        return folder.release();
-    folder.reset();
-    SetLastError(error);
-    return nullptr;
+    folder.reset(CreateFileA(path, FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return folder ? 0 : (long)GetLastError();
+}
+
+long RemoveHeldFolder(VoUniqueHandle& folder)
+{
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    if (!SetFileInformationByHandle(folder.get(), FileDispositionInfo, &disposition,
+                                    sizeof(disposition)))
+        return (long)GetLastError();
+    folder.reset();  // the folder goes with its last handle
+    return 0;
 }
 
 }  // namespace loader

@@ -1,5 +1,7 @@
-// Makes the loader's folders with the protected descriptor of PrivateFolderRules.h, and
-// checks a folder found in their place before it is reused.
+// The loader's folders, judged once and held: each is opened (or made, with the protected
+// descriptor of PrivateFolderRules.h) in one step inside a folder already held, without
+// following links and without delete sharing, so that neither it nor any folder above it can
+// be renamed, moved or replaced while the run works inside.
 #pragma once
 
 #include "PrivateFolderRules.h"
@@ -13,6 +15,31 @@ typedef bool (*PrivilegedRunCheck)(const char* userSid);
 bool IsPrivilegedRun(const char* userSid);
 extern PrivilegedRunCheck g_isPrivilegedRun;
 
+// The user the process runs as, as a SID text; 0 or the error of the call that failed. Tests
+// set another reader.
+typedef unsigned long (*UserSidReader)(char (&sid)[kSidChars]);
+extern UserSidReader g_readUserSid;
+
+// A held folder's owner and DACL as SDDL, in a block the caller frees with LocalFree; 0 or the
+// error of the call that failed. Tests set another reader.
+typedef unsigned long (*FolderSddlReader)(void* folder, char** sddl);
+unsigned long ReadFolderSddl(void* folder, char** sddl);
+extern FolderSddlReader g_readFolderSddl;
+
+// Opens (existing false: makes only) the folder name inside the folder held by parent; with a
+// system that follows links even when asked not to, what it opened is the link's target. Sets
+// *held and *made (true when this call made it); 0 or the Win32 error. Tests set another maker.
+typedef unsigned long (*FolderMaker)(void* parent, const char* name, void* descriptor,
+                                     bool existing, void** held, bool* made);
+unsigned long MakeHeldFolder(void* parent, const char* name, void* descriptor, bool existing,
+                             void** held, bool* made);
+extern FolderMaker g_makeFolder;
+
+// Called with the path of each folder once it is held and judged (null in the delivered
+// loader): tests try to swap the folder there.
+typedef void (*FolderHeldHook)(const char* path);
+extern FolderHeldHook g_folderHeld;
+
 class PrivateFolderAccess {
 public:
     // Takes the user from the process token and builds the descriptor, once for all folders.
@@ -20,30 +47,31 @@ public:
     // ComposePrivateFolderSddl).
     PrivateFolderAccess();
 
-    // Creates the folder with the protected descriptor. False with the last error set when it
-    // cannot be made (ERROR_ALREADY_EXISTS when something has its name), or when the
-    // descriptor could not be built (the error of the call that failed then).
-    bool MakeFolder(const char* path) const;
+    // Opens or makes the folder path (a full path; its last component is made inside parent,
+    // a held folder) and holds it in *held. A folder this call makes is new and has the
+    // protected descriptor; one it finds (mustBeNew false) is judged through the handle (see
+    // FoundFolderVerdict) and let go unless it may be used. 0, or the error to log.
+    long HoldFolder(void* parent, const char* path, bool mustBeNew, VoUniqueHandle& held) const;
 
-    // 0 when the existing folder at path may be reused; otherwise the error to log with the
-    // refusal (see ExistingFolderVerdict, or the error of reading its owner).
-    long CheckExistingFolder(const char* path) const;
-
-    // Opens the folder this run has just made at path (no final backslash) and holds it, so
-    // that it cannot be renamed, moved or deleted until the handle is closed; checks that it
-    // is still a real folder. Null with the last error set otherwise (see FolderKindVerdict,
-    // or the error of the call that failed).
-    void* HoldNewFolder(const char* path) const;
-
-    // What was built, for tests: the user's SID as text ("" when unknown) and the descriptor
-    // (null when it could not be built).
+    // What was built: the user's SID as text ("" when unknown), whether the run has
+    // privileges, and the descriptor (null when it could not be built).
     const char* userSid() const { return _userSid; }
+    bool privileged() const { return _privileged; }
     void* descriptor() const { return _descriptor.get(); }
 
 private:
     char _userSid[kSidChars];
+    bool _privileged;
     VoUniqueLocal _descriptor;  // from ConvertStringSecurityDescriptorToSecurityDescriptorA
     long _error;                // why there is no descriptor
 };
+
+// Opens a folder named by path (the system temp folder) to make folders inside; it is not
+// judged and not held against renaming. 0 or the error.
+long OpenParentFolder(const char* path, VoUniqueHandle& folder);
+
+// Deletes the held folder through its handle when it is empty and lets go of it; 0 or the error
+// (the hold is kept then).
+long RemoveHeldFolder(VoUniqueHandle& folder);
 
 }  // namespace loader

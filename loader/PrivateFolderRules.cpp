@@ -1,14 +1,12 @@
 #include "PrivateFolderRules.h"
 
+#include "VoFoundation/VoDescriptorTrust.h"
 #include "loaderlog/BoundedText.h"
 
 #include <string.h>
 
 namespace loader {
 namespace {
-
-constexpr char kSystemSid[] = "S-1-5-18";
-constexpr char kAdministratorsSid[] = "S-1-5-32-544";
 
 // Full control for SYSTEM and Administrators; read and execute (FRFX: FILE_GENERIC_READ and
 // FILE_GENERIC_EXECUTE) for the user, so that the user can still open the logs. "P": no
@@ -34,14 +32,6 @@ bool IsSidText(const char* sid)
             return false;
     }
     return last != '-';
-}
-
-bool IsTrustedOwner(const char* ownerSid, const char* userSid)
-{
-    if (!ownerSid || !ownerSid[0])
-        return false;
-    return strcmp(ownerSid, kSystemSid) == 0 || strcmp(ownerSid, kAdministratorsSid) == 0 ||
-           (userSid && strcmp(ownerSid, userSid) == 0);
 }
 
 }  // namespace
@@ -70,13 +60,27 @@ long FolderKindVerdict(unsigned long attributes)
     return 0;
 }
 
-long ExistingFolderVerdict(unsigned long attributes, const char* ownerSid, const char* userSid)
+long FoundFolderVerdict(unsigned long attributes, const char* sddl, const char* userSid,
+                        bool privilegedRun)
 {
     if (long verdict = FolderKindVerdict(attributes))
         return verdict;
-    if (!IsTrustedOwner(ownerSid, userSid))
+    switch (VoJudgeDescriptor(sddl, userSid, !privilegedRun, kVoFolderWriteRights)) {
+    case kVoTrusted:
+        return 0;
+    case kVoOwnerUntrusted:
         return kFolderOwnerUntrusted;
-    return 0;
+    default:
+        return kFolderDaclUntrusted;
+    }
+}
+
+void MakeRunFolderName(char (&name)[kRunFolderNameChars], unsigned long random)
+{
+    static const char kDigits[] = "0123456789ABCDEF";
+    TextCopy(name, "log00000000.tmp");
+    for (int i = 10; i >= 3; --i, random >>= 4)
+        name[i] = kDigits[random & 0xF];
 }
 
 }  // namespace loader

@@ -4,8 +4,9 @@
 // The loader runs elevated, often as SYSTEM, whose temp folder is one that any user may make
 // folders in. A folder the loader makes there gets a protected descriptor: full control for
 // SYSTEM and Administrators, read and execute for the user it runs as, nothing inherited from
-// above. A folder it finds there is reused only when it is a real folder (not a junction or
-// symbolic link) owned by SYSTEM, Administrators or that user.
+// above. A folder it finds there is used only when it is a real folder (not a junction or
+// symbolic link) owned by SYSTEM or Administrators (or, for a run without privileges, by its
+// own user) whose DACL lets no one else change it.
 #pragma once
 #include <stddef.h>
 
@@ -26,17 +27,23 @@ constexpr unsigned long kInvalidAttributes = 0xFFFFFFFFul;
 constexpr unsigned long kAttributeDirectory = 0x10;
 constexpr unsigned long kAttributeReparsePoint = 0x400;
 
-// The errors logged when an existing folder is not reused.
+// The errors logged when an existing folder is not used.
 constexpr long kNotAFolder = 183;             // ERROR_ALREADY_EXISTS: something else has the name
 constexpr long kFolderIsReparsePoint = 4395;  // ERROR_REPARSE_POINT_ENCOUNTERED
 constexpr long kFolderOwnerUntrusted = 1307;  // ERROR_INVALID_OWNER
+constexpr long kFolderDaclUntrusted = 1336;   // ERROR_INVALID_ACL: others may change it
 
 // 0 when these attributes are a real folder's; otherwise kNotAFolder, or kFolderIsReparsePoint
 // for a junction or symbolic link.
 long FolderKindVerdict(unsigned long attributes);
 
-// 0 when an existing folder with these attributes and this owner (SID as text) may be reused
-// by a run as userSid; otherwise the reason, one of the three errors above.
-long ExistingFolderVerdict(unsigned long attributes, const char* ownerSid, const char* userSid);
+// 0 when a folder found in place, with these attributes and this descriptor (owner and DACL as
+// SDDL), may be used by a run as userSid; otherwise the reason, one of the four errors above.
+long FoundFolderVerdict(unsigned long attributes, const char* sddl, const char* userSid,
+                        bool privilegedRun);
+
+// The per-run folder's name: "log", eight hexadecimal digits of a random number, ".tmp".
+constexpr size_t kRunFolderNameChars = 16;  // terminator included
+void MakeRunFolderName(char (&name)[kRunFolderNameChars], unsigned long random);
 
 }  // namespace loader

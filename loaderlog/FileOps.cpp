@@ -20,22 +20,26 @@ bool IsMissingFileError(DWORD error)
 // A failed delete or move: logs message with the error, then, with allowDelay and unless the
 // file or its path is missing, schedules source to target for the next reboot. Always false.
 bool LogFailureAndDelay(const char* message, DWORD error, bool allowDelay, const char* source,
-                        const char* target, const char* delayedLine, const char* unableLine)
+                        const char* target, const char* delayedLine, const char* unableLine,
+                        unsigned long extraFlags = 0)
 {
     WriteLoaderLog(message, (long)error);
     if (allowDelay && !IsMissingFileError(error))
-        DelayUntilReboot(source, target, delayedLine, unableLine);
+        DelayUntilReboot(source, target, delayedLine, unableLine, extraFlags);
     return false;
 }
+
+constexpr char kMoveDelayedLine[] = "Delaying previous move attempt until next reboot.";
+constexpr char kMoveNotDelayedLine[] = "Unable to delay move attempt on this OS.";
 
 }  // namespace
 
 void DelayUntilReboot(const char* source, const char* target, const char* delayedLine,
-                      const char* unableLine)
+                      const char* unableLine, unsigned long extraFlags)
 {
     if (IsNtPlatform()) {
         WriteLoaderLog(delayedLine);
-        MoveFileExA(source, target, MOVEFILE_DELAY_UNTIL_REBOOT);
+        MoveFileExA(source, target, MOVEFILE_DELAY_UNTIL_REBOOT | extraFlags);
     } else {
         WriteLoaderLog(unableLine);
     }
@@ -87,9 +91,30 @@ bool MoveFileOrDelay(const char* fromFolder, const char* toFolder, const char* n
     DWORD error = GetLastError();
     char message[kFileMessageChars];
     wsprintfA(message, "Failed to move '%s' to '%s'.", source, target);
-    return LogFailureAndDelay(message, error, allowDelay, source, target,
-                              "Delaying previous move attempt until next reboot.",
-                              "Unable to delay move attempt on this OS.");
+    return LogFailureAndDelay(message, error, allowDelay, source, target, kMoveDelayedLine,
+                              kMoveNotDelayedLine);
+}
+
+bool MoveLoaderLogOrDelay(const char* toFolder)
+{
+    char source[kVoPathChars];
+    char target[kVoPathChars];
+    TextCopy(source, LoaderLogPath());
+    DWORD error = MoveLoaderLogTo(toFolder);
+    if (error == ERROR_SUCCESS)
+        return true;
+    char message[kFileMessageChars];
+    if (!TextJoin(target, toFolder, FileNamePart(source))) {
+        wsprintfA(message, "Failed to move '%.200s' from '%.200s': the path is too long.",
+                  FileNamePart(source), toFolder);
+        WriteLoaderLog(message, ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    wsprintfA(message, "Failed to move '%s' to '%s'.", source, target);
+    // The log stays where it is and the next lines go on there, so the scheduled move, which
+    // replaces an older log in the target folder, brings every line.
+    return LogFailureAndDelay(message, error, true, source, target, kMoveDelayedLine,
+                              kMoveNotDelayedLine, MOVEFILE_REPLACE_EXISTING);
 }
 
 }  // namespace loader

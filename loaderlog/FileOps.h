@@ -16,9 +16,16 @@ bool MoveFileOrDelay(const char* fromFolder, const char* toFolder, const char* n
 
 // Schedules the move of source to target (a null target: the deletion of source) for the next
 // reboot, after logging delayedLine, on NT-family systems; elsewhere, where that cannot be
-// done, logs unableLine. The scheduling's result is not examined.
+// done, logs unableLine. extraFlags join MOVEFILE_DELAY_UNTIL_REBOOT. The scheduling's result is
+// not examined.
 void DelayUntilReboot(const char* source, const char* target, const char* delayedLine,
-                      const char* unableLine);
+                      const char* unableLine, unsigned long extraFlags = 0);
+
+// Moves the log into toFolder through its handle (see MoveLoaderLogTo). When that fails, logs
+// the failure and, unless the log is missing, schedules the move for the next reboot with the
+// replace flag; the log stays where it is and later lines go on there, so that the scheduled
+// move brings it whole. True only if moved now.
+bool MoveLoaderLogOrDelay(const char* toFolder);
 
 // True if the system belongs to the NT family. Asked anew on every call.
 inline bool IsNtPlatform()

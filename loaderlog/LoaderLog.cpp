@@ -11,13 +11,120 @@ namespace {
 
 char g_logPath[kVoPathChars];
 
+// Where the lines go: by name to the file at the log path, into memory, or through g_logFile.
+enum class LogTarget { Path, Memory, Handle };
+LogTarget g_target = LogTarget::Path;
+HANDLE g_logFile = INVALID_HANDLE_VALUE;  // held until the process ends
+
+char g_early[kEarlyLogBytes];
+unsigned g_earlyLength;
+unsigned long g_earlyDropped;
+
 constexpr int kLineBufferChars = 256;
 constexpr char kLogExtension[] = ".log";
+
+void ReleaseLogFile()
+{
+    if (g_logFile != INVALID_HANDLE_VALUE)
+        CloseHandle(g_logFile);
+    g_logFile = INVALID_HANDLE_VALUE;
+}
 
 bool WriteAll(HANDLE file, const char* bytes, DWORD count)
 {
     DWORD written = 0;
     return WriteFile(file, bytes, count, &written, nullptr) && written == count;
+}
+
+// One line as the log holds it: the prefix, the text, its line break unless the text has one,
+// and the last-error line unless the code is kNoErrorCode.
+struct LogLine {
+    char prefix[kLineBufferChars];
+    char errorLine[kLineBufferChars];
+    const char* text;
+    DWORD prefixLength, textLength, breakLength, errorLength;
+
+    LogLine(const char* line, long errorCode) : text(line)
+    {
+        // wsprintfA answers with the length it wrote.
+        prefixLength =
+            (DWORD)wsprintfA(prefix, "(%lX, %lu) - ", GetCurrentProcessId(), GetTickCount());
+        textLength = (DWORD)lstrlenA(text);
+        // An empty text still ends its line, so every call leaves exactly one prefixed line.
+        breakLength = textLength == 0 || text[textLength - 1] != '\n' ? 2 : 0;
+        errorLength = errorCode == kNoErrorCode
+                          ? 0
+                          : (DWORD)wsprintfA(errorLine,
+                                             "GetLastError() returned %ld for the preceeding "
+                                             "failure!\r\n",
+                                             errorCode);
+    }
+
+    // Each part only when the one before it was written.
+    void writeTo(HANDLE file) const
+    {
+        if (WriteAll(file, prefix, prefixLength) && WriteAll(file, text, textLength) &&
+            (breakLength == 0 || WriteAll(file, "\r\n", 2)) && errorLength != 0)
+            WriteAll(file, errorLine, errorLength);
+    }
+
+    // Whole or not at all.
+    void keep() const
+    {
+        DWORD total = prefixLength + textLength + breakLength + errorLength;
+        if (textLength >= kEarlyLogBytes || total > kEarlyLogBytes - g_earlyLength) {
+            ++g_earlyDropped;
+            return;
+        }
+        const struct {
+            const char* bytes;
+            DWORD length;
+        } parts[] = {{prefix, prefixLength},
+                     {text, textLength},
+                     {"\r\n", breakLength},
+                     {errorLine, errorLength}};
+        for (const auto& part : parts) {
+            CopyMemory(g_early + g_earlyLength, part.bytes, part.length);
+            g_earlyLength += part.length;
+        }
+    }
+};
+
+// True when the file was opened where path names it: some systems follow a link even when asked
+// to open it as itself, and the handle then leads to the link's target, elsewhere.
+bool OpenedWhereNamed(HANDLE file, const char* path)
+{
+    char opened[kVoPathChars + 8];
+    char folder[kVoPathChars];
+    char folderOpened[kVoPathChars + 8];
+    const char* name = FileNamePart(path);
+    if (!TextCopy(folder, path))
+        return false;
+    folder[name - path] = '\0';
+    VoUniqueHandle folderHandle(CreateFileA(
+        folder, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    DWORD length = GetFinalPathNameByHandleA(file, opened, sizeof(opened), 0);
+    DWORD folderLength = folderHandle ? GetFinalPathNameByHandleA(folderHandle.get(), folderOpened,
+                                                                  sizeof(folderOpened), 0)
+                                      : 0;
+    if (length == 0 || length >= sizeof(opened) || folderLength == 0 ||
+        folderLength >= sizeof(folderOpened) - 1)
+        return false;
+    if (folderOpened[folderLength - 1] != '\\')
+        TextAppend(folderOpened, "\\");
+    size_t head = TextLength(folderOpened);
+    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, opened, (int)head, folderOpened,
+                          (int)head) == CSTR_EQUAL &&
+           lstrcmpiA(opened + head, name) == 0;
+}
+
+bool IsPlainFile(HANDLE file, const char* path)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    return GetFileInformationByHandle(file, &info) &&
+           !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+           OpenedWhereNamed(file, path);
 }
 
 }  // namespace
@@ -26,7 +133,15 @@ void WriteLoaderLog(const char* text, long errorCode)
 {
     if (!text)
         return;
-
+    const LogLine line(text, errorCode);
+    if (g_target == LogTarget::Memory) {
+        line.keep();
+        return;
+    }
+    if (g_target == LogTarget::Handle) {
+        line.writeTo(g_logFile);
+        return;
+    }
     VoUniqueHandle file(CreateFileA(g_logPath, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
@@ -34,43 +149,98 @@ void WriteLoaderLog(const char* text, long errorCode)
     if (SetFilePointer(file.get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER &&
         GetLastError() != NO_ERROR)
         return;
+    line.writeTo(file.get());
+}
 
-    // wsprintfA answers with the length it wrote.
-    char prefix[kLineBufferChars];
-    int prefixLength = wsprintfA(prefix, "(%lX, %lu) - ", GetCurrentProcessId(), GetTickCount());
-    int length = lstrlenA(text);
-    bool ok = WriteAll(file.get(), prefix, (DWORD)prefixLength);
-    if (ok)
-        ok = WriteAll(file.get(), text, (DWORD)length);
-    // An empty text still ends its line, so every call leaves exactly one prefixed line.
-    if (ok && (length == 0 || text[length - 1] != '\n'))
-        ok = WriteAll(file.get(), "\r\n", 2);
-    if (ok && errorCode != kNoErrorCode) {
-        char errorLine[kLineBufferChars];
-        int errorLength = wsprintfA(
-            errorLine, "GetLastError() returned %ld for the preceeding failure!\r\n", errorCode);
-        WriteAll(file.get(), errorLine, (DWORD)errorLength);
+void KeepLoaderLogInMemory()
+{
+    g_target = LogTarget::Memory;
+    g_earlyLength = 0;
+    g_earlyDropped = 0;
+}
+
+bool StartLoaderLogFile(bool inPrivateFolder)
+{
+    // Outside a private folder: new, and nothing that a link could lead elsewhere.
+    HANDLE file = inPrivateFolder
+                      ? CreateFileA(g_logPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr)
+                      : CreateFileA(g_logPath, FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ,
+                                    nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    bool made = file != INVALID_HANDLE_VALUE;
+    if (made)
+        WriteAll(file, g_early, g_earlyLength);
+    g_earlyLength = 0;
+    if (inPrivateFolder) {
+        if (made)
+            CloseHandle(file);
+        g_target = LogTarget::Path;
+    } else {
+        ReleaseLogFile();
+        g_logFile = file;
+        g_target = LogTarget::Handle;
     }
+    if (g_earlyDropped != 0) {
+        char message[kLineBufferChars];
+        wsprintfA(message, "%lu earlier lines of this log were lost: they did not fit its buffer.",
+                  g_earlyDropped);
+        WriteLoaderLog(message);
+    }
+    return made;
+}
+
+unsigned long MoveLoaderLogTo(const char* folder)
+{
+    char target[kVoPathChars];
+    struct {
+        FILE_RENAME_INFO info;
+        WCHAR room[kVoPathChars];
+    } rename = {};
+    if (!TextJoin(target, folder, FileNamePart(g_logPath)))
+        return ERROR_FILENAME_EXCED_RANGE;
+    int length = MultiByteToWideChar(CP_ACP, 0, target, -1, rename.info.FileName, kVoPathChars);
+    if (length <= 1)
+        return GetLastError();
+    rename.info.ReplaceIfExists = TRUE;
+    rename.info.FileNameLength = DWORD(length - 1) * sizeof(WCHAR);
+    // Written by name until now, in the run's own folder. Held from here on, the log can be
+    // neither replaced nor moved by anyone else; it can be read once the run has ended.
+    VoUniqueHandle file(CreateFileA(g_logPath, FILE_APPEND_DATA | DELETE | SYNCHRONIZE,
+                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr));
+    if (!file || !SetFileInformationByHandle(file.get(), FileRenameInfo, &rename, sizeof(rename)))
+        return GetLastError();
+    TextCopy(g_logPath, target);
+    ReleaseLogFile();
+    g_logFile = file.release();
+    g_target = LogTarget::Handle;
+    return ERROR_SUCCESS;
+}
+
+void DeleteOldLoaderLog()
+{
+    VoUniqueHandle file(CreateFileA(g_logPath, DELETE | FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file || !IsPlainFile(file.get(), g_logPath))
+        return;
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof(disposition));
 }
 
 bool SetLoaderLogPath(const char* folder, const char* logFileName)
 {
-    return TextJoin(g_logPath, folder, logFileName);
+    if (!TextJoin(g_logPath, folder, logFileName))
+        return false;
+    ReleaseLogFile();
+    g_target = LogTarget::Path;
+    return true;
 }
 
 const char* LoaderLogPath()
 {
     return g_logPath;
-}
-
-void PointLoaderLogAt(const char* folder, const char* logFileName)
-{
-    if (SetLoaderLogPath(folder, logFileName))
-        return;
-    // Room for the fixed text and any folder the log path could have held.
-    char message[kVoPathChars + 64];
-    wsprintfA(message, "Log path in '%.259s' is too long, the log stays where it is.", folder);
-    WriteLoaderLog(message, ERROR_FILENAME_EXCED_RANGE);
 }
 
 bool MakeLogFileName(const char* loaderFileName, char* out, unsigned outCapacity)

@@ -1,5 +1,8 @@
-// The loader log: the plain-text step log of a run. Every line opens, appends and closes
-// the file, so no handle is kept between lines and another process may move it in between.
+// The loader log: the plain-text step log of a run. Where the log's folder is one only this run
+// (or SYSTEM and Administrators) can write, every line opens, appends and closes the file by
+// name. Until the run has such a folder the lines are kept in memory, and where it has none,
+// the log is a file this run made new and writes through the handle it holds: no line is ever
+// written by name into a folder where someone else could have put a file or a link.
 #pragma once
 
 namespace loader {
@@ -11,14 +14,31 @@ constexpr long kNoErrorCode = -1;
 // nothing; an unopenable log drops the line silently.
 void WriteLoaderLog(const char* text, long errorCode = kNoErrorCode);
 
-// The process-wide log naming and path buffers (260 characters each).
-// SetLoaderLogPath refuses (returns false, path unchanged) a folder + name that would not fit.
+// Keeps the lines in memory from now on (the log path stays as it is), up to kEarlyLogBytes; a
+// line that does not fit is dropped whole, and StartLoaderLogFile says how many were.
+constexpr unsigned kEarlyLogBytes = 16384;
+void KeepLoaderLogInMemory();
+
+// Writes the lines kept in memory to a file at the log path and goes on writing there. With
+// inPrivateFolder the file is created or replaced and each later line opens it by name;
+// otherwise it must be a new file (never one found there), opened without following links and
+// written through the handle held from then on. False when no file could be made: the lines
+// are lost then, and later ones too.
+bool StartLoaderLogFile(bool inPrivateFolder);
+
+// Moves the log into folder (same name, replacing a file there) through its handle; every later
+// line goes through that handle. 0, or the error (the log stays where it is).
+unsigned long MoveLoaderLogTo(const char* folder);
+
+// Deletes an old log at the log path through a handle that does not follow links, and only
+// when it is a plain file.
+void DeleteOldLoaderLog();
+
+// The process-wide log naming and path buffers (260 characters each). SetLoaderLogPath points
+// the log at folder + name, written by name from then on; it refuses (returns false, nothing
+// changed) a folder + name that would not fit.
 bool SetLoaderLogPath(const char* folder, const char* logFileName);
 const char* LoaderLogPath();
-
-// Re-points the log at folder + logFileName; when that would not fit, logs "Log path in '%s'
-// is too long, the log stays where it is." (with the folder) and the log stays where it is.
-void PointLoaderLogAt(const char* folder, const char* logFileName);
 
 // Derives the log file name from the loader's file name: everything from the first "." is
 // replaced by ".log", or ".log" is appended when there is no ".". False if it would not fit.

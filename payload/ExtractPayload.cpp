@@ -179,7 +179,8 @@ long ExtractFromMemory(const unsigned char* data, size_t size, const char* outpu
         return kDamagedData;
     }
 
-    VoUniqueHandle file(g_createFile(outputPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    // Made new: a file found at the path is never taken over or replaced.
+    VoUniqueHandle file(g_createFile(outputPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         const long error = long(GetLastError());

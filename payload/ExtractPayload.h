@@ -10,7 +10,8 @@ struct _SECURITY_ATTRIBUTES;
 namespace payload {
 
 // Finds the RT_RCDATA resource resourceId in the loader's own module, checks it as one gzip
-// member and inflates it into outputPath (an existing file is replaced). Returns 0 when the
+// member and inflates it into outputPath, a new file (an existing one is left alone and the
+// extraction fails: "Could not create temporary file"). Returns 0 when the
 // file is complete and matches the member's trailer, -1 on any failure, after logging the
 // reason and, as a rule, showing ShowCannotStartBox; GetLastError then tells the failure's
 // Win32 error (ERROR_INVALID_DATA for damaged data, ERROR_NOT_ENOUGH_MEMORY when working

@@ -1,4 +1,5 @@
 // A real loader run from start to end: its log, its temp folders and its fallbacks.
+#include "FolderSecurity.h"
 #include "LoaderHarness.h"
 
 #include <gtest/gtest.h>
@@ -69,17 +70,50 @@ TEST(MainSequence, NamesTheLogAfterItsOwnFileUpToTheFirstDot)
     EXPECT_TRUE(RunLog(box, "my.setup.log").empty());
 }
 
-TEST(MainSequence, ReusesAnExistingMainTempFolderWithoutAFailureLine)
+// A main temp folder found in place, as Windows would describe it (Wine keeps only what its Unix
+// mode bits can say, and makes every owner the user): judged through the handle held on it.
+TEST(MainSequence, ReusesAMainTempFolderFoundInPlaceOnlyWhenNoOneElseCanChangeIt)
 {
-    Sandbox box;
-    ASSERT_TRUE(CreateDirectoryA(box.mainTemp().c_str(), nullptr));
-    std::string loader = box.install("download.exe");
-    RunResult result = box.run(loader);
-    ASSERT_TRUE(result.finished) << "start error " << result.startError;
-    EXPECT_EQ(0u, result.exitCode);
-    std::string log = RunLog(box, "download.log");
-    EXPECT_EQ(std::string::npos, log.find("failed")) << log;
-    EXPECT_TRUE(Contains(LogTexts(log), "Using " + box.mainTemp() + " as main temp path."));
+    const std::string user = support::CurrentUserSid();
+    const std::string own =
+        "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;" + user + ")(A;OICI;FRFX;;;S-1-3-4)";
+    const struct {
+        const char* name;
+        std::string sddl;
+        bool privileged;
+        long refusal;  // 0: reused
+    } cases[] = {
+        {"left by an earlier run as SYSTEM", "O:SY" + own, true, 0},
+        {"owned by the run's user in a privileged run", "O:" + user + own, true, 1307},
+        {"owned by the user of a run without privileges", "O:" + user + own, false, 0},
+        {"SYSTEM's, with a write entry for Users", "O:SYD:(A;OICI;FA;;;SY)(A;OICI;0x116;;;BU)",
+         true, 1336},
+        {"delete-child for Everyone", "O:BAD:(A;;FA;;;BA)(A;;0x40;;;WD)", true, 1336},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Sandbox box;
+        ASSERT_TRUE(CreateDirectoryA(box.mainTemp().c_str(), nullptr));
+        box.setEnvironment("ORVA_HOOK_FOLDER_SDDL", c.sddl);
+        if (!c.privileged)
+            box.setEnvironment("ORVA_HOOK_UNPRIVILEGED", "1");
+        std::string loader = box.install("download.exe", HookedLoaderExe());
+        ASSERT_TRUE(box.run(loader).finished);
+        std::string log = RunLog(box, "download.log");
+        std::vector<std::string> texts = LogTexts(log);
+        const std::string folder = c.refusal ? box.temp() : box.mainTemp();
+        EXPECT_EQ(c.refusal == 0, log.find("failed") == std::string::npos) << log;
+        if (c.refusal) {
+            EXPECT_EQ(LastErrorLine(c.refusal),
+                      After(texts, "CreateDirectory(" + box.mainTemp() +
+                                       ") failed, must use system temp path."));
+        }
+        EXPECT_TRUE(Contains(texts, "Using " + folder + " as main temp path."));
+        EXPECT_EQ(0u, OnlyInstallerSelf(box).find(folder + "log")) << OnlyInstallerSelf(box);
+        EXPECT_EQ("Exiting loader...", texts.back());
+        // Nothing of the run stays in a folder it did not use.
+        EXPECT_EQ(c.refusal == 0, FileExists(box.mainTemp() + "download.log"));
+    }
 }
 
 TEST(MainSequence, FallsBackToTheSystemTempFolderWhenAFileStandsInTheFolderPlace)
@@ -119,10 +153,10 @@ TEST(MainSequence, RunsToItsEndWhenTheTempFolderIsMissing)
     EXPECT_FALSE(FolderExists(missing));
 }
 
-TEST(MainSequence, KeepsTheLogInTheMainTempFolderWhenThePerRunFolderCannotBeNamed)
+TEST(MainSequence, KeepsTheLogInANewFileOfItsOwnWhenThePerRunFolderCannotBeNamed)
 {
-    // A main temp path of 248 characters: longer than the 246 that GetTempFileNameA takes,
-    // so no per-run folder can be named in it.
+    // A TEMP of 241 characters: no room there, nor in the main temp folder, for a per-run
+    // folder that could hold the installer and the log.
     Sandbox box;
     std::string temp = MakeFolderOfLength(box, 241);
     ASSERT_TRUE(FolderExists(temp));
@@ -132,24 +166,22 @@ TEST(MainSequence, KeepsTheLogInTheMainTempFolderWhenThePerRunFolderCannotBeName
     ASSERT_TRUE(result.finished) << "start error " << result.startError;
     EXPECT_EQ(0u, result.exitCode);
 
-    std::string log = ReadFile(box.mainTemp() + "d.log");
+    std::string log = ReadFile(temp + "d.log");
     std::vector<std::string> texts = LogTexts(log);
-    ASSERT_FALSE(texts.empty()) << "no log in " << box.mainTemp();
-    auto failure =
-        std::find(texts.begin(), texts.end(), "GetTempFileName() failed, must use main temp path.");
-    ASSERT_NE(texts.end(), failure) << log;
-    EXPECT_EQ("GetLastError() returned 111 for the preceeding failure!", *(failure + 1));
-    EXPECT_TRUE(Contains(texts, "Using " + box.mainTemp() + " as temp log path.")) << log;
+    ASSERT_FALSE(texts.empty()) << "no log in " << temp;
+    EXPECT_EQ("Preparing loader...", texts.front());
+    EXPECT_EQ(
+        LastErrorLine(ERROR_BUFFER_OVERFLOW),
+        After(texts, "CreateDirectory(" + box.mainTemp() + ") failed, must use system temp path."));
+    EXPECT_EQ(LastErrorLine(ERROR_BUFFER_OVERFLOW),
+              After(texts, "GetTempFileName() failed, must use main temp path."));
+    EXPECT_TRUE(Contains(texts, "Using " + temp + " as temp log path.")) << log;
     EXPECT_FALSE(Contains(texts, "Moving log files to main temp folder..."));
     // Without a folder of its own, no installer is extracted or started; the failed start is
     // logged with the reason the folder could not be made.
-    auto notExtracted =
-        std::find(texts.begin(), texts.end(),
-                  "The installer is not extracted: this run has no folder of its own.");
-    ASSERT_NE(texts.end(), notExtracted) << log;
-    EXPECT_EQ("Could not create process.", *(notExtracted + 1));
-    EXPECT_EQ("GetLastError() returned 111 for the preceeding failure!", *(notExtracted + 2));
-    EXPECT_FALSE(Contains(texts, box.mainTemp() + "Setup.exe"));
+    EXPECT_EQ("Could not create process.",
+              After(texts, "The installer is not extracted: this run has no folder of its own."));
+    EXPECT_EQ(LastErrorLine(ERROR_BUFFER_OVERFLOW), After(texts, "Could not create process."));
     EXPECT_TRUE(box.installerRecords().empty());
     EXPECT_EQ("Exiting loader...", texts.back());
     for (const std::string& name : ListFolder(box.mainTemp()))
@@ -166,22 +198,34 @@ TEST(MainSequence, KeepsLoggingWhereItIsWhenTheLogPathWouldExceedThePathLimit)
     ASSERT_TRUE(result.finished) << "start error " << result.startError;
     EXPECT_EQ(0u, result.exitCode);
 
-    // The log could not follow into the per-run folder: every line stays in TEMP.
+    // No per-run folder could hold the log: every line stays in TEMP.
     std::vector<std::string> texts = LogTexts(ReadFile(temp + "download.log"));
     ASSERT_FALSE(texts.empty());
     EXPECT_EQ("Preparing loader...", texts.front());
     EXPECT_EQ("Exiting loader...", texts.back());
-    EXPECT_TRUE(Contains(texts, "GetLastError() returned 206 for the preceeding failure!"));
+    EXPECT_TRUE(Contains(texts, LastErrorLine(ERROR_BUFFER_OVERFLOW)));
 }
 
-TEST(MainSequence, DeletesAnOldLogAtStart)
+// The system temp folder's log name, taken by an old log, or by someone's link to another file:
+// nothing is written there by name, and the run's own log starts with its first line.
+TEST(MainSequence, DeletesAnOldLogAtStartAndNothingElse)
 {
-    Sandbox box;
-    ASSERT_TRUE(WriteFile(box.temp() + "download.log", "OLD RUN\r\n"));
-    std::string loader = box.install("download.exe");
-    ASSERT_TRUE(box.run(loader).finished);
-    EXPECT_FALSE(FileExists(box.temp() + "download.log"));
-    std::string log = RunLog(box, "download.log");
-    EXPECT_EQ(std::string::npos, log.find("OLD RUN"));
-    EXPECT_EQ(0u, log.find("("));
+    for (bool link : {false, true}) {
+        SCOPED_TRACE(link ? "a link to another file" : "an old log");
+        Sandbox box;
+        const std::string old = box.temp() + "download.log", target = box.root() + "other.txt";
+        ASSERT_TRUE(WriteFile(link ? target : old, "OLD RUN\r\n"));
+        if (link) {
+            ASSERT_TRUE(support::MakeFolderLink(old, target)) << "no link can be made here";
+        }
+        std::string loader = box.install("download.exe");
+        ASSERT_TRUE(box.run(loader).finished);
+        EXPECT_EQ(link, FileExists(old));
+        if (link) {
+            EXPECT_EQ("OLD RUN\r\n", ReadFile(target));
+        }
+        std::string log = ReadFile(box.mainTemp() + "download.log");
+        EXPECT_EQ(std::string::npos, log.find("OLD RUN"));
+        EXPECT_EQ("Preparing loader...", LogTexts(log).front());
+    }
 }

@@ -2,6 +2,7 @@
 #include "loaderlog/LoaderLog.h"
 #include "VoFoundation/VoLimits.h"
 
+#include "FolderSecurity.h"
 #include "LoaderLogLines.h"
 #include "Sandbox.h"
 #include "TestFiles.h"
@@ -110,6 +111,76 @@ TEST_F(LoaderLogTest, DropsLinesWhileAnotherProcessHoldsTheLogAndKeepsNoHandle)
     // No handle is kept between lines: the file can be moved away at any time.
     std::string moved = folder + "moved.log";
     EXPECT_TRUE(MoveFileA(path.c_str(), moved.c_str()));
+}
+
+// Until the run has a folder of its own the lines wait in memory; outside a private folder the
+// log is a new file of the run's own, written through its handle; it moves by that handle.
+TEST_F(LoaderLogTest, KeepsLinesInMemoryUntilAFileOfItsOwnAndMovesThroughItsHandle)
+{
+    for (bool foundFile : {true, false}) {
+        SCOPED_TRACE(foundFile ? "someone's file at the log path" : "no file there");
+        ASSERT_TRUE(loader::SetLoaderLogPath(folder.c_str(), "test.log"));
+        DeleteFileA(path.c_str());
+        if (foundFile) {
+            ASSERT_TRUE(support::WriteFile(path, "someone's\r\n"));
+        }
+        loader::KeepLoaderLogInMemory();
+        WriteLoaderLog("early", 5);
+        EXPECT_EQ(foundFile ? "someone's\r\n" : "", support::ReadFile(path));
+        EXPECT_EQ(!foundFile, loader::StartLoaderLogFile(false));
+        WriteLoaderLog("later");
+        if (foundFile) {
+            EXPECT_EQ("someone's\r\n", support::ReadFile(path)) << "written into a file it found";
+            continue;
+        }
+        EXPECT_EQ(Prefix() + "*) - early\r\nGetLastError() returned 5 for the preceeding " +
+                      "failure!\r\n" + Prefix() + "*) - later\r\n",
+                  Log());
+        EXPECT_FALSE(DeleteFileA(path.c_str())) << "not held";
+    }
+    // From its own folder the log moves by its handle, replacing an older one, and stays held.
+    ASSERT_TRUE(loader::SetLoaderLogPath(folder.c_str(), "test.log"));
+    ASSERT_TRUE(support::WriteFile(box.root() + "test.log", "older"));
+    EXPECT_EQ(0u, loader::MoveLoaderLogTo(box.root().c_str()));
+    EXPECT_EQ(box.root() + "test.log", loader::LoaderLogPath());
+    WriteLoaderLog("moved");
+    EXPECT_FALSE(DeleteFileA(loader::LoaderLogPath())) << "not held";
+    path = box.root() + "test.log";
+    ASSERT_TRUE(loader::SetLoaderLogPath(box.root().c_str(), "test.log"));
+    EXPECT_EQ(Prefix() + "*) - early\r\nGetLastError() returned 5 for the preceeding failure!\r\n" +
+                  Prefix() + "*) - later\r\n" + Prefix() + "*) - moved\r\n",
+              Log());
+    EXPECT_FALSE(support::FileExists(folder + "test.log"));
+
+    // More than the memory holds: whole lines are dropped and counted.
+    ASSERT_TRUE(loader::SetLoaderLogPath(folder.c_str(), "full.log"));
+    path = folder + "full.log";
+    loader::KeepLoaderLogInMemory();
+    const std::string big(1000, 'b');
+    const unsigned written = loader::kEarlyLogBytes / 1000 + 3;
+    for (unsigned i = 0; i < written; ++i)
+        WriteLoaderLog(big.c_str());
+    EXPECT_TRUE(loader::StartLoaderLogFile(true));
+    std::vector<std::string> texts = support::LogTexts(support::ReadFile(path));
+    ASSERT_LE(loader::kEarlyLogBytes / 1030u + 1, texts.size());
+    EXPECT_EQ(big, texts[texts.size() - 2]);
+    EXPECT_EQ(std::to_string(written - (texts.size() - 1)) +
+                  " earlier lines of this log were lost: they did not fit its buffer.",
+              texts.back());
+}
+
+TEST_F(LoaderLogTest, DeletesAnOldLogOnlyWhenItIsAPlainFile)
+{
+    ASSERT_TRUE(support::WriteFile(path, "old"));
+    loader::DeleteOldLoaderLog();
+    EXPECT_FALSE(support::FileExists(path));
+    // A link someone put at the log path: neither it nor what it leads to is deleted.
+    const std::string target = box.root() + "target";
+    ASSERT_TRUE(support::WriteFile(target, "someone else's"));
+    ASSERT_TRUE(support::MakeFolderLink(path, target)) << "no link can be made here";
+    loader::DeleteOldLoaderLog();
+    EXPECT_EQ("someone else's", support::ReadFile(target));
+    EXPECT_TRUE(support::FileExists(path));
 }
 
 TEST_F(LoaderLogTest, RefusesALogPathOverThePathLimit)

@@ -248,22 +248,17 @@ TEST_F(ExtractPayloadTest, DamagedPayloadsAreLoggedBoxedAndLeaveNoFile)
     }
 }
 
-TEST_F(ExtractPayloadTest, AnExistingFileIsReplacedAndWritesComeIn16KPieces)
+TEST_F(ExtractPayloadTest, WritesComeIn16KPiecesIntoANewFileOnly)
 {
-    {
-        HANDLE file =
-            CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, file);
-        const Bytes old = SampleData(100000, 2);
-        DWORD written = 0;
-        WriteFile(file, old.data(), DWORD(old.size()), &written, nullptr);
-        CloseHandle(file);
-    }
     const Bytes data = SampleData(2 * payload::kOutputBufferBytes, 4);
     EXPECT_EQ(0, Extract(GzipMemberBytes(data)));
     EXPECT_TRUE(data == FileBytes());
     EXPECT_EQ((std::vector<unsigned long>{16384, 16384}), g_writeSizes);
     EXPECT_TRUE(g_log.empty());
+    // A file found at the path is neither written through nor replaced.
+    EXPECT_EQ(-1, Extract(GzipMemberBytes(SampleData(100, 2)), 1));
+    EXPECT_EQ(DWORD(ERROR_FILE_EXISTS), GetLastError());
+    EXPECT_TRUE(data == FileBytes());
 }
 
 TEST_F(ExtractPayloadTest, PartialWritesAreContinuedUntilTheBufferIsOut)
@@ -286,7 +281,7 @@ TEST_F(ExtractPayloadTest, FileFailuresShowTheBoxUnlessQuietIsExactlyOne)
         long code;
         const char* line;
     } cases[] = {
-        {"file held open by another handle", nullptr, ERROR_SHARING_VIOLATION,
+        {"a file already there, held open by another handle", nullptr, ERROR_FILE_EXISTS,
          "Could not create temporary file for <%s>."},
         {"write fails", &FailWithDiskFull, ERROR_DISK_FULL,
          "Could not write data to file for <%s>."},
@@ -297,6 +292,7 @@ TEST_F(ExtractPayloadTest, FileFailuresShowTheBoxUnlessQuietIsExactlyOne)
         if (c.write != nullptr && holder != INVALID_HANDLE_VALUE) {
             CloseHandle(holder);
             holder = INVALID_HANDLE_VALUE;
+            DeleteFileA(path_.c_str());
         }
         payload::g_writeFile = c.write != nullptr ? c.write : &RecordWrites;
         for (int quiet : {1, 0, 2}) {
@@ -422,6 +418,7 @@ TEST_F(ExtractPayloadTest, OnlyAnUnchangedFileIsHeldAndHandedOver)
                 ASSERT_NE(nullptr, held);
                 EXPECT_TRUE(g_log.empty());
                 CloseHandle(held);
+                EXPECT_TRUE(DeleteFileA(path_.c_str()));
                 continue;
             }
             EXPECT_EQ(-1, result);

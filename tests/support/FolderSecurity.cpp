@@ -129,8 +129,9 @@ bool MakeFolderLink(const std::string& link, const std::string& target)
         unixTarget.pop_back();
     while (unixLink.size() > 1 && unixLink.back() == '/')
         unixLink.pop_back();
+    // Wine shows a link to a folder as a reparse point, and one to a file as a plain file.
     return StartUnixProgram("Z:\\bin\\ln -s \"" + unixTarget + "\" \"" + unixLink + "\"") &&
-           WaitUntil(&IsReparsePoint, link, 10000);
+           WaitUntil(FolderExists(target) ? &IsReparsePoint : &FileExists, link, 10000);
 }
 
 bool RemoveFolderLink(const std::string& link)

@@ -18,10 +18,10 @@ std::string FolderSddl(const std::string& path);
 // Creates a folder with the descriptor given as SDDL.
 bool MakeFolderWithSddl(const std::string& path, const std::string& sddl);
 
-// Makes link a symbolic link to the folder target, one that GetFileAttributesA reports as a
-// reparse point: the system's own where it can make one, else (under Wine, whose
-// CreateSymbolicLinkA makes nothing and which cannot set reparse points) a Unix symbolic
-// link. False when neither can be made.
+// Makes link a symbolic link to the folder target (under Wine, a file too), one that
+// GetFileAttributesA reports as a reparse point: the system's own where it can make one, else
+// (under Wine, whose CreateSymbolicLinkA makes nothing and which cannot set reparse points) a Unix
+// symbolic link. False when neither can be made.
 bool MakeFolderLink(const std::string& link, const std::string& target);
 
 // Removes such a link, never what it leads to.

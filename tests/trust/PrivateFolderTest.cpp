@@ -62,96 +62,93 @@ TEST(PrivateFolderAccess, GivesTheUserFullControlWhenTheRunHasNoPrivileges)
     EXPECT_EQ(0u, dacl.find("D:P(")) << "not protected";
 }
 
-TEST(PrivateFolderAccess, MakesOnlyNewFoldersAndTheyKeepTheDescriptor)
-{
-    support::Sandbox box;
-    loader::PrivateFolderAccess access;
-    const std::string made = box.temp() + "made";
-    ASSERT_TRUE(access.MakeFolder(made.c_str()));
-    EXPECT_FALSE(access.MakeFolder(made.c_str()));
-    EXPECT_EQ(DWORD(ERROR_ALREADY_EXISTS), GetLastError());
+// The folders a run holds, made inside the temp folder's handle.
+class HeldFolders : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(0, loader::OpenParentFolder(_box.temp().c_str(), _parent)); }
+    long Hold(const std::string& name, bool mustBeNew, VoUniqueHandle& held)
+    {
+        return _access.HoldFolder(_parent.get(), (_box.temp() + name).c_str(), mustBeNew, held);
+    }
 
+    support::Sandbox _box;
+    loader::PrivateFolderAccess _access;
+    VoUniqueHandle _parent;
+};
+
+TEST_F(HeldFolders, AreMadeNewWithTheDescriptorAndHeldAgainstRenamingAndDeletion)
+{
+    VoUniqueHandle held, again;
+    ASSERT_EQ(0, Hold("made", true, held));
+    EXPECT_EQ(ERROR_ALREADY_EXISTS, Hold("made", true, again));
+    EXPECT_FALSE(again);
     // What the file system keeps is compared with what it keeps for the same descriptor set by
     // hand (Wine keeps only what its Unix mode bits can say), and with a folder made without.
-    const std::string reference = box.temp() + "reference";
+    const std::string made = _box.temp() + "made", moved = _box.temp() + "moved";
+    const std::string reference = _box.temp() + "reference", plain = _box.temp() + "plain";
     ASSERT_TRUE(support::MakeFolderWithSddl(reference, support::ExpectedPrivateFolderSddl()));
-    const std::string plain = box.temp() + "plain";
     ASSERT_TRUE(CreateDirectoryA(plain.c_str(), nullptr));
     EXPECT_EQ(support::FolderSddl(reference), support::FolderSddl(made));
     EXPECT_NE(support::FolderSddl(plain), support::FolderSddl(made));
+
+    // Files come and go inside; the folder itself stays where it is, and goes only when empty.
+    ASSERT_TRUE(support::WriteFile(made + "\\Setup.exe", "x"));
+    EXPECT_FALSE(MoveFileA(made.c_str(), moved.c_str()));
+    EXPECT_FALSE(RemoveDirectoryA(made.c_str()));
+    EXPECT_EQ(ERROR_DIR_NOT_EMPTY, loader::RemoveHeldFolder(held));
+    ASSERT_TRUE(held) << "let go of a folder that stays";
+    EXPECT_TRUE(DeleteFileA((made + "\\Setup.exe").c_str()));
+    EXPECT_EQ(0, loader::RemoveHeldFolder(held));
+    EXPECT_FALSE(held);
+    EXPECT_FALSE(support::FolderExists(made));
 }
 
-TEST(PrivateFolderAccess, ReusesOnlyARealFolderOfATrustedOwner)
+TEST_F(HeldFolders, AFolderFoundInPlaceIsJudgedThroughItsHandle)
 {
-    support::Sandbox box;
-    loader::PrivateFolderAccess access;
-    const std::string made = box.temp() + "made\\";
-    ASSERT_TRUE(access.MakeFolder(made.c_str()));
-    const std::string plain = box.temp() + "plain\\";
-    ASSERT_TRUE(CreateDirectoryA(plain.c_str(), nullptr));
-    const std::string file = box.temp() + "file";
-    ASSERT_TRUE(support::WriteFile(file, "x"));
-    const std::string link = box.temp() + "link";
-    const bool linked = support::MakeFolderLink(link, plain);
-
+    ASSERT_TRUE(CreateDirectoryA((_box.temp() + "plain").c_str(), nullptr));
+    ASSERT_TRUE(support::WriteFile(_box.temp() + "file", "x"));
+    const bool linked = support::MakeFolderLink(_box.temp() + "link", _box.temp() + "plain");
+    static const char* s_sddl;
+    // Descriptors as Windows keeps them; Wine's say only what its mode bits can.
+    loader::g_readFolderSddl = [](void*, char** sddl) -> unsigned long {
+        *sddl = static_cast<char*>(LocalAlloc(LMEM_FIXED, lstrlenA(s_sddl) + 1));
+        lstrcpyA(*sddl, s_sddl);
+        return 0;
+    };
+    const std::string user = support::CurrentUserSid();
+    const std::string own = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;" + user + ")";
     const struct {
         const char* name;
-        std::string path;
+        const char* folder;
+        std::string sddl;
         long verdict;
     } cases[] = {
-        {"made by this run", made, 0},
-        {"made by the same user", plain, 0},
-        {"a file", file, loader::kNotAFolder},
-        {"nothing", box.temp() + "missing\\", loader::kNotAFolder},
-        {"a symbolic link to a folder", link + "\\", loader::kFolderIsReparsePoint},
+        {"a folder of SYSTEM's", "plain", "O:SY" + own, 0},
+        {"a folder of the run's user", "plain", "O:" + user + own, loader::kFolderOwnerUntrusted},
+        {"a folder others may write", "plain", "O:SYD:(A;;FA;;;WD)", loader::kFolderDaclUntrusted},
+        {"a file", "file", "O:SY" + own, loader::kNotAFolder},
+        {"a symbolic link to a folder, even SYSTEM's", "link", "O:SY" + own,
+         loader::kFolderIsReparsePoint},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.path == link + "\\" && !linked) {
+        if (!linked && std::string(c.folder) == "link") {
             ADD_FAILURE() << "no folder link could be made here";
             continue;
         }
-        EXPECT_EQ(c.verdict, access.CheckExistingFolder(c.path.c_str()));
+        s_sddl = c.sddl.c_str();
+        VoUniqueHandle held;
+        EXPECT_EQ(c.verdict, Hold(c.folder, false, held));
+        EXPECT_EQ(c.verdict == 0, bool(held));
     }
+    loader::g_readFolderSddl = &loader::ReadFolderSddl;
+    // A folder that is missing is made, and needs no judging.
+    VoUniqueHandle held;
+    EXPECT_EQ(0, Hold("missing", false, held));
+    EXPECT_TRUE(support::FolderExists(_box.temp() + "missing"));
     if (linked) {
-        EXPECT_TRUE(support::RemoveFolderLink(link));
+        EXPECT_TRUE(support::RemoveFolderLink(_box.temp() + "link"));
     }
-}
-
-TEST(PrivateFolderAccess, HoldsTheFolderItMadeAgainstRenamingAndDeletion)
-{
-    support::Sandbox box;
-    loader::PrivateFolderAccess access;
-    const std::string made = box.temp() + "made";
-    const std::string moved = box.temp() + "moved";
-    ASSERT_TRUE(access.MakeFolder(made.c_str()));
-    HANDLE held = access.HoldNewFolder(made.c_str());
-    ASSERT_NE(nullptr, held) << GetLastError();
-
-    // Files come and go inside; the folder itself stays where it is.
-    ASSERT_TRUE(support::WriteFile(made + "\\Setup.exe", "x"));
-    EXPECT_TRUE(DeleteFileA((made + "\\Setup.exe").c_str()));
-    EXPECT_FALSE(MoveFileA(made.c_str(), moved.c_str()));
-    EXPECT_FALSE(RemoveDirectoryA(made.c_str()));
-    EXPECT_TRUE(support::FolderExists(made));
-
-    CloseHandle(held);
-    EXPECT_TRUE(MoveFileA(made.c_str(), moved.c_str())) << GetLastError();
-}
-
-TEST(PrivateFolderAccess, HoldsNothingButAFolder)
-{
-    support::Sandbox box;
-    loader::PrivateFolderAccess access;
-    const std::string missing = box.temp() + "missing";
-    EXPECT_EQ(nullptr, access.HoldNewFolder(missing.c_str()));
-    EXPECT_EQ(DWORD(ERROR_FILE_NOT_FOUND), GetLastError());
-    // A file that took the folder's name in the moment between its making and its hold.
-    const std::string file = box.temp() + "file";
-    ASSERT_TRUE(support::WriteFile(file, "x"));
-    EXPECT_EQ(nullptr, access.HoldNewFolder(file.c_str()));
-    EXPECT_EQ(DWORD(loader::kNotAFolder), GetLastError());
-    EXPECT_TRUE(DeleteFileA(file.c_str())) << "the file was left held";
 }
 
 }  // namespace
