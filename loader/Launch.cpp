@@ -30,6 +30,26 @@ bool LogIsInTempLogFolder(const LoaderRun& run)
            strncmp(LoaderLogPath(), run.tempLogPath, folderLength) == 0;
 }
 
+// Waits for the installer, then logs how it ended: its exit code is the one record of its
+// result that a run nobody watches leaves. Codes with a severity bit set (an NTSTATUS such as
+// an unhandled exception's 0xC0000005, an HRESULT) are read in hexadecimal, so they are given
+// so as well.
+void WaitAndLogExitCode(HANDLE installer, char (&message)[kMessageChars])
+{
+    constexpr DWORD kSeverityBits = 0xC0000000;
+    DWORD code = 0;
+    if (WaitForSingleObject(installer, INFINITE) == WAIT_FAILED ||
+        !GetExitCodeProcess(installer, &code)) {
+        WriteLoaderLog("Could not get the installer's exit code.", (long)GetLastError());
+        return;
+    }
+    wsprintfA(message,
+              (code & kSeverityBits) != 0 ? "The installer exited with code %lu (0x%08lX)."
+                                          : "The installer exited with code %lu.",
+              code, code);
+    WriteLoaderLog(message);
+}
+
 void StartAndWait(LoaderRun& run)
 {
     // Only what this run wrote into its own folder, holds and has checked is ever started;
@@ -56,7 +76,7 @@ void StartAndWait(LoaderRun& run)
     }
     VoUniqueHandle installer(process.hProcess);
     VoUniqueHandle installerThread(process.hThread);
-    WaitForSingleObject(installer.get(), INFINITE);
+    WaitAndLogExitCode(installer.get(), run.messageText);
     installer.reset();
 }
 
@@ -66,8 +86,12 @@ void MoveLogAndRemoveTempLogFolder(LoaderRun& run)
         WriteLoaderLog("Moving log files to main temp folder...");
         char logFileName[kPathChars];
         TextCopy(logFileName, LogFileName());
-        MoveFileOrDelay(run.tempLogPath, run.mainTempPath, logFileName, nullptr, true);
-        PointLoaderLogAt(run.mainTempPath, logFileName);
+        // A log that cannot be moved now stays where it is and takes the rest of the run's
+        // lines; it moves whole at the next reboot, before the folder goes. Re-pointed, the next
+        // line would start a file at the move's target, which the move would then have to
+        // replace, losing the lines, or, not allowed to, leave the log and the folder for good.
+        if (MoveFileOrDelay(run.tempLogPath, run.mainTempPath, logFileName, nullptr, true))
+            PointLoaderLogAt(run.mainTempPath, logFileName);
     }
 
     ReleaseTempLogFolder(run);

@@ -14,9 +14,9 @@ bool DeleteFileOrDelay(const char* path, bool allowDelay);
 bool MoveFileOrDelay(const char* fromFolder, const char* toFolder, const char* name,
                      const char* newName, bool allowDelay);
 
-// Schedules the move of source to target (a null target: the deletion of source) for the next
-// reboot, after logging delayedLine, on NT-family systems; elsewhere, where that cannot be
-// done, logs unableLine. The scheduling's result is not examined.
+// Schedules the move of source to target, replacing it, (a null target: the deletion of source)
+// for the next reboot, after logging delayedLine, on NT-family systems; elsewhere, where that
+// cannot be done, logs unableLine. The scheduling's result is not examined.
 void DelayUntilReboot(const char* source, const char* target, const char* delayedLine,
                       const char* unableLine);
 

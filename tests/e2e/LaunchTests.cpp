@@ -24,7 +24,8 @@ TEST(Launch, PausesFiveSecondsAfterTheInstallerEndsThenCleansUp)
     std::vector<LogLine> lines = ParseLog(log);
     int deleting = FindLine(lines, "Deleting extracted EXEs...");
     ASSERT_GT(deleting, 0) << log;
-    // The line before is the last one written before the installer started; it exits at once.
+    // The line before is written once the installer has ended; it exits at once.
+    EXPECT_EQ("The installer exited with code 0.", lines[deleting - 1].text);
     unsigned long waited = lines[deleting].tick - lines[deleting - 1].tick;
     EXPECT_GE(waited, kPauseMs) << log;
     EXPECT_LT(waited, kPauseMs + 4000) << log;
@@ -84,15 +85,9 @@ TEST(Launch, TempLogFolderWithALeftFileIsMarkedForDeletionAtReboot)
     EXPECT_EQ("It will be marked for deletion at next reboot.", lines[failed + 2].text);
     EXPECT_GT(failed, FindLine(lines, "Moving log files to main temp folder..."));
 
-    // Registered as a deletion (empty target) of the folder.
-    std::string folderName = tempLog.substr(box.mainTemp().size());
-    folderName.pop_back();  // the trailing backslash
-    bool registered = false;
-    for (const auto& rename : PendingRenames()) {
-        if (rename.first.find(folderName) != std::string::npos && rename.second.empty())
-            registered = true;
-    }
-    EXPECT_TRUE(registered) << "no pending deletion of " << tempLog;
+    // Registered as the deletion of the folder, and nothing else.
+    EXPECT_EQ(std::vector<std::string>{tempLog.substr(box.root().size()) + " -> "},
+              PendingOperationsUnder(box.root()));
     ClearPendingRenames();
 }
 

@@ -31,6 +31,7 @@ using support::LogLine;
 using support::LogTexts;
 using support::MakeFolderOfLength;
 using support::ParseLog;
+using support::PendingOperationsUnder;
 using support::PendingRenames;
 using support::PendingRenamesUnder;
 using support::ReadFile;
