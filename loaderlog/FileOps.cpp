@@ -35,8 +35,8 @@ void DelayUntilReboot(const char* source, const char* target, const char* delaye
 {
     if (IsNtPlatform()) {
         WriteLoaderLog(delayedLine);
-        // A move replaces its target, as the move now does: by the next reboot the target may be
-        // there (an earlier run's log), and a move that may not replace it fails then, leaving
+        // A move replaces its target, as the immediate one does: by the next reboot the target may
+        // be there (an earlier run's log), and a move that may not replace it fails then, leaving
         // the file, and the folder whose removal waits for it, in place for good.
         MoveFileExA(source, target,
                     target ? MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING

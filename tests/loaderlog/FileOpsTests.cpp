@@ -110,7 +110,7 @@ TEST_F(FileOpsTest, AFailedMoveIsScheduledForRebootOnlyWhenDelayIsAllowed)
     std::vector<std::string> texts = LogTexts();
     ASSERT_EQ(5u, texts.size());
     EXPECT_EQ("Delaying previous move attempt until next reboot.", texts[4]);
-    // Replacing its target, as the move now would.
+    // Replacing its target, as the immediate move does.
     EXPECT_EQ(std::vector<std::string>{"temp\\busy.txt -> !temp\\to\\busy.txt"}, Pending());
 }
 
