@@ -5,7 +5,10 @@
 namespace {
 
 constexpr const char* kTrustedPrincipals[] = {
-    "SY", "S-1-5-18", "BA", "S-1-5-32-544",
+    "SY",
+    "S-1-5-18",
+    "BA",
+    "S-1-5-32-544",
     "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",  // TrustedInstaller
 };
 
@@ -91,8 +94,7 @@ bool EntryFields(Span entry, Span (&fields)[6])
 }
 
 // True when the entry lets someone untrusted use writeRights on the object.
-bool GrantsOthersWrite(Span entry, const char* userSid, bool userTrusted,
-                       unsigned long writeRights)
+bool GrantsOthersWrite(Span entry, const char* userSid, bool userTrusted, unsigned long writeRights)
 {
     Span fields[6];
     if (!EntryFields(entry, fields))

@@ -6,12 +6,12 @@
 // The rights through which someone could change what an object holds or where it leads.
 // A folder: writing or appending (adding files and folders), deleting children, deleting or
 // renaming it, rewriting its DACL or owner; also the generic write and all rights.
-constexpr unsigned long kVoFolderWriteRights = 0x2 | 0x4 | 0x40 | 0x10000 | 0x40000 | 0x80000 |
-                                               0x10000000 | 0x40000000;
+constexpr unsigned long kVoFolderWriteRights =
+    0x2 | 0x4 | 0x40 | 0x10000 | 0x40000 | 0x80000 | 0x10000000 | 0x40000000;
 // A registry key: setting values, making sub-keys or links, and the same standard and generic
 // rights.
-constexpr unsigned long kVoKeyWriteRights = 0x2 | 0x4 | 0x20 | 0x10000 | 0x40000 | 0x80000 |
-                                            0x10000000 | 0x40000000;
+constexpr unsigned long kVoKeyWriteRights =
+    0x2 | 0x4 | 0x20 | 0x10000 | 0x40000 | 0x80000 | 0x10000000 | 0x40000000;
 
 enum VoTrustVerdict {
     kVoTrusted = 0,

@@ -16,6 +16,26 @@ PauseFunction g_pauseAfterInstaller = &Sleep;
 
 namespace {
 
+// Waits for the installer, then logs how it ended: its exit code is the one record of its
+// result that a run nobody watches leaves. Codes with a severity bit set (an NTSTATUS such as
+// an unhandled exception's 0xC0000005, an HRESULT) are read in hexadecimal, so they are given
+// so as well.
+void WaitAndLogExitCode(HANDLE installer, char (&message)[kMessageChars])
+{
+    constexpr DWORD kSeverityBits = 0xC0000000;
+    DWORD code = 0;
+    if (WaitForSingleObject(installer, INFINITE) == WAIT_FAILED ||
+        !GetExitCodeProcess(installer, &code)) {
+        WriteLoaderLog("Could not get the installer's exit code.", (long)GetLastError());
+        return;
+    }
+    wsprintfA(message,
+              (code & kSeverityBits) != 0 ? "The installer exited with code %lu (0x%08lX)."
+                                          : "The installer exited with code %lu.",
+              code, code);
+    WriteLoaderLog(message);
+}
+
 void StartAndWait(LoaderRun& run)
 {
     // Only what this run wrote into its own folder, holds and has checked is ever started;
@@ -42,7 +62,7 @@ void StartAndWait(LoaderRun& run)
     }
     VoUniqueHandle installer(process.hProcess);
     VoUniqueHandle installerThread(process.hThread);
-    WaitForSingleObject(installer.get(), INFINITE);
+    WaitAndLogExitCode(installer.get(), run.messageText);
     installer.reset();
 }
 

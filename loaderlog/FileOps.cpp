@@ -20,12 +20,11 @@ bool IsMissingFileError(DWORD error)
 // A failed delete or move: logs message with the error, then, with allowDelay and unless the
 // file or its path is missing, schedules source to target for the next reboot. Always false.
 bool LogFailureAndDelay(const char* message, DWORD error, bool allowDelay, const char* source,
-                        const char* target, const char* delayedLine, const char* unableLine,
-                        unsigned long extraFlags = 0)
+                        const char* target, const char* delayedLine, const char* unableLine)
 {
     WriteLoaderLog(message, (long)error);
     if (allowDelay && !IsMissingFileError(error))
-        DelayUntilReboot(source, target, delayedLine, unableLine, extraFlags);
+        DelayUntilReboot(source, target, delayedLine, unableLine);
     return false;
 }
 
@@ -35,11 +34,16 @@ constexpr char kMoveNotDelayedLine[] = "Unable to delay move attempt on this OS.
 }  // namespace
 
 void DelayUntilReboot(const char* source, const char* target, const char* delayedLine,
-                      const char* unableLine, unsigned long extraFlags)
+                      const char* unableLine)
 {
     if (IsNtPlatform()) {
         WriteLoaderLog(delayedLine);
-        MoveFileExA(source, target, MOVEFILE_DELAY_UNTIL_REBOOT | extraFlags);
+        // A move replaces its target, as the immediate one does: by the next reboot the target may
+        // be there (an earlier run's log), and a move that may not replace it fails then, leaving
+        // the file, and the folder whose removal waits for it, in place for good.
+        MoveFileExA(source, target,
+                    target ? MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING
+                           : MOVEFILE_DELAY_UNTIL_REBOOT);
     } else {
         WriteLoaderLog(unableLine);
     }
@@ -114,7 +118,7 @@ bool MoveLoaderLogOrDelay(const char* toFolder)
     // The log stays where it is and the next lines go on there, so the scheduled move, which
     // replaces an older log in the target folder, brings every line.
     return LogFailureAndDelay(message, error, true, source, target, kMoveDelayedLine,
-                              kMoveNotDelayedLine, MOVEFILE_REPLACE_EXISTING);
+                              kMoveNotDelayedLine);
 }
 
 }  // namespace loader

@@ -14,12 +14,11 @@ bool DeleteFileOrDelay(const char* path, bool allowDelay);
 bool MoveFileOrDelay(const char* fromFolder, const char* toFolder, const char* name,
                      const char* newName, bool allowDelay);
 
-// Schedules the move of source to target (a null target: the deletion of source) for the next
-// reboot, after logging delayedLine, on NT-family systems; elsewhere, where that cannot be
-// done, logs unableLine. extraFlags join MOVEFILE_DELAY_UNTIL_REBOOT. The scheduling's result is
-// not examined.
+// Schedules the move of source to target, replacing it, (a null target: the deletion of source)
+// for the next reboot, after logging delayedLine, on NT-family systems; elsewhere, where that
+// cannot be done, logs unableLine. The scheduling's result is not examined.
 void DelayUntilReboot(const char* source, const char* target, const char* delayedLine,
-                      const char* unableLine, unsigned long extraFlags = 0);
+                      const char* unableLine);
 
 // Moves the log into toFolder through its handle (see MoveLoaderLogTo). When that fails, logs
 // the failure and, unless the log is missing, schedules the move for the next reboot with the

@@ -142,7 +142,9 @@ void WriteLoaderLog(const char* text, long errorCode)
         line.writeTo(g_logFile);
         return;
     }
-    VoUniqueHandle file(CreateFileA(g_logPath, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+    // Readers are let in: one that holds the log (a scanner, a tool collecting it) and lets it
+    // be written would otherwise cost every line until it lets go. Writers are not.
+    VoUniqueHandle file(CreateFileA(g_logPath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return;

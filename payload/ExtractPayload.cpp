@@ -10,6 +10,7 @@
 namespace payload {
 
 MessageBoxFunction g_showMessageBox = &MessageBoxA;
+UserObjectInformationFunction g_getUserObjectInformation = &GetUserObjectInformationA;
 WriteFileFunction g_writeFile = &WriteFile;
 CreateFileFunction g_createFile = &CreateFileA;
 
@@ -21,6 +22,7 @@ static_assert(kCannotStartStyle == 0x11010, "the box's style");
 constexpr const char kCannotStartText[] =
     "Sorry, Orvadesk cannot be started at this time.\nPlease try again in a few minutes.";
 constexpr const char kCannotStartCaption[] = "Error - Orvadesk";
+constexpr const char kBoxNotShownLine[] = "No box shown: no visible window station.";
 
 // What a failure without a Win32 error of its own leaves as the last error.
 constexpr long kDamagedData = ERROR_INVALID_DATA;
@@ -218,6 +220,20 @@ long ExtractFromMemory(const unsigned char* data, size_t size, const char* outpu
 
 void ShowCannotStartBox()
 {
+    // On a window station that is not visible (a service's, or a deployment tool's run in
+    // session 0) no one can see the box, nor close it: the run would wait for ever, its folders
+    // left behind and its caller waiting until it gives up. An answer that cannot be had counts
+    // as not visible too: the reason is in the log either way, and a hang costs more than a box.
+    USEROBJECTFLAGS station = {};
+    DWORD needed = 0;
+    const long error = g_getUserObjectInformation(GetProcessWindowStation(), UOI_FLAGS, &station,
+                                                  sizeof(station), &needed)
+                           ? loader::kNoErrorCode
+                           : long(GetLastError());
+    if (error != loader::kNoErrorCode || (station.dwFlags & WSF_VISIBLE) == 0) {
+        loader::WriteLoaderLog(kBoxNotShownLine, error);
+        return;
+    }
     char text[kMessageChars];
     lstrcpynA(text, kCannotStartText, kMessageChars);
     g_showMessageBox(nullptr, text, kCannotStartCaption, kCannotStartStyle);

@@ -31,13 +31,21 @@ int ExtractPayloadData(const unsigned char* data, size_t size, const char* outpu
                        void** heldFile = nullptr);
 
 // Tells the user that the installer cannot be started; the reason goes to the loader log only.
-// Blocks until the box is closed.
+// Blocks until the box is closed. Where no one could see the box (the process's window station
+// is not visible, or that cannot be told), logs "No box shown: no visible window station."
+// instead (with the error when it cannot be told) and returns at once.
 void ShowCannotStartBox();
 
 // The box is shown through this pointer (MessageBoxA unless a test replaces it).
 using MessageBoxFunction = int(__stdcall*)(HWND__* owner, const char* text, const char* caption,
                                            unsigned style);
 extern MessageBoxFunction g_showMessageBox;
+
+// Whether the box can be seen is asked through this pointer (GetUserObjectInformationA unless a
+// test replaces it).
+using UserObjectInformationFunction = int(__stdcall*)(void* object, int index, void* information,
+                                                      unsigned long length, unsigned long* needed);
+extern UserObjectInformationFunction g_getUserObjectInformation;
 
 // The output file is written through this pointer (WriteFile unless a test replaces it).
 using WriteFileFunction = int(__stdcall*)(void* file, const void* data, unsigned long size,

@@ -431,12 +431,15 @@ bool VoClearEntry::writeText(const VoString& name, const VoString& text)
 bool VoClearEntry::deleteValue(const VoString& name)
 {
     HKEY opened = nullptr;
-    if (!IsUsableName(name) || !_open(kVoAccessAll, opened))
+    LONG result = ERROR_SUCCESS;
+    if (!IsUsableName(name) || !_open(kVoAccessAll, opened, &result))
         return false;
     VoUniqueKey key(opened);
-    if (!key)
-        return true;  // a key that cannot be opened holds no value to delete
-    return IsDeletedOrMissing(RegDeleteValueA(key.get(), name.c_str()));
+    // A key that is not there holds no value; one that is there but cannot be opened (access
+    // denied, say) keeps the value.
+    if (key)
+        result = RegDeleteValueA(key.get(), name.c_str());
+    return IsDeletedOrMissing(result);
 }
 
 VoRegistryEntry* createEntry(const VoString& path)

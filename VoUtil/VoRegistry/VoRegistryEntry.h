@@ -50,7 +50,8 @@ public:
     virtual bool writeText(const VoString& name, const char* text) = 0;
     // Forwards to the text form above through the interface, so an override of it applies.
     virtual bool writeText(const VoString& name, const VoString& text) = 0;
-    // True if the value was deleted or does not exist (also when the key is missing).
+    // True if the value was deleted or does not exist (also when the key is missing); false when
+    // the key is there but cannot be opened to delete from.
     virtual bool deleteValue(const VoString& name) = 0;
 };
 

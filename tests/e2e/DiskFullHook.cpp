@@ -3,6 +3,8 @@
 // scenario can tell what the user was shown.
 // Writes are served in full until the room runs out, then in part, then refused with
 // ERROR_DISK_FULL, as a volume that fills up during the extraction answers.
+// ORVA_HOOK_WINDOW_STATION=hidden makes the window station answer as one that is not visible
+// (a service's in session 0) does; =unknown makes the question fail with ERROR_ACCESS_DENIED.
 #include "TempRecord.h"
 #include "payload/ExtractPayload.h"
 
@@ -37,11 +39,25 @@ int __stdcall RecordAndShowBox(HWND__* owner, const char* text, const char* capt
     return MessageBoxA(owner, text, caption, style);
 }
 
+int __stdcall AnswerForStation(void* object, int index, void* information, unsigned long length,
+                               unsigned long* needed)
+{
+    char answer[8] = "";
+    GetEnvironmentVariableA("ORVA_HOOK_WINDOW_STATION", answer, sizeof(answer));
+    SetLastError(ERROR_ACCESS_DENIED);
+    BOOL ok = lstrcmpA(answer, "unknown") != 0 &&
+              GetUserObjectInformationA(object, index, information, length, needed);
+    if (lstrcmpA(answer, "hidden") == 0)
+        static_cast<USEROBJECTFLAGS*>(information)->dwFlags &= ~WSF_VISIBLE;
+    return ok;
+}
+
 struct InstallHook {
     InstallHook()
     {
         payload::g_writeFile = &WriteUntilFull;
         payload::g_showMessageBox = &RecordAndShowBox;
+        payload::g_getUserObjectInformation = &AnswerForStation;
     }
 } g_installHook;
 

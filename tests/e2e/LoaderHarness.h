@@ -31,6 +31,7 @@ using support::LogLine;
 using support::LogTexts;
 using support::MakeFolderOfLength;
 using support::ParseLog;
+using support::PendingOperationsUnder;
 using support::PendingRenames;
 using support::PendingRenamesUnder;
 using support::ReadFile;
@@ -53,7 +54,8 @@ std::string LoaderExe();
 std::string OtherPayloadLoaderExe();
 // ... without a payload resource,
 std::string NoPayloadLoaderExe();
-// ... with a disk that fills up during the extraction (see DiskFullHook.cpp),
+// ... with a disk that fills up during the extraction and a window station that a scenario
+// can hide (see DiskFullHook.cpp),
 std::string DiskFullLoaderExe();
 // ... and one that records what it starts and lets a scenario plant or swap its installer
 // file (see TrustedRunHooks.cpp).

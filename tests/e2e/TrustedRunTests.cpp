@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <algorithm>
-
 using namespace e2e;
 using support::ExpectedPrivateFolderSddl;
 using support::FolderSddl;
@@ -193,21 +191,9 @@ TEST(TrustedRun, AnInstallerFileTamperedWithIsNeverStarted)
             // The installer's deletion is registered before its folder's, so that the folder
             // can go at the next reboot.
             EXPECT_EQ(LastErrorLine(ERROR_SHARING_VIOLATION), After(texts, deleteFailure));
-            std::vector<std::string> pending;
-            for (const auto& rename : PendingRenamesUnder(box.root())) {
-                if (rename.second.empty())
-                    pending.push_back(rename.first);
-            }
-            auto file = std::find_if(pending.begin(), pending.end(), [](const std::string& p) {
-                return p.find("Setup.exe") != std::string::npos;
-            });
-            auto folder = std::find_if(pending.begin(), pending.end(), [&](const std::string& p) {
-                return p.find(Bare(runFolder).substr(box.mainTemp().size())) != std::string::npos &&
-                       p.find("Setup.exe") == std::string::npos;
-            });
-            ASSERT_NE(pending.end(), file);
-            ASSERT_NE(pending.end(), folder);
-            EXPECT_LT(file, folder);
+            const std::string inRoot = runFolder.substr(box.root().size());
+            EXPECT_EQ((std::vector<std::string>{inRoot + "Setup.exe -> ", inRoot + " -> "}),
+                      PendingOperationsUnder(box.root()));
             SetFileAttributesA(installer.c_str(), FILE_ATTRIBUTE_NORMAL);
         } else {
             EXPECT_FALSE(FolderExists(runFolder));

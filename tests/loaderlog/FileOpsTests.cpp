@@ -27,20 +27,8 @@ protected:
     {
         return support::LogTexts(support::ReadFile(box.root() + "ops.log"));
     }
-    // Whether a reboot-time operation names this source (and target, "" for a deletion).
-    static bool IsPending(const std::string& source, const std::string& target)
-    {
-        auto endsWith = [](const std::string& s, const std::string& tail) {
-            return s.size() >= tail.size() &&
-                   s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-        };
-        for (const auto& op : support::PendingRenames()) {
-            if (endsWith(op.first, source) &&
-                (target.empty() ? op.second.empty() : endsWith(op.second, target)))
-                return true;
-        }
-        return false;
-    }
+    // The reboot-time operations registered for files of the sandbox.
+    std::vector<std::string> Pending() const { return support::PendingOperationsUnder(box.root()); }
     support::Sandbox box;
     std::string dir;
 };
@@ -61,7 +49,7 @@ TEST_F(FileOpsTest, AMissingFileIsLoggedWithCodeTwoAndNeverScheduled)
     EXPECT_EQ((std::vector<std::string>{"Failed to delete file '" + missing + "'.",
                                         "GetLastError() returned 2 for the preceeding failure!"}),
               LogTexts());
-    EXPECT_TRUE(support::PendingRenamesUnder(box.root()).empty());
+    EXPECT_TRUE(Pending().empty());
 }
 
 TEST_F(FileOpsTest, ALockedFileIsScheduledForDeletionAtRebootAndStillReportsFalse)
@@ -72,7 +60,7 @@ TEST_F(FileOpsTest, ALockedFileIsScheduledForDeletionAtRebootAndStillReportsFals
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
 
     EXPECT_FALSE(DeleteFileOrDelay(locked.c_str(), false));
-    EXPECT_FALSE(IsPending("locked.txt", ""));
+    EXPECT_TRUE(Pending().empty());
     EXPECT_FALSE(DeleteFileOrDelay(locked.c_str(), true));
     CloseHandle(held);
 
@@ -80,8 +68,7 @@ TEST_F(FileOpsTest, ALockedFileIsScheduledForDeletionAtRebootAndStillReportsFals
     ASSERT_EQ(5u, texts.size());
     EXPECT_EQ("Failed to delete file '" + locked + "'.", texts[2]);
     EXPECT_EQ("Delaying previous delete attempt until next reboot.", texts[4]);
-    EXPECT_TRUE(IsPending("locked.txt", ""));
-    EXPECT_EQ(1u, support::PendingRenamesUnder(box.root()).size());
+    EXPECT_EQ(std::vector<std::string>{"temp\\locked.txt -> "}, Pending());
 }
 
 TEST_F(FileOpsTest, MovesUnderTheSameOrANewNameReplacingAnExistingTarget)
@@ -116,14 +103,15 @@ TEST_F(FileOpsTest, AFailedMoveIsScheduledForRebootOnlyWhenDelayIsAllowed)
     EXPECT_FALSE(MoveFileOrDelay(dir.c_str(), to.c_str(), "busy.txt", nullptr, false));
     ASSERT_EQ(2u, LogTexts().size());
     EXPECT_EQ("Failed to move '" + source + "' to '" + to + "busy.txt'.", LogTexts()[0]);
-    EXPECT_TRUE(support::PendingRenamesUnder(box.root()).empty());
+    EXPECT_TRUE(Pending().empty());
 
     EXPECT_FALSE(MoveFileOrDelay(dir.c_str(), to.c_str(), "busy.txt", nullptr, true));
     CloseHandle(held);
     std::vector<std::string> texts = LogTexts();
     ASSERT_EQ(5u, texts.size());
     EXPECT_EQ("Delaying previous move attempt until next reboot.", texts[4]);
-    EXPECT_TRUE(IsPending("busy.txt", "to\\busy.txt"));
+    // Replacing its target, as the immediate move does.
+    EXPECT_EQ(std::vector<std::string>{"temp\\busy.txt -> !temp\\to\\busy.txt"}, Pending());
 }
 
 TEST_F(FileOpsTest, AMissingSourceIsNeverScheduled)
@@ -132,7 +120,7 @@ TEST_F(FileOpsTest, AMissingSourceIsNeverScheduled)
     std::vector<std::string> texts = LogTexts();
     ASSERT_EQ(2u, texts.size());
     EXPECT_EQ("GetLastError() returned 2 for the preceeding failure!", texts[1]);
-    EXPECT_TRUE(support::PendingRenamesUnder(box.root()).empty());
+    EXPECT_TRUE(Pending().empty());
 }
 
 TEST_F(FileOpsTest, RefusesAJoinedPathOverThePathLimitBeforeTouchingAnything)
@@ -144,7 +132,7 @@ TEST_F(FileOpsTest, RefusesAJoinedPathOverThePathLimitBeforeTouchingAnything)
     std::vector<std::string> texts = LogTexts();
     ASSERT_EQ(2u, texts.size());
     EXPECT_EQ("GetLastError() returned 206 for the preceeding failure!", texts[1]);
-    EXPECT_TRUE(support::PendingRenamesUnder(box.root()).empty());
+    EXPECT_TRUE(Pending().empty());
 
     std::string fits(259 - dir.size(), 'f');  // exactly 259 characters
     EXPECT_TRUE(MoveFileOrDelay(dir.c_str(), dir.c_str(), "short.txt", fits.c_str(), false));

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <sddl.h>  // after windows.h, whose declarations it needs
 #include <string>
 
 namespace regtest {
@@ -71,6 +72,23 @@ inline bool SetText(const char* path, const char* name, const std::string& text,
 {
     return SetValue(path, name, REG_SZ, text.c_str(), (DWORD)text.size() + 1, HKEY_LOCAL_MACHINE,
                     view);
+}
+
+// Gives the key (in the program's view) the DACL written as SDDL; its owner can always change it.
+inline bool SetKeyDacl(const char* path, const char* sddl)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor,
+                                                              nullptr))
+        return false;
+    HKEY key;
+    LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, WRITE_DAC | kProgramView, &key);
+    if (result == ERROR_SUCCESS) {
+        result = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
+        RegCloseKey(key);
+    }
+    LocalFree(descriptor);
+    return result == ERROR_SUCCESS;
 }
 
 struct StoredValue {

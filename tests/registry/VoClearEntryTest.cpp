@@ -227,6 +227,12 @@ TEST_F(VoClearEntryTest, DeleteValueRemovesItAndAcceptsAMissingOne)
     EXPECT_TRUE(entry->deleteValue(VoString("never-there")));
     EXPECT_EQ(regtest::GetText("Software\\OrvaTest\\Values", "gone"), "<missing>");
     EXPECT_EQ(regtest::GetText("Software\\OrvaTest\\Values", "kept"), "2");
+
+    // A key that is there but may only be read keeps its value: a failure, not a value gone.
+    ASSERT_TRUE(regtest::SetKeyDacl("Software\\OrvaTest\\Values", "D:(A;;KR;;;WD)"));
+    EXPECT_FALSE(entry->deleteValue(VoString("kept")));
+    EXPECT_TRUE(regtest::SetKeyDacl("Software\\OrvaTest\\Values", "D:(A;;KA;;;WD)"));
+    EXPECT_EQ(regtest::GetText("Software\\OrvaTest\\Values", "kept"), "2");
 }
 
 TEST_F(VoClearEntryTest, SubKeyExistsFollowsASlashSeparatedPath)

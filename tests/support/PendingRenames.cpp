@@ -50,6 +50,18 @@ std::vector<std::pair<std::string, std::string>> PendingRenamesUnder(const std::
     return below;
 }
 
+std::vector<std::string> PendingOperationsUnder(const std::string& folder)
+{
+    std::vector<std::string> operations;
+    for (const auto& operation : PendingRenamesUnder(folder)) {
+        std::string text = operation.first + " -> " + operation.second;
+        for (size_t at; (at = text.find("\\??\\" + folder)) != std::string::npos;)
+            text.erase(at, 4 + folder.size());
+        operations.push_back(text);
+    }
+    return operations;
+}
+
 void ClearPendingRenames()
 {
     HKEY key;

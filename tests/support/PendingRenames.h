@@ -13,6 +13,9 @@ namespace support {
 std::vector<std::pair<std::string, std::string>> PendingRenames();
 // The pending operations whose source lies below folder.
 std::vector<std::pair<std::string, std::string>> PendingRenamesUnder(const std::string& folder);
+// The same, in order, each as "source -> target" with "\??\" and folder taken off both paths:
+// a deletion ends in " -> ", and a move that replaces its target shows it as "!target".
+std::vector<std::string> PendingOperationsUnder(const std::string& folder);
 void ClearPendingRenames();
 
 }  // namespace support
