@@ -103,6 +103,11 @@ bool GrantsOthersWrite(Span entry, const char* userSid, bool userTrusted, unsign
     // Denying entries take rights away; they never give any.
     if (type.is("D") || type.is("OD") || type.is("XD"))
         return false;
+    // Inherit-only: a right over children made later, which are judged on their own.
+    for (const char* flag = fields[1].begin; flag + 1 < fields[1].end; flag += 2) {
+        if (flag[0] == 'I' && flag[1] == 'O')
+            return false;
+    }
     const Span& sid = fields[5];
     if (sid.is("OW") || sid.is("S-1-3-4"))  // OWNER RIGHTS: the owner, already judged
         return false;

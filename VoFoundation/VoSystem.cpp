@@ -1,5 +1,7 @@
 #include "VoFoundation/VoSystem.h"
 
+#include "VoFoundation/VoLimits.h"
+
 #include <windows.h>
 
 #include <string.h>
@@ -29,5 +31,24 @@ bool VoSystemFilePath(const char* fileName, char* path, int32 capacity)
     if (path[length - 1] != '\\')
         path[length++] = '\\';
     memcpy(path + length, fileName, nameLength + 1);
+    return true;
+}
+
+bool VoAnsiNameOf(const wchar_t* wide, char* ansi, int32 capacity)
+{
+    wchar_t back[kVoPathChars];
+    int length = MultiByteToWideChar(CP_ACP, 0, ansi, -1, back, kVoPathChars);
+    if (length > 0 && memcmp(back, wide, length * sizeof(wchar_t)) == 0)
+        return true;
+    wchar_t shortName[kVoPathChars];
+    DWORD shortLength = GetShortPathNameW(wide, shortName, kVoPathChars);
+    if (shortLength == 0 || shortLength >= (DWORD)capacity || shortLength >= kVoPathChars)
+        return false;
+    for (DWORD i = 0; i < shortLength; ++i) {
+        if (shortName[i] == 0 || shortName[i] >= 0x80)
+            return false;
+    }
+    for (DWORD i = 0; i <= shortLength; ++i)
+        ansi[i] = (char)shortName[i];
     return true;
 }

@@ -1,5 +1,5 @@
-// What the program asks of the system it runs on: the platform family, and the full path of a
-// file in the system folder.
+// What the program asks of the system it runs on: the platform family, the full path of a
+// file in the system folder, and ANSI names that name what their wide forms name.
 #pragma once
 #include "VoFoundation/VoTypes.h"
 
@@ -11,3 +11,10 @@ bool VoIsNtPlatform();
 // error is ERROR_FILENAME_EXCED_RANGE). Libraries and programs loaded by full path from there
 // are never picked up from the loader's own folder, where a planted copy could be waiting.
 bool VoSystemFilePath(const char* fileName, char* path, int32 capacity);
+
+// Makes ansi, the ANSI form of a name that an ANSI call reported, name what wide (the same
+// call's wide answer) names. The ANSI code page gives a character it lacks as "?" or as a
+// best-fit look-alike (an L with a stroke as "L", a full-width quotation mark as '"'), which is no
+// name or another file's: then ansi becomes the short name of wide, where that is plain ASCII.
+// False, ansi unchanged, when neither names it.
+bool VoAnsiNameOf(const wchar_t* wide, char* ansi, int32 capacity);

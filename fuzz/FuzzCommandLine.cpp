@@ -60,8 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::unique_ptr<char[]> line(new char[kOutputChars]);
     std::unique_ptr<char[]> custom(new char[kOutputChars]);
     std::vector<Note> notes;
-    loader::CommandLineOutput out = {line.get(),   kOutputChars, custom.get(),
-                                     kOutputChars, &Collect,     &notes};
+    loader::CommandLineOutput out = {line.get(), kOutputChars, custom.get(), kOutputChars,
+                                     &Collect,   &notes,       nullptr};
     const bool built =
         loader::BuildInstallerCommandLine(installer.c_str(), argc, argv.data(), nullptr, 0, out);
 

@@ -74,8 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     std::unique_ptr<char[]> line(new char[kOutputChars]);
     std::unique_ptr<char[]> custom(new char[kOutputChars]);
-    loader::CommandLineOutput out = {line.get(),   kOutputChars, custom.get(),
-                                     kOutputChars, nullptr,      nullptr};
+    loader::CommandLineOutput out = {line.get(), kOutputChars, custom.get(), kOutputChars,
+                                     nullptr,    nullptr,      nullptr};
     char program[] = "loader.exe";
     char* argv[] = {program, nullptr};
     FUZZ_CHECK(loader::BuildInstallerCommandLine(kInstaller, 1, argv, block.get(),

@@ -41,7 +41,7 @@ void AppendArguments(int argc, char** argv, const CommandLineOutput& out)
 {
     for (int i = 1; i < argc; ++i) {
         char* name = argv[i];
-        if (!name)
+        if (!name || (out.keepArgument && !out.keepArgument(out.noteContext, i)))
             continue;
         // Only a quoted argument holds a blank: its first blank separates name and value.
         char* value = strchr(name, ' ');

@@ -27,6 +27,9 @@ struct CommandLineOutput {
     size_t customParamsCapacity;
     CommandLineNoteSink noteSink;
     void* noteContext;
+    // Asked, with noteContext and the position, before each argument is used: false leaves it
+    // out whole (the caller reports why). May be null.
+    bool (*keepArgument)(void* context, int position);
 };
 
 // Fills both texts. installerPath starts the command line, in double quotes when it holds a

@@ -1,9 +1,12 @@
 #include "CustomParams.h"
 
 #include "FormDecoding.h"
+#include "VoFoundation/VoLimits.h"
 #include "VoFoundation/VoOwners.h"
 #include "VoUtil/VoRegistry/VoClearEntry.h"
 #include "loaderlog/LoaderLog.h"
+
+#include <windows.h>
 
 namespace loader {
 
@@ -36,11 +39,27 @@ VoRegistryEntryPtr MakeEntry(const char* path)
     return VoRegistryEntryPtr(createEntry(VoString(path)));
 }
 
+// An entry for a key that may be used; null (after the line) for one that is refused.
+VoRegistryEntryPtr MakeTrustedEntry(const char* path)
+{
+    VoRegistryEntryPtr entry = MakeEntry(path);
+    if (entry && entry->keyTrust() == kVoKeyRefused) {
+        LogUntrustedKey(VoString(path));
+        entry.reset();
+    }
+    return entry;
+}
+
 // Deletes the vendor's CustomParams key through an entry made for it, logging the vendor's
 // failure line when that fails; an entry that could not be made counts as a failed deletion.
+// A refused key is left as it is, and no entry is returned for it.
 VoRegistryEntryPtr MakeAndDeleteCustomParamsKey(const VendorKeys& vendor)
 {
     VoRegistryEntryPtr entry = MakeEntry(vendor.customParams);
+    if (entry && entry->keyTrust() == kVoKeyRefused) {
+        LogUntrustedKey(VoString(vendor.customParams));
+        return nullptr;
+    }
     if (!entry || !entry->deleteKey())
         WriteLoaderLog(vendor.failedRemoval, kNoErrorCode);
     return entry;
@@ -74,6 +93,15 @@ void WriteParam(const CustomParamSlice& pair, void* context)
 
 }  // namespace
 
+void LogUntrustedKey(const VoString& path)
+{
+    char message[kVoFormattedChars];
+    wsprintfA(message,
+              "### registry key %.900s is a link or may be changed by others, left as it is",
+              path.c_str() ? path.c_str() : "");
+    WriteLoaderLog(message);
+}
+
 void PersistCustomParams(const char* text)
 {
     if (!text)
@@ -88,8 +116,12 @@ void PersistCustomParams(const char* text)
         return;  // likewise: a key that may be there is not taken for one that is not
     bool formerVendor = formerProduct == kVoPresent;
 
+    // A product key that is refused is left as it is, and so is everything below it: its keys
+    // could be changed while the run works on them.
     VoRegistryEntryPtr productKey =
-        MakeEntry(formerVendor ? kFormerVendor.product : kCurrentVendor.product);
+        MakeTrustedEntry(formerVendor ? kFormerVendor.product : kCurrentVendor.product);
+    if (!productKey)
+        return;
     bool storeList;
     if (list.length() == 0 || HasPlaceholderPrefix(list)) {
         // No new parameters: rebuild from the list an earlier run stored, if any.
@@ -98,8 +130,6 @@ void PersistCustomParams(const char* text)
         // not be read or taken over for lack of memory.
         storeList = false;
         VoString stored;
-        if (!productKey)
-            return;
         if (!productKey->readText(VoString(kStoredListValue), stored, "") &&
             productKey->valuePresence(VoString(kStoredListValue)) != kVoAbsent)
             return;
@@ -119,7 +149,7 @@ void PersistCustomParams(const char* text)
     if (customParams && list.length() > 0)
         ForEachCustomParam(list.c_str(), (size_t)list.length(), WriteParam, customParams.get());
 
-    if (storeList && productKey)
+    if (storeList)
         productKey->writeText(VoString(kStoredListValue), list);
 }
 

@@ -3,13 +3,19 @@
 // the product key's InstallerCPList, from which a run without parameters rebuilds the key.
 #pragma once
 
+#include "VoFoundation/VoString/VoString.h"
+
 namespace loader {
 
 // The former vendor's product key is used when it exists, the current vendor's otherwise;
 // the current vendor's CustomParams key is deleted on every run. An empty text, or one
 // that begins with "xxxxxxxx", brings no new parameters: the stored list is used and kept.
-// A null text does nothing. Failed key deletions go to the loader log; nothing else is
-// reported.
+// A null text does nothing. A product or CustomParams key that is a registry link, or that
+// someone else could change, is neither read nor written nor deleted (see VoKeyTrust). Failed
+// key deletions and such keys go to the loader log; nothing else is reported.
 void PersistCustomParams(const char* text);
+
+// Logs "### registry key <path> is a link or may be changed by others, left as it is".
+void LogUntrustedKey(const VoString& path);
 
 }  // namespace loader

@@ -3,6 +3,7 @@
 #include "VoFoundation/VoOwners.h"
 #include "VoFoundation/VoTraceLog.h"
 #include "VoUtil/VoRegistry/VoClearEntry.h"
+#include "CustomParams.h"
 
 namespace loader {
 
@@ -21,6 +22,13 @@ bool DKIE(HKEY root, const VoString& path)
     // The same entry answers the emptiness test and does the deletion, so both look at the
     // same key in the same registry view.
     VoClearEntry entry(path, root);
+    // A link would be counted and deleted as what it leads to; a key others may change is
+    // theirs as much as the former vendor's.
+    VoKeyTrust trust = entry.keyTrust();
+    if (trust == kVoKeyRefused)
+        LogUntrustedKey(path);
+    if (trust != kVoKeyTrusted)
+        return false;
     VoUniqueKey key(entry.openKey(kVoAccessRead));
     if (!key)
         return false;

@@ -19,6 +19,7 @@ constexpr const char kTempLogPrefix[] = "log";
 struct LoaderRun {
     char modulePath[kPathChars];
     bool modulePathComplete;  // false when GetModuleFileNameA filled the buffer
+    bool modulePathNamed;     // false when the ANSI code page has no name for the loader's file
     char systemTempPath[kPathChars];
     char mainTempPath[kPathChars];
     VoUniqueHandle mainTempFolderLock;  // the main temp folder, judged and held until the run

@@ -9,6 +9,7 @@
 #include "loaderlog/LoaderLog.h"
 #include "PrivateFolder.h"
 #include "SelfDeletion.h"
+#include "VoFoundation/VoSystem.h"
 #include "payload/ExtractPayload.h"
 
 #include <string.h>
@@ -29,37 +30,55 @@ constexpr int kRunFolderTries = 16;
 // Removed at the end of a run when an earlier installation left it empty.
 constexpr char kFormerVendorKey[] = "Software/Brightholm";
 
-// SYSTEM's own temp folder, which only SYSTEM may enter, where the system has one; 0 with
-// ERROR_PROC_NOT_FOUND elsewhere. Looked up at run time: older systems do not have the call.
-unsigned long __stdcall SystemTempPath2(unsigned long capacity, char* path)
+// SYSTEM's own temp folder, which only SYSTEM may enter, in both forms, where the system has
+// one; 0 elsewhere. Looked up at run time: older systems do not have the calls.
+unsigned long SystemTempPath2(char (&ansi)[kPathChars], wchar_t (&wide)[kPathChars])
 {
-    typedef DWORD(WINAPI * GetTempPath2Fn)(DWORD, LPSTR);
-    auto getTempPath2 = reinterpret_cast<GetTempPath2Fn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetTempPath2A")));
-    if (!getTempPath2) {
-        SetLastError(ERROR_PROC_NOT_FOUND);
+    typedef DWORD(WINAPI * GetTempPath2AFn)(DWORD, LPSTR);
+    typedef DWORD(WINAPI * GetTempPath2WFn)(DWORD, LPWSTR);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    auto getAnsi = reinterpret_cast<GetTempPath2AFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "GetTempPath2A")));
+    auto getWide = reinterpret_cast<GetTempPath2WFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "GetTempPath2W")));
+    if (!getAnsi || !getWide)
         return 0;
-    }
-    return getTempPath2(capacity, path);
+    DWORD wideLength = getWide(kPathChars, wide);
+    return wideLength != 0 && wideLength < (DWORD)kPathChars ? getAnsi(kPathChars, ansi) : 0;
+}
+
+// A folder path as both forms of a call give it: the ANSI form, unless it names another folder
+// than the wide one (see VoAnsiNameOf). Returns 0 or the error.
+long CheckedFolderPath(char (&path)[kPathChars], DWORD length, wchar_t (&wide)[kPathChars],
+                       DWORD wideLength)
+{
+    if (length == 0 || wideLength == 0)
+        return (long)GetLastError();
+    if (length >= (DWORD)kPathChars || wideLength >= (DWORD)kPathChars)
+        return ERROR_INSUFFICIENT_BUFFER;
+    return VoAnsiNameOf(wide, path, kPathChars) ? 0 : ERROR_NO_UNICODE_TRANSLATION;
 }
 
 // The system temp path: for a SYSTEM run the system's own temp folder for SYSTEM where there
-// is one, otherwise GetTempPathA's; when that fails or its answer does not fit the buffer, the
-// Windows folder's Temp folder. Returns the error to log, or kNoErrorCode.
+// is one, otherwise GetTempPathA's; when that fails, does not fit the buffer or cannot be
+// named in the ANSI code page, the Windows folder's Temp folder (judged and used as any temp
+// folder is). Returns the error to log, or kNoErrorCode.
 long QuerySystemTempPath(char (&path)[kPathChars], bool systemRun)
 {
-    DWORD length = systemRun ? g_systemTempPath2(kPathChars, path) : 0;
-    if (length != 0 && length < (DWORD)kPathChars)
+    wchar_t wide[kPathChars];
+    DWORD length = systemRun ? g_systemTempPath2(path, wide) : 0;
+    if (length != 0 && length < (DWORD)kPathChars && VoAnsiNameOf(wide, path, kPathChars))
         return kNoErrorCode;
-    length = GetTempPathA(kPathChars, path);
-    if (length != 0 && length < (DWORD)kPathChars)
+    DWORD wideLength = GetTempPathW(kPathChars, wide);
+    long error = CheckedFolderPath(path, GetTempPathA(kPathChars, path), wide, wideLength);
+    if (error == 0)
         return kNoErrorCode;
-    long error = length == 0 ? (long)GetLastError() : (long)ERROR_INSUFFICIENT_BUFFER;
     char windows[kPathChars];
+    wideLength = GetWindowsDirectoryW(wide, kPathChars);
     UINT windowsLength = GetWindowsDirectoryA(windows, kPathChars);
     path[0] = '\0';
-    if (windowsLength != 0 && windowsLength < (UINT)kPathChars)
-        TextJoin(path, windows, windows[windowsLength - 1] == '\\' ? "Temp\\" : "\\Temp\\");
+    if (CheckedFolderPath(windows, windowsLength, wide, wideLength) == 0)
+        TextJoin(path, windows, windows[TextLength(windows) - 1] == '\\' ? "Temp\\" : "\\Temp\\");
     return error;
 }
 
@@ -191,29 +210,26 @@ void StartLog(LoaderRun& run)
 
 }  // namespace
 
-TempPathFunction g_systemTempPath2 = &SystemTempPath2;
+TempPathsFunction g_systemTempPath2 = &SystemTempPath2;
 
 void NameLoaderLog(LoaderRun& run)
 {
     DWORD length = GetModuleFileNameA(nullptr, run.modulePath, kPathChars);
     run.modulePath[kPathChars - 1] = '\0';
+    wchar_t wide[kPathChars];
+    DWORD wideLength = GetModuleFileNameW(nullptr, wide, kPathChars);
     run.modulePathComplete = length != 0 && length < (DWORD)kPathChars;
+    // The path the loader acts on (its log's name, the file its self-deletion deletes) must
+    // name its own file: a best-fit look-alike may be someone else's.
+    run.modulePathNamed = run.modulePathComplete && wideLength != 0 &&
+                          wideLength < (DWORD)kPathChars &&
+                          VoAnsiNameOf(wide, run.modulePath, kPathChars);
 
     TextCopy(g_loaderFileName, FileNamePart(run.modulePath));
-    if (!MakeLogFileName(g_loaderFileName, g_logFileName, sizeof(g_logFileName)))
-        TextCopy(g_logFileName, kFallbackLogFileName);
-
-    // A name the ANSI code page cannot carry comes back with "?" (or a full-width character's
-    // plain look-alike) in it, and no file of that name can be made: the whole log would be
-    // lost. Name the log after the file's short name instead, or, where there is none, use a
-    // fixed name.
-    if (!HoldsCharacterNotAllowedInNames(g_logFileName))
-        return;
-    char shortPath[kPathChars];
-    DWORD shortLength = GetShortPathNameA(run.modulePath, shortPath, kPathChars);
-    if (shortLength == 0 || shortLength >= (DWORD)kPathChars ||
-        HoldsCharacterNotAllowedInNames(FileNamePart(shortPath)) ||
-        !MakeLogFileName(FileNamePart(shortPath), g_logFileName, sizeof(g_logFileName)))
+    // A name that still holds "?" (or a full-width character's plain look-alike) cannot be a
+    // file's: the log gets a fixed name rather than none.
+    if (HoldsCharacterNotAllowedInNames(g_loaderFileName) ||
+        !MakeLogFileName(g_loaderFileName, g_logFileName, sizeof(g_logFileName)))
         TextCopy(g_logFileName, kFallbackLogFileName);
 }
 
@@ -294,7 +310,8 @@ int RunMainSequence(LoaderRun& run, int argc, char** argv)
     RunInstallerAndCleanUp(run);
     // Only a loader started with arguments deletes itself, and not in a silent install.
     if (argc > 1 && !IsSilentInstall(argc, argv))
-        ScheduleSelfDeletion(run.systemTempPath, run.modulePath, run.modulePathComplete);
+        ScheduleSelfDeletion(run.systemTempPath, run.modulePath, run.modulePathComplete,
+                             run.modulePathNamed);
 
     DKIE(VoString(kFormerVendorKey));
     WriteLoaderLog("Exiting loader...");

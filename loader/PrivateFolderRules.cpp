@@ -49,6 +49,20 @@ bool ComposePrivateFolderSddl(char* sddl, size_t capacity, const char* userSid, 
     return made;
 }
 
+bool ComposeBatchSddl(char* sddl, size_t capacity, const char* userSid)
+{
+    if (!sddl || capacity == 0)
+        return false;
+    sddl[0] = '\0';
+    // Nobody but SYSTEM and Administrators can rewrite the batch while it waits for the loader.
+    bool made = IsSidText(userSid) &&
+                TextAppend(sddl, capacity, "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;") &&
+                TextAppend(sddl, capacity, userSid) && TextAppend(sddl, capacity, ")");
+    if (!made)
+        sddl[0] = '\0';
+    return made;
+}
+
 long FolderKindVerdict(unsigned long attributes)
 {
     if (attributes == kInvalidAttributes || !(attributes & kAttributeDirectory))

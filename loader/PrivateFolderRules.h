@@ -22,6 +22,10 @@ constexpr size_t kPrivateFolderSddlChars = 384;  // the descriptor below with th
 bool ComposePrivateFolderSddl(char* sddl, size_t capacity, const char* userSid,
                               bool privilegedRun = true);
 
+// The self-deleting batch's descriptor as SDDL: full control for SYSTEM and Administrators,
+// reading for the user whose SID is given, nothing inherited. False (sddl empty) as above.
+bool ComposeBatchSddl(char* sddl, size_t capacity, const char* userSid);
+
 // File attributes as GetFileAttributesA reports them.
 constexpr unsigned long kInvalidAttributes = 0xFFFFFFFFul;
 constexpr unsigned long kAttributeDirectory = 0x10;

@@ -3,18 +3,25 @@
 #include "CommandLine.h"
 #include "Launch.h"
 #include "LoaderRun.h"
+#include "PrivateFolder.h"
 #include "SelfDeletionBatch.h"
+#include "VoFoundation/VoDescriptorTrust.h"
 #include "VoFoundation/VoOwners.h"
 #include "VoFoundation/VoSystem.h"
 #include "loaderlog/BoundedText.h"
 #include "loaderlog/LoaderLog.h"
 
 #include <string.h>
+#include <wchar.h>
 #include <windows.h>
+
+#include <aclapi.h>
+#include <sddl.h>
 
 namespace loader {
 
 payload::WriteFileFunction g_writeBatchFile = &WriteFile;
+CreateProcessAsUserFunction g_createProcessAsUser = &CreateProcessAsUserA;
 
 namespace {
 
@@ -32,13 +39,16 @@ bool IsFolderError(DWORD error)
 }
 
 // Why the module path cannot be handed to del, or null when it can.
-const char* ModulePathProblem(const char* modulePath, bool modulePathComplete)
+const char* ModulePathProblem(const char* modulePath, bool modulePathComplete, bool modulePathNamed)
 {
     if (!modulePath || !modulePath[0])
         return "Self-deletion skipped: the loader's path is unknown.";
     // GetModuleFileNameA reports a path cut at the buffer's end; 259 characters are whole.
     if (!modulePathComplete || strnlen(modulePath, kPathChars) >= (size_t)kPathChars)
         return "Self-deletion skipped: the loader's path fills the path buffer and may be cut short.";
+    // Its ANSI form names another file, or none, and it has no plain short name.
+    if (!modulePathNamed)
+        return "Self-deletion skipped: the loader's path has no name in the ANSI code page.";
     if (strpbrk(modulePath, "?*"))
         return "Self-deletion skipped: the loader's path holds '?' or '*' and would match other files.";
     // The path stands in double quotes in the batch, which runs elevated: a quote of its own
@@ -56,15 +66,64 @@ const char* ModulePathProblem(const char* modulePath, bool modulePathComplete)
     return nullptr;
 }
 
-// Creates the first batch name that does not exist yet; false after logging when none can be.
+// True when someone but SYSTEM and Administrators (or TrustedInstaller) could change a folder
+// on the loader's path, so as to turn it into a link elsewhere or put another in its place, or
+// when that cannot be told: a deletion by this path with raised rights could then delete some
+// other file.
+bool FolderOnPathMayBeChanged(const char* modulePath)
+{
+    char folder[kPathChars];
+    if (!TextCopy(folder, modulePath))
+        return true;
+    for (char* slash; (slash = strrchr(folder, '\\')) != nullptr;) {
+        bool root = slash == folder + 2 && folder[1] == ':';
+        slash[root ? 1 : 0] = '\0';  // "C:\" stays a root
+        VoUniqueLocal descriptor;
+        char* sddl = nullptr;
+        const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+        if (GetNamedSecurityInfoA(folder, SE_FILE_OBJECT, parts, nullptr, nullptr, nullptr, nullptr,
+                                  descriptor.out()) != ERROR_SUCCESS ||
+            !ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor.get(), SDDL_REVISION_1,
+                                                                  parts, &sddl, nullptr))
+            return true;
+        VoUniqueLocal sddlBlock(sddl);
+        if (VoJudgeDescriptor(sddl, nullptr, false, kVoPathWriteRights) != kVoTrusted)
+            return true;
+        if (root)
+            return false;
+    }
+    return true;
+}
+
+// The command interpreter reads a batch in the OEM code page, not the ANSI one: a path goes into
+// the batch in that code page, or, where it has no form there, as its short name where that is
+// plain ASCII. False when it has neither.
+bool OemPath(const char* ansiPath, char (&oem)[kPathChars])
+{
+    wchar_t wide[kPathChars];
+    wchar_t back[kPathChars];
+    BOOL lossy = FALSE;
+    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansiPath, -1, wide, kPathChars) == 0)
+        return false;
+    if (WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, wide, -1, oem, kPathChars, nullptr,
+                            &lossy) > 0 &&
+        !lossy && MultiByteToWideChar(CP_OEMCP, 0, oem, -1, back, kPathChars) > 0 &&
+        wcscmp(back, wide) == 0)
+        return true;
+    oem[0] = '\0';
+    return VoAnsiNameOf(wide, oem, kPathChars);
+}
+
+// Creates the first batch name that does not exist yet, with the batch's own descriptor; false
+// after logging when none can be.
 bool CreateBatchFile(const char* systemTempPath, char (&batchPath)[kPathChars],
-                     VoUniqueHandle& file)
+                     SECURITY_ATTRIBUTES* security, VoUniqueHandle& file)
 {
     DWORD error = ERROR_SUCCESS;
     for (DWORD counter = 0; counter < kBatchNameLimit; ++counter) {
         wsprintfA(batchPath, kBatchNameFormat, systemTempPath, counter);
         // CREATE_NEW: an existing file of that name is never overwritten.
-        file.reset(CreateFileA(batchPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        file.reset(CreateFileA(batchPath, GENERIC_WRITE, 0, security, CREATE_NEW,
                                kBatchFileAttributes, nullptr));
         if (file)
             return true;
@@ -88,15 +147,57 @@ bool IsSilentInstall(int argc, char** argv)
     return true;
 }
 
-void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
-                          bool modulePathComplete)
+// The user's own token, not elevated, for a run elevated through the user's consent: the
+// linked token, as a primary token. 0 or the error (none where the run is SYSTEM's, or an
+// administrator's without a split token).
+unsigned long LinkedUserToken(void** token)
 {
-    if (const char* problem = ModulePathProblem(modulePath, modulePathComplete)) {
+    *token = nullptr;
+    VoUniqueHandle own;
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    TOKEN_LINKED_TOKEN linked = {};
+    DWORD length = 0;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.out()) ||
+        !GetTokenInformation(own.get(), TokenElevationType, &type, sizeof(type), &length))
+        return GetLastError();
+    if (type != TokenElevationTypeFull)
+        return ERROR_NO_SUCH_LOGON_SESSION;
+    if (!GetTokenInformation(own.get(), TokenLinkedToken, &linked, sizeof(linked), &length))
+        return GetLastError();
+    VoUniqueHandle linkedToken(linked.LinkedToken);
+    return DuplicateTokenEx(linkedToken.get(),
+                            TOKEN_ASSIGN_PRIMARY | TOKEN_DUPLICATE | TOKEN_QUERY |
+                                TOKEN_ADJUST_DEFAULT | TOKEN_ADJUST_SESSIONID,
+                            nullptr, SecurityImpersonation, TokenPrimary, token)
+               ? (DWORD)ERROR_SUCCESS
+               : GetLastError();
+}
+
+UserTokenSource g_linkedUserToken = &LinkedUserToken;
+
+void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
+                          bool modulePathComplete, bool modulePathNamed)
+{
+    if (const char* problem = ModulePathProblem(modulePath, modulePathComplete, modulePathNamed)) {
         WriteLoaderLog(problem);
         return;
     }
     if (!systemTempPath || TextLength(systemTempPath) + kBatchNameChars >= (size_t)kPathChars) {
         WriteLoaderLog("Could not create batch file.", ERROR_FILENAME_EXCED_RANGE);
+        return;
+    }
+    // The batch deletes by name, after the loader has ended. It has no more power than the
+    // user who could delete the file anyway: run elevated through the user's consent, it runs
+    // with the user's own token; with no such token, it runs with the loader's rights only
+    // where no one else can re-point the path.
+    char userSid[kSidChars] = "";
+    DWORD error = g_readUserSid(userSid);
+    VoUniqueHandle userToken;
+    if (error == ERROR_SUCCESS && g_isPrivilegedRun(userSid) &&
+        g_linkedUserToken(userToken.out()) != ERROR_SUCCESS &&
+        FolderOnPathMayBeChanged(modulePath)) {
+        WriteLoaderLog("Self-deletion skipped: a folder on the loader's path may be changed by "
+                       "others, and the batch cannot run with the user's own rights.");
         return;
     }
     // The interpreter and the ping used for waiting are taken from the system folder by full
@@ -108,19 +209,38 @@ void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
         WriteLoaderLog("Could not create batch process.", (long)GetLastError());
         return;
     }
-    // Every batch name has the same length, so a text that fits for one fits for all.
     char batchPath[kPathChars];
-    char batchText[kBatchTextChars];
-    wsprintfA(batchPath, kBatchNameFormat, systemTempPath, 0u);
-    if (!ComposeSelfDeletionBatch(batchText, sizeof(batchText), modulePath, batchPath, pingPath)) {
-        WriteLoaderLog("Self-deletion skipped: the batch text would not fit its buffer.");
+    // Made new with a descriptor of its own: no one but SYSTEM and Administrators can rewrite
+    // it while it waits for the loader to end.
+    char sddl[kPrivateFolderSddlChars];
+    VoUniqueLocal descriptor;
+    if (error == ERROR_SUCCESS && (!ComposeBatchSddl(sddl, sizeof(sddl), userSid) ||
+                                   !ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                                       sddl, SDDL_REVISION_1, descriptor.out(), nullptr)))
+        error = GetLastError() != ERROR_SUCCESS ? GetLastError() : (DWORD)ERROR_INVALID_SID;
+    if (error != ERROR_SUCCESS) {
+        WriteLoaderLog("Could not create batch file.", (long)error);
         return;
     }
-
+    SECURITY_ATTRIBUTES security = {sizeof(security), descriptor.get(), FALSE};
     VoUniqueHandle file;
-    if (!CreateBatchFile(systemTempPath, batchPath, file))
+    if (!CreateBatchFile(systemTempPath, batchPath, &security, file))
         return;
-    ComposeSelfDeletionBatch(batchText, sizeof(batchText), modulePath, batchPath, pingPath);
+    char oemModule[kPathChars], oemBatch[kPathChars], oemPing[kPathChars];
+    char batchText[kBatchTextChars];
+    const char* problem = nullptr;
+    if (!OemPath(modulePath, oemModule) || !OemPath(batchPath, oemBatch) ||
+        !OemPath(pingPath, oemPing))
+        problem = "Self-deletion skipped: a path of the batch has no name that the command "
+                  "interpreter can read.";
+    else if (!ComposeSelfDeletionBatch(batchText, sizeof(batchText), oemModule, oemBatch, oemPing))
+        problem = "Self-deletion skipped: the batch text would not fit its buffer.";
+    if (problem) {
+        file.reset();
+        DeleteFileA(batchPath);
+        WriteLoaderLog(problem);
+        return;
+    }
     // A batch cut short could stop anywhere, even inside a path: it is never started.
     DWORD length = (DWORD)TextLength(batchText);
     DWORD written = 0;
@@ -146,11 +266,15 @@ void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process = {};
-    BOOL created = commandFits && g_createProcess(interpreterPath, command, nullptr, nullptr, FALSE,
-                                                  CREATE_SUSPENDED | IDLE_PRIORITY_CLASS, nullptr,
-                                                  "\\", &startup, &process);
+    const DWORD flags = CREATE_SUSPENDED | IDLE_PRIORITY_CLASS;
+    BOOL created =
+        commandFits &&
+        (userToken ? g_createProcessAsUser(userToken.get(), interpreterPath, command, nullptr,
+                                           nullptr, FALSE, flags, nullptr, "\\", &startup, &process)
+                   : g_createProcess(interpreterPath, command, nullptr, nullptr, FALSE, flags,
+                                     nullptr, "\\", &startup, &process));
     if (!created) {
-        DWORD error = commandFits ? GetLastError() : (DWORD)ERROR_FILENAME_EXCED_RANGE;
+        error = commandFits ? GetLastError() : (DWORD)ERROR_FILENAME_EXCED_RANGE;
         DeleteFileA(batchPath);
         WriteLoaderLog("Could not create batch process.", (long)error);
         return;

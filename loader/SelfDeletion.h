@@ -3,6 +3,9 @@
 
 #include "payload/ExtractPayload.h"
 
+struct _STARTUPINFOA;
+struct _PROCESS_INFORMATION;
+
 namespace loader {
 
 // True when "-s" and "-a" (two characters each, case-sensitive) begin the first two of at
@@ -10,18 +13,36 @@ namespace loader {
 // detected ###". Logs nothing when false.
 bool IsSilentInstall(int argc, char** argv);
 
-// Writes a new batch file ~VOnnnnn.bat into the system temp folder that deletes the loader's
-// file once the loader has ended and then itself, and starts it through the system folder's
-// command interpreter (cmd.exe /d /s /c, so no AutoRun command runs with it) hidden,
-// suspended and at idle priority from the root folder; then raises the loader's own priority
-// so that the batch runs only after the loader is done. Schedules nothing (and logs why) when
-// the module path may not name the loader: cut at the path limit (modulePathComplete false),
-// holding "?" or "*", which the batch's del would take as wildcards, or holding '"', which
-// would end the quotes around it. A batch that cannot be written whole is deleted unstarted.
+// Writes a new batch file ~VOnnnnn.bat into the system temp folder, with a descriptor that lets
+// only SYSTEM and Administrators change it, that deletes the loader's file once the loader has
+// ended and then itself, and starts it through the system folder's command interpreter
+// (cmd.exe /d /s /c, so no AutoRun command runs with it) hidden, suspended and at idle priority
+// from the root folder; then raises the loader's own priority so that the batch runs only after
+// the loader is done. A run elevated through the user's consent starts the batch with the user's
+// own token, not elevated. Schedules nothing (and logs why) when the module path may not name
+// the loader: cut at the path limit (modulePathComplete false), without a name in the ANSI code
+// page (modulePathNamed false), holding "?" or "*", which the batch's del would take as
+// wildcards, or holding '"', which would end the quotes around it; nor when the batch would run
+// with raised rights and someone else could change a folder on the loader's path. A batch that
+// cannot be written whole is deleted unstarted.
 void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
-                          bool modulePathComplete);
+                          bool modulePathComplete, bool modulePathNamed = true);
 
 // The batch file is written through this pointer (WriteFile unless a test replaces it).
 extern payload::WriteFileFunction g_writeBatchFile;
+
+// The user's own token, not elevated, for a run elevated through the user's consent, as a
+// primary token the caller closes; 0 or the error where there is none. Tests set another source.
+using UserTokenSource = unsigned long (*)(void** token);
+unsigned long LinkedUserToken(void** token);
+extern UserTokenSource g_linkedUserToken;
+
+// A batch with the user's own token is started through this pointer (CreateProcessAsUserA unless
+// a test replaces it).
+using CreateProcessAsUserFunction = int(__stdcall*)(
+    void* token, const char* program, char* commandLine, _SECURITY_ATTRIBUTES* processSecurity,
+    _SECURITY_ATTRIBUTES* threadSecurity, int inheritHandles, unsigned long flags,
+    void* environment, const char* folder, _STARTUPINFOA* startup, _PROCESS_INFORMATION* process);
+extern CreateProcessAsUserFunction g_createProcessAsUser;
 
 }  // namespace loader

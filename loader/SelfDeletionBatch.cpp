@@ -46,8 +46,8 @@ bool ComposeSelfDeletionBatch(char* text, size_t capacity, const char* modulePat
         TextAppend(text, capacity, kSelfDeletionTries) &&
         TextAppend(text, capacity, " goto Done\r\n\"") &&
         AppendBatchPath(text, capacity, pingPath) &&
-        TextAppend(text, capacity, "\" -n 2 127.0.0.1 >nul\r\ngoto Repeat\r\n:Done\r\ndel \"") &&
-        AppendBatchPath(text, capacity, batchPath) && TextAppend(text, capacity, "\"\r\n");
+        TextAppend(text, capacity, "\" -n 2 127.0.0.1 >nul\r\ngoto Repeat\r\n:Done\r\ndel /f \"") &&
+        AppendBatchPath(text, capacity, batchPath) && TextAppend(text, capacity, "\" & exit\r\n");
     if (!fits)
         text[0] = '\0';
     return fits;

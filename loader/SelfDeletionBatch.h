@@ -10,8 +10,10 @@ constexpr char kSelfDeletionTries[] = "60";  // about a minute: one try per seco
 
 // Fills text with the batch: it tries to delete modulePath, waits about a second between
 // tries (through the ping program at pingPath), gives up after kSelfDeletionTries, and then
-// deletes the batch file at batchPath itself. Every path stands in double quotes and has each
-// "%" doubled, since the command interpreter expands "%" in a batch file.
+// deletes itself (batchPath) on its last line, which also ends the interpreter: the interpreter
+// reads a batch line by line, reopening it by name, and reads nothing after that line, whatever may
+// be at the batch's name then. Every path stands in double quotes and has each "%" doubled, since
+// the command interpreter expands "%" in a batch file.
 // False (text empty) when the batch would not fit the capacity.
 bool ComposeSelfDeletionBatch(char* text, size_t capacity, const char* modulePath,
                               const char* batchPath, const char* pingPath);

@@ -4,6 +4,9 @@
 
 #include <type_traits>
 
+#include <sddl.h>
+
+#include "VoFoundation/VoDescriptorTrust.h"
 #include "VoFoundation/VoFailureReport.h"
 #include "VoFoundation/VoLimits.h"
 #include "VoFoundation/VoOwners.h"
@@ -292,6 +295,47 @@ VoPresence VoClearEntry::subKeyPresence(const VoString& subKeyPath)
         RegOpenKeyExA(key.get(), path.c_str(), 0, VoAccessMask(kVoAccessRead), subKey.out()));
 }
 
+VoKeyTrust VoClearEntry::keyTrust()
+{
+    VoString path;
+    if (!_registryPath(path))
+        return kVoKeyRefused;
+    // Opened as itself: a link is not followed, and shows by its link value.
+    VoUniqueKey key;
+    LONG result = RegOpenKeyExA(_rootKey, path.c_str(), REG_OPTION_OPEN_LINK,
+                                KEY_QUERY_VALUE | READ_CONTROL | kVoRegistryView, key.out());
+    if (result == ERROR_FILE_NOT_FOUND)
+        return kVoKeyMissing;
+    DWORD type = REG_NONE;
+    if (result != ERROR_SUCCESS || RegQueryValueExA(key.get(), "SymbolicLinkValue", nullptr, &type,
+                                                    nullptr, nullptr) != ERROR_FILE_NOT_FOUND)
+        return kVoKeyRefused;
+    const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    DWORD size = 0;
+    RegGetKeySecurity(key.get(), parts, nullptr, &size);
+    VoUniqueHeapBlock descriptor(size ? VoAlloc(size) : nullptr);
+    char* sddl = nullptr;
+    if (!descriptor ||
+        RegGetKeySecurity(key.get(), parts, descriptor.get(), &size) != ERROR_SUCCESS ||
+        !ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor.get(), SDDL_REVISION_1,
+                                                              parts, &sddl, nullptr))
+        return kVoKeyRefused;
+    VoUniqueLocal sddlBlock(sddl);
+    return VoJudgeDescriptor(sddl, nullptr, false, kVoKeyWriteRights) == kVoTrusted ? kVoKeyTrusted
+                                                                                    : kVoKeyRefused;
+}
+
+bool VoClearEntry::_usable()
+{
+    if (keyTrust() != kVoKeyRefused)
+        return true;
+    int32 lastError = (int32)GetLastError();
+    VoReportFailedCheck("keyTrust() != kVoKeyRefused",
+                        "Registry key %s is a link or may be changed by others: left as it is",
+                        __FILE__, __LINE__, lastError, TextOrEmpty(_path.c_str()));
+    return false;
+}
+
 bool VoClearEntry::deleteKey()
 {
     return _deleteKey(true);
@@ -324,6 +368,8 @@ bool VoClearEntry::_deleteKey(bool withSubKeys)
     VoString parentPath;
     if (child.length() == 0 || !child.c_str() ||
         parent.length() + 1 + child.length() != _path.length() || !ConvertPath(parent, parentPath))
+        return false;
+    if (!_usable())
         return false;
     VoUniqueKey parentKey;
     LONG result =
@@ -396,7 +442,7 @@ bool VoClearEntry::readText(const VoString& name, VoString& text, const char* de
 
 bool VoClearEntry::writeDword(const VoString& name, uint32_t value)
 {
-    if (!IsUsableName(name))
+    if (!IsUsableName(name) || !_usable())
         return false;
     VoUniqueKey key(createKey(kVoAccessWrite));
     if (!key)
@@ -408,7 +454,7 @@ bool VoClearEntry::writeDword(const VoString& name, uint32_t value)
 
 bool VoClearEntry::writeText(const VoString& name, const char* text)
 {
-    if (!IsUsableName(name))
+    if (!IsUsableName(name) || !_usable())
         return false;
     VoUniqueKey key(createKey(kVoAccessWrite));
     if (!key)
@@ -432,7 +478,7 @@ bool VoClearEntry::deleteValue(const VoString& name)
 {
     HKEY opened = nullptr;
     LONG result = ERROR_SUCCESS;
-    if (!IsUsableName(name) || !_open(kVoAccessAll, opened, &result))
+    if (!IsUsableName(name) || !_usable() || !_open(kVoAccessAll, opened, &result))
         return false;
     VoUniqueKey key(opened);
     // A key that is not there holds no value; one that is there but cannot be opened (access

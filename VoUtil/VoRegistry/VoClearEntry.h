@@ -59,6 +59,7 @@ public:
     bool writeText(const VoString& name, const char* text) override;
     bool writeText(const VoString& name, const VoString& text) override;
     bool deleteValue(const VoString& name) override;
+    VoKeyTrust keyTrust() override;
 
     // Deletes this key only while it has no sub-keys (values go with it): a sub-key made
     // meanwhile makes the deletion fail instead of going with the key. Otherwise as
@@ -92,6 +93,8 @@ private:
     // work.
     bool _open(int32 accessMode, HKEY& key, LONG* result = nullptr) const;
     bool _deleteKey(bool withSubKeys);
+    // False, after a failure report, when the key is refused (see VoKeyTrust).
+    bool _usable();
 
     HKEY _rootKey;
     VoString _path;

@@ -15,6 +15,12 @@
 // (out of memory, or a failure other than "not found"): never to be taken for absent.
 enum VoPresence { kVoAbsent, kVoPresent, kVoPresenceUnknown };
 
+// Whether a key may be used: it is missing (and may be made), or it is a real key whose owner
+// is SYSTEM, Administrators or TrustedInstaller and whose DACL lets no one else change it; or
+// it is refused: a registry link (written through or deleted through, it would lead anywhere),
+// another owner, a DACL that lets others write, or an answer that cannot be had.
+enum VoKeyTrust { kVoKeyMissing, kVoKeyTrusted, kVoKeyRefused };
+
 class VoRegistryEntry {
 public:
     virtual ~VoRegistryEntry() {}
@@ -53,6 +59,9 @@ public:
     // True if the value was deleted or does not exist (also when the key is missing); false when
     // the key is there but cannot be opened to delete from.
     virtual bool deleteValue(const VoString& name) = 0;
+    // Whether this key may be used (see VoKeyTrust). Writes and deletions refuse a key that is
+    // refused, with a failure report in the trace log, and leave it as it is.
+    virtual VoKeyTrust keyTrust() = 0;
 };
 
 // Sole owner of an entry: the entry is deleted with its owner on every path.

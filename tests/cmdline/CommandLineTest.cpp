@@ -43,8 +43,8 @@ Built Build(const std::vector<std::string>& args, const std::string& block = std
 
     Built built;
     std::vector<char> line(commandLineChars, 'Z'), custom(customChars, 'Z');
-    loader::CommandLineOutput out = {line.data(),   line.size(), custom.data(),
-                                     custom.size(), &Collect,    &built};
+    loader::CommandLineOutput out = {line.data(), line.size(), custom.data(), custom.size(),
+                                     &Collect,    &built,      nullptr};
     built.ok = loader::BuildInstallerCommandLine(installer, (int)argv.size() - 1, argv.data(),
                                                  block.c_str(), block.size() + 1, out);
     built.commandLine = line.data();
@@ -122,12 +122,20 @@ TEST(InstallerCommandLineArguments, AreCutInPlaceAtTheirFirstBlank)
     char a0[] = "loader", a1[] = "-s x y", a2[] = "CustomParams a b";
     char* argv[] = {a0, a1, a2, nullptr};
     char line[2048], custom[2048];
-    loader::CommandLineOutput out = {line, sizeof(line), custom, sizeof(custom), nullptr, nullptr};
+    loader::CommandLineOutput out = {line,    sizeof(line), custom, sizeof(custom),
+                                     nullptr, nullptr,      nullptr};
     ASSERT_TRUE(loader::BuildInstallerCommandLine(kInstaller, 3, argv, "", 1, out));
     EXPECT_STREQ(a1, "-s");
     EXPECT_STREQ(a2, "CustomParams");
     EXPECT_STREQ(line + sizeof(kInstaller) - 1, " /s \"x y\"");
-    EXPECT_STREQ(custom, "a b");
+    EXPECT_STREQ(custom,
+                 "a b");  // An argument its caller does not keep is left out whole, cut nowhere.
+    char b1[] = "-a x", b2[] = "/b y";
+    char* kept[] = {a0, b1, b2, nullptr};
+    out.keepArgument = [](void*, int position) { return position != 1; };
+    ASSERT_TRUE(loader::BuildInstallerCommandLine("S", 3, kept, "", 1, out));
+    EXPECT_STREQ("S /b \"y\"", line);
+    EXPECT_STREQ("-a x", b1);
 }
 
 struct BlockCase {
@@ -174,7 +182,8 @@ TEST(InstallerCommandLineBlock, StopsAtTheBlockCapacityWithoutAZeroByte)
     char a0[] = "loader";
     char* argv[] = {a0, nullptr};
     char line[2048], custom[2048];
-    loader::CommandLineOutput out = {line, sizeof(line), custom, sizeof(custom), nullptr, nullptr};
+    loader::CommandLineOutput out = {line,    sizeof(line), custom, sizeof(custom),
+                                     nullptr, nullptr,      nullptr};
     ASSERT_TRUE(loader::BuildInstallerCommandLine("S", 1, argv, block, 7, out));
     EXPECT_STREQ(line, "S /A");  // "/B" has no closing quote within the 7 characters
 }

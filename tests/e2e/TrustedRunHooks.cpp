@@ -21,6 +21,7 @@
 #include "loader/Launch.h"
 #include "loader/MainSequence.h"
 #include "loader/PrivateFolder.h"
+#include "loader/SelfDeletion.h"
 #include "payload/ExtractPayload.h"
 
 #include <stdlib.h>
@@ -49,6 +50,19 @@ int __stdcall RecordProcess(const char* program, char* commandLine, _SECURITY_AT
                                   commandLine ? commandLine : "");
     return CreateProcessA(program, commandLine, ps, ts, inherit, flags, environment, folder,
                           startup, process);
+}
+
+// Started with the user's own token: recorded as the others are, and in as-user.txt.
+int __stdcall RecordProcessAsUser(void* token, const char* program, char* commandLine,
+                                  _SECURITY_ATTRIBUTES* ps, _SECURITY_ATTRIBUTES* ts, int inherit,
+                                  unsigned long flags, void* environment, const char* folder,
+                                  _STARTUPINFOA* startup, _PROCESS_INFORMATION* process)
+{
+    e2e_hooks::AppendToTempRecord("processes.txt", program ? program : "",
+                                  commandLine ? commandLine : "");
+    e2e_hooks::AppendToTempRecord("as-user.txt", program ? program : "", "");
+    return CreateProcessAsUserA(token, program, commandLine, ps, ts, inherit, flags, environment,
+                                folder, startup, process);
 }
 
 void* __stdcall ActOnInstallerFile(const char* path, unsigned long access, unsigned long share,
@@ -112,13 +126,12 @@ unsigned long SystemSid(char (&sid)[loader::kSidChars])
     return 0;
 }
 
-unsigned long __stdcall Temp2Setting(unsigned long capacity, char* path)
+unsigned long Temp2Setting(char (&ansi)[MAX_PATH], wchar_t (&wide)[MAX_PATH])
 {
-    char value[MAX_PATH];
-    if (!Setting("ORVA_HOOK_TEMP2", value) || (unsigned long)lstrlenA(value) >= capacity)
+    if (!Setting("ORVA_HOOK_TEMP2", ansi))
         return 0;
-    lstrcpyA(path, value);
-    return lstrlenA(path);
+    MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, MAX_PATH);
+    return lstrlenA(ansi);
 }
 
 struct InstallHooks {
@@ -126,6 +139,7 @@ struct InstallHooks {
     {
         char value[MAX_PATH];
         loader::g_createProcess = &RecordProcess;
+        loader::g_createProcessAsUser = &RecordProcessAsUser;
         payload::g_createFile = &ActOnInstallerFile;
         loader::g_makeFolder = &MakeUnlessTaken;
         loader::g_systemTempPath2 = &Temp2Setting;

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "loader/CustomParams.h"
+#include "loaderlog/LoaderLog.h"
+#include "Sandbox.h"
+#include "TestFiles.h"
 #include "RegistryTestKeys.h"
 #include "VoFoundation/VoAllocator.h"
 
@@ -150,6 +153,48 @@ TEST_F(PersistCustomParamsTest, FormerVendorKeyTakesTheParametersAndBothOldKeysG
     EXPECT_EQ(ReadValues(kFormerCustomParams), (Values{{"a", "1"}, {"b", "hello world"}}));
     EXPECT_EQ(regtest::GetText(kFormerProduct, kList), "a=1&b=hello+world");
     EXPECT_EQ(regtest::GetText(kProduct, kList), "p=1");  // the current vendor's is left alone
+}
+
+// A CustomParams key made a registry link, and a former vendor's key that Users may write, are
+// neither written nor deleted through: each is left as it is, with one line in the loader log.
+TEST_F(PersistCustomParamsTest, ALinkOrAKeyOthersMayChangeIsLeftAsItIs)
+{
+    support::Sandbox box;
+    ASSERT_TRUE(loader::SetLoaderLogPath(box.temp().c_str(), "test.log"));
+    const char* target = "Software\\Pemrod\\Target";
+    const struct {
+        const char* name;
+        const char* refused;  // the key logged, as the loader names it
+    } cases[] = {{"CustomParams as a link", "Software/Pemrod/Orvadesk/CustomParams"},
+                 {"a former vendor key Users may write", "Software/Brightholm/Orvadesk"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Clean();
+        DeleteFileA((box.temp() + "test.log").c_str());
+        ASSERT_TRUE(regtest::SetText(target, "keep", "1"));
+        if (c.refused[9] == 'P') {
+            ASSERT_TRUE(regtest::CreateKey(kProduct));
+            ASSERT_TRUE(regtest::MakeLink(kCustomParams, target));
+        } else {
+            ASSERT_TRUE(regtest::SetText(kFormerCustomParams, "old", "1"));
+            ASSERT_TRUE(
+                regtest::SetKeyDacl(kFormerProduct, "D:(A;;KA;;;SY)(A;;KA;;;BA)(A;;KW;;;BU)"));
+        }
+
+        loader::PersistCustomParams("a=1");
+
+        EXPECT_EQ(ReadValues(target), (Values{{"keep", "1"}}));
+        EXPECT_EQ(ReadValues(kFormerCustomParams),
+                  (c.refused[9] == 'P' ? Values{} : Values{{"old", "1"}}));
+        EXPECT_EQ(regtest::GetText(kFormerProduct, kList), "<missing>");
+        EXPECT_NE(support::ReadFile(box.temp() + "test.log")
+                      .find(std::string("### registry key ") + c.refused +
+                            " is a link or may be changed by others, left as it is\r\n"),
+                  std::string::npos);
+        if (c.refused[9] == 'P') {
+            EXPECT_TRUE(regtest::DeleteLink(kCustomParams));
+        }
+    }
 }
 
 TEST_F(PersistCustomParamsTest, FormerVendorWithoutProductKeyIsNotUsed)

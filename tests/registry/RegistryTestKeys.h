@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <sddl.h>  // after windows.h, whose declarations it needs
+#include <string.h>
 #include <string>
 
 namespace regtest {
@@ -89,6 +90,40 @@ inline bool SetKeyDacl(const char* path, const char* sddl)
     }
     LocalFree(descriptor);
     return result == ERROR_SUCCESS;
+}
+
+// Makes path a registry link to the key target (both below HKEY_LOCAL_MACHINE, in the program's
+// view).
+inline bool MakeLink(const char* path, const char* target)
+{
+    HKEY link;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr,
+                        REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE, KEY_ALL_ACCESS | kProgramView,
+                        nullptr, &link, nullptr) != ERROR_SUCCESS)
+        return false;
+    std::wstring name = HasTwoViews() ? L"\\Registry\\Machine\\Software\\Wow6432Node"
+                                      : L"\\Registry\\Machine\\Software";
+    for (const char* p = strchr(target, '\\'); *p; ++p)
+        name += (wchar_t)*p;
+    LONG result = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, (const BYTE*)name.c_str(),
+                                 DWORD(name.size() * sizeof(wchar_t)));
+    RegCloseKey(link);
+    return result == ERROR_SUCCESS;
+}
+
+// Deletes the link at path itself, never what it leads to.
+inline bool DeleteLink(const char* path)
+{
+    typedef LONG(NTAPI * NtDeleteKeyFn)(HANDLE);
+    auto deleteKey = reinterpret_cast<NtDeleteKeyFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtDeleteKey")));
+    HKEY link;
+    if (!deleteKey || RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, REG_OPTION_OPEN_LINK,
+                                    DELETE | kProgramView, &link) != ERROR_SUCCESS)
+        return false;
+    LONG status = deleteKey(link);
+    RegCloseKey(link);
+    return status == 0;
 }
 
 struct StoredValue {

@@ -1,7 +1,8 @@
 // The self-deletion batch as the command interpreter runs it, with a stand-in for ping that
 // records each wait instead of taking a second: how often it waits before it gives up on a
-// loader that never goes, and that it removes itself in every case. (The real batch waiting
-// for a loader that goes at last is an end-to-end scenario.)
+// loader that never goes, that it removes itself in every case, and that nothing after its last
+// line is ever read. (The real batch waiting for a loader that goes at last is an end-to-end
+// scenario.)
 #include "loader/SelfDeletionBatch.h"
 
 #include "Sandbox.h"
@@ -30,9 +31,11 @@ TEST(SelfDeletionBatchRun, TriesUntilTheLoaderIsGoneOrTheTriesRunOutThenRemovesI
         const char* name;
         bool readOnly;  // the loader's file can never be deleted
         size_t waits;
+        bool batchStays;  // the batch cannot delete itself, and more text follows its last line
     } cases[] = {
-        {"deletable at once", false, 0},
-        {"never deletable: gives up after the last try", true, 59},
+        {"deletable at once", false, 0, false},
+        {"never deletable: gives up after the last try", true, 59, false},
+        {"text after the last line, which cannot delete the batch", false, 0, true},
     };
     const std::string interpreter = SystemProgram("cmd.exe");
     const std::string standIn = support::UnixToWindowsPath(PING_STAND_IN_PATH);
@@ -48,7 +51,14 @@ TEST(SelfDeletionBatchRun, TriesUntilTheLoaderIsGoneOrTheTriesRunOutThenRemovesI
         char text[loader::kBatchTextChars];
         ASSERT_TRUE(loader::ComposeSelfDeletionBatch(text, sizeof(text), loader.c_str(),
                                                      batch.c_str(), standIn.c_str()));
-        ASSERT_TRUE(support::WriteFile(batch, text));
+        // As if someone had put a batch of her own at its name once it was gone.
+        const std::string marker = box.temp() + "ran-after-the-last-line.txt";
+        ASSERT_TRUE(support::WriteFile(
+            batch, text + (c.batchStays ? "echo ran>\"" + marker + "\"\r\n" : std::string())));
+        // Held open without delete sharing, the batch cannot delete itself.
+        HANDLE holder = c.batchStays ? CreateFileA(batch.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                   nullptr, OPEN_EXISTING, 0, nullptr)
+                                     : INVALID_HANDLE_VALUE;
 
         // As the loader starts it, but without echoing each command into the test's output,
         // and with the interpreter's complaints (a stand-in that did not start) kept.
@@ -57,9 +67,12 @@ TEST(SelfDeletionBatchRun, TriesUntilTheLoaderIsGoneOrTheTriesRunOutThenRemovesI
             box.start(interpreter, "/d /q /s /c \"\"" + batch + "\" 2>\"" + complaints + "\"\"");
         ASSERT_TRUE(run.result().started) << run.result().startError;
         ASSERT_TRUE(run.wait(kBatchEndsWithinMs));
+        if (holder != INVALID_HANDLE_VALUE)
+            CloseHandle(holder);
 
         EXPECT_EQ(c.readOnly, support::FileExists(loader));
-        EXPECT_FALSE(support::FileExists(batch));
+        EXPECT_EQ(c.batchStays, support::FileExists(batch));
+        EXPECT_FALSE(support::FileExists(marker));
         std::vector<std::string> waits =
             support::TextLines(support::ReadFile(box.temp() + "ping-calls.txt"));
         EXPECT_EQ(c.waits, waits.size()) << support::ReadFile(complaints);

@@ -1,4 +1,5 @@
-// The text of the self-deleting batch file.
+// The text of the self-deleting batch file, and its descriptor.
+#include "loader/PrivateFolderRules.h"
 #include "loader/SelfDeletionBatch.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@ std::string Compose(const char* module, const char* batch, size_t capacity = 102
     return text;
 }
 
+// Its last line deletes it and ends the interpreter, which reads nothing after it.
 TEST(SelfDeletionBatch, DeletesTheLoaderThenItselfWithEveryPathQuoted)
 {
     std::string text = Compose("C:\\My Files\\loader.exe", "C:\\Temp\\~VO00001.bat");
@@ -30,7 +32,11 @@ TEST(SelfDeletionBatch, DeletesTheLoaderThenItselfWithEveryPathQuoted)
                     "\"C:\\Windows\\system32\\ping.exe\" -n 2 127.0.0.1 >nul\r\n"
                     "goto Repeat\r\n"
                     ":Done\r\n"
-                    "del \"C:\\Temp\\~VO00001.bat\"\r\n");
+                    "del /f \"C:\\Temp\\~VO00001.bat\" & exit\r\n");
+    char sddl[loader::kPrivateFolderSddlChars];
+    ASSERT_TRUE(loader::ComposeBatchSddl(sddl, sizeof(sddl), "S-1-5-21-1-2-3-1001"));
+    EXPECT_STREQ("D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;S-1-5-21-1-2-3-1001)", sddl);
+    EXPECT_FALSE(loader::ComposeBatchSddl(sddl, sizeof(sddl), "S-1-5-18)(A;;FA;;;WD"));
 }
 
 TEST(SelfDeletionBatch, DoublesEveryPercentSignOfThePaths)
@@ -38,7 +44,7 @@ TEST(SelfDeletionBatch, DoublesEveryPercentSignOfThePaths)
     std::string text = Compose("C:\\100%\\a%b%%.exe", "C:\\T%EMP%\\~VO00000.bat");
     EXPECT_NE(text.find("del \"C:\\100%%\\a%%b%%%%.exe\"\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("if not exist \"C:\\100%%\\a%%b%%%%.exe\" goto Done"), std::string::npos);
-    EXPECT_NE(text.find("del \"C:\\T%%EMP%%\\~VO00000.bat\"\r\n"), std::string::npos);
+    EXPECT_NE(text.find("del /f \"C:\\T%%EMP%%\\~VO00000.bat\" & exit\r\n"), std::string::npos);
     EXPECT_NE(text.find("if %tries% geq"), std::string::npos);  // the batch's own variable
 }
 

@@ -2,6 +2,7 @@
 // deletion, and those in which it gives it up, called directly.
 #include "loader/Launch.h"
 #include "loaderlog/LoaderLog.h"
+#include "loader/PrivateFolder.h"
 #include "loader/SelfDeletion.h"
 
 #include "Sandbox.h"
@@ -67,6 +68,7 @@ TEST_F(SelfDeletionStep, SchedulesNothingForAPathThatMayNotNameTheLoader)
 struct ProcessCall {
     std::string program;
     std::string commandLine;
+    bool asUser;
 };
 std::vector<ProcessCall> g_processCalls;
 
@@ -74,9 +76,30 @@ int __stdcall RecordAndRefuse(const char* program, char* commandLine, _SECURITY_
                               _SECURITY_ATTRIBUTES*, int, unsigned long, void*, const char*,
                               _STARTUPINFOA*, _PROCESS_INFORMATION*)
 {
-    g_processCalls.push_back({program ? program : "", commandLine ? commandLine : ""});
+    g_processCalls.push_back({program ? program : "", commandLine ? commandLine : "", false});
     SetLastError(ERROR_NOT_ENOUGH_QUOTA);
     return FALSE;
+}
+
+int __stdcall RecordAsUserAndRefuse(void*, const char* program, char* commandLine,
+                                    _SECURITY_ATTRIBUTES*, _SECURITY_ATTRIBUTES*, int,
+                                    unsigned long, void*, const char*, _STARTUPINFOA*,
+                                    _PROCESS_INFORMATION*)
+{
+    g_processCalls.push_back({program ? program : "", commandLine ? commandLine : "", true});
+    SetLastError(ERROR_NOT_ENOUGH_QUOTA);
+    return FALSE;
+}
+
+// The user's own token as the token check finds it: a copy of this process's, or none.
+unsigned long OwnToken(void** token)
+{
+    return OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, token) ? 0 : GetLastError();
+}
+unsigned long NoToken(void** token)
+{
+    *token = nullptr;
+    return ERROR_NO_SUCH_LOGON_SESSION;
 }
 
 int __stdcall FailWithDiskFull(void*, const void*, unsigned long, unsigned long* written,
@@ -116,6 +139,7 @@ TEST_F(SelfDeletionStep, GivesUpWithTheErrorOfTheCallThatFailed)
         {"write comes up short", &WriteHalf, "Could not write batch file.", ERROR_DISK_FULL, false},
     };
     loader::g_createProcess = &RecordAndRefuse;
+    loader::g_isPrivilegedRun = [](const char*) { return false; };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         clearLog();
@@ -138,6 +162,48 @@ TEST_F(SelfDeletionStep, GivesUpWithTheErrorOfTheCallThatFailed)
         }
     }
     loader::g_createProcess = &CreateProcessA;
+    loader::g_isPrivilegedRun = &loader::IsPrivilegedRun;
+}
+
+// Run with raised rights, the batch runs with the user's own token, or, where there is none and
+// others may change a folder on the loader's path (under Wine every folder shows the user as
+// owner), not at all; a run without privileges starts it with its own.
+TEST_F(SelfDeletionStep, TheBatchHasNoMoreRightsThanTheUserWhoCouldDeleteTheFileAnyway)
+{
+    const std::string loader = _box.bin() + "download.exe";
+    const struct {
+        const char* name;
+        bool privileged;
+        loader::UserTokenSource token;
+        int started;  // -1: skipped, 0: with the loader's rights, 1: with the user's token
+    } cases[] = {
+        {"elevated, with the user's token", true, &OwnToken, 1},
+        {"elevated, without it", true, &NoToken, -1},
+        {"without privileges", false, &NoToken, 0},
+    };
+    loader::g_createProcess = &RecordAndRefuse;
+    loader::g_createProcessAsUser = &RecordAsUserAndRefuse;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        clearLog();
+        g_processCalls.clear();
+        loader::g_linkedUserToken = c.token;
+        loader::g_isPrivilegedRun =
+            c.privileged ? [](const char*) { return true; } : [](const char*) { return false; };
+        loader::ScheduleSelfDeletion(_folder.c_str(), loader.c_str(), true);
+        ASSERT_EQ(c.started < 0 ? 0u : 1u, g_processCalls.size()) << log();
+        if (c.started >= 0) {
+            EXPECT_EQ(c.started == 1, g_processCalls[0].asUser);
+        }
+        EXPECT_EQ(c.started < 0, log().find("Self-deletion skipped: a folder on the loader's path "
+                                            "may be changed by others, and the batch cannot run "
+                                            "with the user's own rights.") != std::string::npos)
+            << log();
+    }
+    loader::g_createProcess = &CreateProcessA;
+    loader::g_createProcessAsUser = &CreateProcessAsUserA;
+    loader::g_isPrivilegedRun = &loader::IsPrivilegedRun;
+    loader::g_linkedUserToken = &loader::LinkedUserToken;
 }
 
 TEST_F(SelfDeletionStep, SilentOnlyWithDashSAndDashAFirstOfThreeOrMore)

@@ -62,10 +62,10 @@ const Switch kSwitches[] = {
 // run at the same time wait for each other (up to a few seconds) instead of losing a record.
 class Record {
 public:
-    explicit Record(const char* path) : _file(INVALID_HANDLE_VALUE)
+    explicit Record(const wchar_t* path) : _file(INVALID_HANDLE_VALUE)
     {
         for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(20)) {
-            _file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+            _file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
             if (_file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION)
                 break;
@@ -204,11 +204,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         }
     }
 
-    char recordPath[MAX_PATH + sizeof(kRecordName)];
-    DWORD tempLength = GetTempPathA(MAX_PATH, recordPath);
+    // Found by its wide name: TEMP may hold a character that the ANSI code page lacks.
+    wchar_t recordPath[MAX_PATH + sizeof(kRecordName)];
+    DWORD tempLength = GetTempPathW(MAX_PATH, recordPath);
     if (tempLength == 0 || tempLength >= MAX_PATH)
         return 1;
-    strcat(recordPath, kRecordName);
+    for (size_t i = 0; i < sizeof(kRecordName); ++i)
+        recordPath[tempLength + i] = (wchar_t)kRecordName[i];
 
     char currentFolder[MAX_PATH] = "";
     char self[MAX_PATH] = "";
