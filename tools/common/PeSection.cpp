@@ -48,7 +48,7 @@ bool FindPeSection(const std::vector<uint8_t>& image, const char* name, PeSectio
     }
 
     char wanted[kSectionNameSize] = {};
-    strncpy(wanted, name, kSectionNameSize);
+    memcpy(wanted, name, strnlen(name, kSectionNameSize));
     int found = 0;
     for (uint32_t i = 0; i < sectionCount; ++i) {
         size_t header = table + (size_t)i * kSectionHeaderSize;
