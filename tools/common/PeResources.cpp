@@ -35,7 +35,7 @@ constexpr int kLevels = 3;
 constexpr size_t kTableHeaderSize = 16;
 constexpr size_t kTableEntrySize = 8;
 constexpr size_t kDataEntrySize = 16;
-constexpr size_t kTableFieldsKept = 12;  // characteristics, time stamp, version
+constexpr size_t kTableFieldsKept = 12;    // characteristics, time stamp, version
 constexpr uint32_t kHighBit = 0x80000000;  // a named entry, or an entry naming a subtable
 constexpr size_t kDataAlignment = 8;
 
@@ -92,8 +92,8 @@ bool ReadImage(const std::vector<uint8_t>& image, Image& pe, std::string& error)
         headers.optionalHeader + headers.optionalSize > image.size() ||
         !ReadLe32(image, pe.optional + (pe.pe32 ? 92 : 108), pe.directoryCount))
         return Fail(error, "damaged executable (optional header cut short)");
-    pe.directoryCount = std::min<uint32_t>(
-        pe.directoryCount, (headers.optionalSize - directories) / kDirectoryEntrySize);
+    pe.directoryCount = std::min<uint32_t>(pe.directoryCount, (headers.optionalSize - directories) /
+                                                                  kDirectoryEntrySize);
     ReadLe32(image, pe.optional + (pe.pe32 ? 28 : 24), low);
     if (!pe.pe32)
         ReadLe32(image, pe.optional + 28, high);
@@ -152,10 +152,8 @@ struct Node {
 class TreeReader {
 public:
     TreeReader(const std::vector<uint8_t>& image, const Section& section)
-        : _image(image),
-          _start(section.rawOffset),
-          _span(std::min<uint64_t>(section.rawSize, section.extent())),
-          _address(section.address),
+        : _image(image), _start(section.rawOffset),
+          _span(std::min<uint64_t>(section.rawSize, section.extent())), _address(section.address),
           _entriesLeft(_span / kTableEntrySize)
     {
     }
@@ -347,8 +345,8 @@ bool WriteTree(const Node& root, uint64_t address, std::vector<uint8_t>& out, st
 
 }  // namespace
 
-bool PutResource(const std::vector<uint8_t>& image, ResourceId id, const uint8_t* data,
-                 size_t size, std::vector<uint8_t>& out, std::string& error)
+bool PutResource(const std::vector<uint8_t>& image, ResourceId id, const uint8_t* data, size_t size,
+                 std::vector<uint8_t>& out, std::string& error)
 {
     Image pe;
     CertificateTable signature;

@@ -24,8 +24,8 @@ struct ResourceId {
 // before the resource section stays as it was. Refuses, with the reason in error, an image
 // that is signed, has data after its last section, has no resource section, or whose
 // resource directory is damaged, and a result too large for the image's kind.
-bool PutResource(const std::vector<uint8_t>& image, ResourceId id, const uint8_t* data,
-                 size_t size, std::vector<uint8_t>& out, std::string& error);
+bool PutResource(const std::vector<uint8_t>& image, ResourceId id, const uint8_t* data, size_t size,
+                 std::vector<uint8_t>& out, std::string& error);
 
 // Finds the data of the resource of type and name in image (its first language). False,
 // with the reason in error, when there is none or the resource directory is damaged.

@@ -27,8 +27,7 @@ int PutIntoTemplate(const std::string& templatePath, const std::vector<unsigned 
     PeSectionPlace block;
     if (!FindPeSection(image, loader::kParamBlockSectionName, block, why))
         return tool::kExitRefused;
-    const pe::ResourceId id = {pe::kRtRcData, kPayloadResourceId,
-                               kEnglishUnitedStates};
+    const pe::ResourceId id = {pe::kRtRcData, kPayloadResourceId, kEnglishUnitedStates};
     if (!pe::PutResource(image, id, member.data(), member.size(), loader, why))
         return tool::kExitRefused;
 
