@@ -115,6 +115,9 @@ bool ReadImage(const std::vector<uint8_t>& image, Image& pe, std::string& error)
         ReadLe32(image, s.header + 16, s.rawSize);
         ReadLe32(image, s.header + 20, s.rawOffset);
         ReadLe32(image, s.header + 36, s.flags);
+        if (s.rawSize && s.rawOffset % pe.fileAlignment)
+            return Fail(error, std::string("damaged executable (section ") + s.name +
+                                   " is not on the file alignment)");
         if (s.rawOffset > image.size() || image.size() - s.rawOffset < s.rawSize)
             return Fail(error, std::string("damaged executable (section ") + s.name +
                                    " runs past the end of the file)");
