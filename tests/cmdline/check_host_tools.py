@@ -8,7 +8,7 @@ build machine and against their Windows build, started through a runner (Wine).
                       <work folder>
 
 ORVA_TOOL_RUNNER, when set, names what starts the tools of the folder (Wine, for the Windows
-build)."""
+build), and ORVA_NATIVE_TOOLS the folder of the build machine's tools to compare them with."""
 import gzip
 import os
 import re
@@ -238,7 +238,11 @@ class Template(unittest.TestCase):
         self.assertEqual(self.work.read("made.exe"), self.work.read("remade.exe"))
         assert_made_from(self, made, stamped, self.work.read("Setup.gz"))
         self.assertIn('[ /Lang "en"]', run(tool("loader-stamp"), made, "--show").stdout)
-        if RUNNER:  # static: nothing but the system's DLLs
+        if RUNNER:  # the same bytes as the build machine's tool makes; nothing but system DLLs
+            native = self.work.path("native.exe")
+            pack = os.path.join(os.environ["ORVA_NATIVE_TOOLS"], "loader-pack", "loader-pack")
+            run(pack, "-q", "--fast", "--into", stamped, self.installer, native)
+            self.assertEqual(self.work.read("made.exe"), self.work.read("native.exe"))
             for name in ("loader-pack", "loader-stamp"):
                 self.assertLessEqual({d.lower() for d in PeFile(tool(name)[-1]).imported_dlls()},
                                      {"kernel32.dll", "msvcrt.dll"}, name)
