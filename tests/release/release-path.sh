@@ -92,7 +92,7 @@ done
 
 check "the bill of materials validates and names the loader and the installer" \
   env NODE_PATH="$node_modules" node "$here/validate-bom.js" "$delivered.cdx.json" "$delivered" \
-  "${installer:-$work/build/tools/demo-installer/demo-installer.exe}" "$source_dir/third_party/zlib/zlib.h"
+  "${installer:-$work/build/tools/demo-installer/demo-installer.exe}" "$source_dir/third_party/zlib"
 
 # The kit: from the copy, and from this tree; its tools alone make what release.sh made.
 "$copy/scripts/kit.sh" --output "$work/kit" --build-dir "$work/build" > "$work/kit.log"

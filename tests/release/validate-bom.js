@@ -1,15 +1,15 @@
 // The bill of materials of a delivered loader against the CycloneDX JSON schema of the
 // version it names, with the validator the format's makers publish beside the schema, and
 // what it states against the files: the SHA-256 of the loader and of the installer, the
-// installer's name, the version of the zlib in the tree.
+// installer's name, the version and the source files of the zlib in the tree.
 //
-//   NODE_PATH=<node_modules> node validate-bom.js <bom.json> <loader.exe> <installer> <zlib.h>
+//   NODE_PATH=<node_modules> node validate-bom.js <bom.json> <loader.exe> <installer> <zlib folder>
 const crypto = require("crypto");
 const fs = require("fs");
 const path = require("path");
 const CDX = require("@cyclonedx/cyclonedx-library");
 
-const [bomFile, loader, installer, zlibHeader] = process.argv.slice(2);
+const [bomFile, loader, installer, zlibFolder] = process.argv.slice(2);
 const bom = JSON.parse(fs.readFileSync(bomFile, "utf8"));
 const sha256 = (file) => crypto.createHash("sha256").update(fs.readFileSync(file)).digest("hex");
 const component = (ref) => (bom.components || []).find((c) => c["bom-ref"] === ref) || {};
@@ -30,9 +30,12 @@ new CDX.Validation.JsonStrictValidator(bom.specVersion)
     check("the installer's SHA-256 and name are the installer's",
           hash(component("installer")) === sha256(installer) &&
           component("installer").name === path.basename(installer));
-    const zlib = /#define ZLIB_VERSION "([^"]+)"/.exec(fs.readFileSync(zlibHeader, "utf8"))[1];
-    check("zlib " + zlib + ", as the tree has it, with its backported fix",
-          component("zlib").version === zlib &&
+    const header = fs.readFileSync(path.join(zlibFolder, "zlib.h"), "utf8");
+    const zlib = /#define ZLIB_VERSION "([^"]+)"/.exec(header)[1];
+    const sources = fs.readdirSync(zlibFolder).filter((f) => f.endsWith(".c")).sort();
+    const named = (component("zlib").pedigree.notes.match(/\w+\.c\b/g) || []).sort();
+    check("zlib " + zlib + " of " + sources.join(" ") + ", as the tree has it, with its fix",
+          component("zlib").version === zlib && named.join() === sources.join() &&
           component("zlib").pedigree.patches[0].resolves[0].id === "CVE-2022-37434");
     process.exit(failures ? 1 : 0);
   }, (error) => {
