@@ -13,12 +13,7 @@ namespace pe {
 
 namespace {
 
-constexpr uint32_t kMagicPe32 = 0x10B;
-constexpr uint32_t kMagicPe32Plus = 0x20B;
-constexpr size_t kSectionHeaderSize = 40;
-constexpr size_t kDirectoryEntrySize = 8;
 constexpr uint32_t kResourceDirectory = 2;
-constexpr uint32_t kSecurityDirectory = 4;  // holds a file offset, not an address
 constexpr uint32_t kInitialisedData = 0x40;
 // The address space a 32-bit program can count on: an image must end below it to load.
 constexpr uint64_t kPe32AddressLimit = 0x80000000;
@@ -28,7 +23,6 @@ constexpr size_t kInitialisedDataField = 8;
 constexpr size_t kSectionAlignmentField = 32;
 constexpr size_t kFileAlignmentField = 36;
 constexpr size_t kSizeOfImageField = 56;
-constexpr size_t kChecksumField = 64;
 
 // The resource directory: three levels of tables (type, name, language) above data entries.
 constexpr int kLevels = 3;

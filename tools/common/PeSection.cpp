@@ -9,7 +9,6 @@ namespace {
 constexpr size_t kDosHeaderSize = 0x40;
 constexpr size_t kNewHeaderOffsetField = 0x3C;
 constexpr size_t kFileHeaderSize = 20;
-constexpr size_t kSectionHeaderSize = 40;
 constexpr size_t kSectionNameSize = 8;
 
 }  // namespace
