@@ -222,7 +222,7 @@ bool Verify(const Bytes& member, size_t headerBytes, const Bytes* input, std::st
                                    std::memcmp(output.data(), input->data() + produced, got) == 0));
         crc = crc32(crc, output.data(), static_cast<uInt>(got));
         produced += got;
-    } while (result == Z_OK);
+    } while (result == Z_OK && produced <= UINT32_MAX);  // no installer is 4 GiB or more
     const size_t consumed = member.size() - headerBytes - stream.avail_in;
     inflateEnd(&stream);
     if (result != Z_STREAM_END) {
