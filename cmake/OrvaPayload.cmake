@@ -1,26 +1,21 @@
-# Packing an installer into a loader: loader-pack compresses it into one gzip member, which is
-# linked as resource RT_RCDATA 102 in language 1033 (English, United States).
+# Packing an installer for a loader: loader-pack compresses it into one gzip member, which
+# becomes resource RT_RCDATA 102 in language 1033 (English, United States).
 
 # The installer the loader carries: a file path, an executable target's name, or a generator
 # expression such as the default, the demo installer built in this tree.
 set(LOADER_PAYLOAD "$<TARGET_FILE:demo-installer>" CACHE STRING
   "Installer executable packed into the loader (file path or executable target)")
 
-# orva_payload_resource(<target> <payload> [RESOURCE_ID <id>] [BEST])
-# Adds <payload> (file path, executable target or generator expression) to <target> as its
-# payload resource. The path of the packed file is left in the target's ORVA_PACKED_PAYLOAD
-# property.
+# orva_packed_payload(<variable> <payload> [BEST])
+# Sets <variable> to the packed file of <payload> (file path, executable target or generator
+# expression) and <variable>_TARGET to the target that packs it.
 # Each distinct payload is packed once per build tree, however many targets carry it, into
 # payloads/ of the build folder. BEST packs with loader-pack --best (block division, about
 # 1.3 s per MiB): for the payload that ships. Without it the payload is packed --fast, as test
 # payloads are; a payload that any target asks BEST for is packed --best for all of them.
 # Changing the payload file, or loader-pack, packs it again.
-function(orva_payload_resource target payload)
-  cmake_parse_arguments(P "BEST" "RESOURCE_ID" "" ${ARGN})
-  if(NOT P_RESOURCE_ID)
-    set(P_RESOURCE_ID 102)  # the resource the loader looks for
-  endif()
-
+function(orva_packed_payload variable payload)
+  cmake_parse_arguments(P "BEST" "" "" ${ARGN})
   # What identifies the payload (the same installer named two ways is one payload), the file
   # to pack, and what packing it waits for.
   if(TARGET ${payload})
@@ -38,7 +33,7 @@ function(orva_payload_resource target payload)
   else()
     get_filename_component(payload_file ${payload} ABSOLUTE BASE_DIR ${CMAKE_SOURCE_DIR})
     if(NOT EXISTS ${payload_file})
-      message(FATAL_ERROR "Payload for ${target} not found: ${payload_file}")
+      message(FATAL_ERROR "Payload not found: ${payload_file}")
     endif()
     set(key ${payload_file})
     set(depends ${payload_file})
@@ -64,7 +59,24 @@ function(orva_payload_resource target payload)
     set_property(GLOBAL PROPERTY ORVA_PAYLOAD_${id}_BEST ON)
   endif()
   get_property(packed GLOBAL PROPERTY ORVA_PAYLOAD_${id}_PACKED)
+  set(${variable} ${packed} PARENT_SCOPE)
+  set(${variable}_TARGET orva-payload-${id} PARENT_SCOPE)
+endfunction()
 
+# orva_payload_resource(<target> <payload> [RESOURCE_ID <id>] [BEST])
+# Links the packed <payload> into <target> as its payload resource, for programs other than
+# loaders (loaders get theirs from loader-pack --into, see loader/CMakeLists.txt). The path of
+# the packed file is left in the target's ORVA_PACKED_PAYLOAD property.
+function(orva_payload_resource target payload)
+  cmake_parse_arguments(P "BEST" "RESOURCE_ID" "" ${ARGN})
+  if(NOT P_RESOURCE_ID)
+    set(P_RESOURCE_ID 102)  # the resource the loader looks for
+  endif()
+  set(best)
+  if(P_BEST)
+    set(best BEST)
+  endif()
+  orva_packed_payload(packed ${payload} ${best})
   set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}-payload/payload-${P_RESOURCE_ID}.rc)
   file(CONFIGURE OUTPUT ${rc} CONTENT
 "LANGUAGE 9, 1
@@ -73,7 +85,7 @@ ${P_RESOURCE_ID} RCDATA \"${packed}\"
   # The resource compiler does not report what it read, so the packed file is named here.
   set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${packed})
   target_sources(${target} PRIVATE ${rc})
-  add_dependencies(${target} orva-payload-${id})
+  add_dependencies(${target} ${packed_TARGET})
   set_property(TARGET ${target} PROPERTY ORVA_PACKED_PAYLOAD ${packed})
 endfunction()
 

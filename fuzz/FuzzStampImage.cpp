@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "tools/loader-stamp/PeSection.h"
-#include "tools/loader-stamp/PeSignature.h"
+#include "tools/common/PeSection.h"
+#include "tools/common/PeSignature.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # From an installer to the file that is published, in one command: builds the delivered
-# 32-bit loader with the installer as its payload (packed once, with block division), stamps
-# its parameter block, signs it and verifies the signature, and writes its SHA-256 beside it.
-# Builds the loader and the host tools only, in their own tree (build/release), never the
-# test programs. Run scripts/setup.sh once before.
+# 32-bit loader's template and the host tools (in their own tree, build/release, never the
+# test programs; a later run with another installer builds nothing), puts the installer into
+# a copy of the template (packed with block division), stamps its parameter block, signs it
+# and verifies the signature, and writes its SHA-256 and its bill of materials beside it.
+# It takes the kit's way (scripts/kit.sh): the same template and tools, the same file. Run
+# scripts/setup.sh once before.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -17,7 +19,8 @@ Usage: scripts/release.sh [--installer FILE] [--output FILE]
 
   --installer FILE       the installer the loader carries (default: the demo installer)
   --output FILE          the delivered loader (default: dist/loader.exe); the loader's log is
-                         named after it, and FILE.sha256 is written beside it
+                         named after it; FILE.sha256 and FILE.cdx.json (its bill of
+                         materials, CycloneDX) are written beside it
   --switch, --custom, --codepage
                          what a loader started without arguments passes on, as loader-stamp
                          takes them (tools/loader-stamp/README.md); without any, the block
@@ -38,6 +41,7 @@ EOF
 }
 
 fail() { echo "release.sh: $*" >&2; exit 1; }
+. "$root/scripts/release-tree.sh"
 
 installer=""
 output="$root/dist/loader.exe"
@@ -96,20 +100,17 @@ if ! $signing && { [ -n "$pass_file" ] || [ -n "$timestamp_url" ] || [ -n "$ca_f
   fail "--pass-file, --timestamp and --ca-file belong to signing (--pkcs12, or --cert and --key)"
 fi
 
-needed=(cmake ninja i686-w64-mingw32-g++-posix i686-w64-mingw32-windres c++ sha256sum)
-$signing && needed+=(osslsigncode openssl)
-for tool in "${needed[@]}"; do
-  command -v "$tool" >/dev/null || fail "$tool is missing: run scripts/setup.sh first"
-done
+require_tools sha256sum python3
+$signing && require_tools osslsigncode openssl
 
-# The loader and the host tools, in a tree of their own.
-payload='$<TARGET_FILE:demo-installer>'
-[ -n "$installer" ] && payload="$installer"
-echo "== Building the loader with ${installer:-the demo installer} in $build_dir"
-cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" \
-  -DBUILD_TESTING=OFF -DORVA_LTO=ON "-DLOADER_PAYLOAD=$payload" >/dev/null
-cmake --build "$build_dir" --target loader host-tools
+# The template and the host tools, in a tree of their own.
+echo "== Building the loader's template and the host tools in $build_dir"
+configure_release_tree "$root" "$build_dir"
+targets=(loader-template host-tools)
+[ -n "$installer" ] || targets+=(demo-installer)
+cmake --build "$build_dir" --target "${targets[@]}"
+[ -n "$installer" ] || installer="$build_dir/tools/demo-installer/demo-installer.exe"
+pack_tool="$build_dir/host-tools/loader-pack/loader-pack"
 stamp_tool="$build_dir/host-tools/loader-stamp/loader-stamp"
 
 # Everything happens on a copy next to the output, which takes the output's place at the end:
@@ -118,7 +119,8 @@ mkdir -p "$(dirname "$output")"
 work="$(mktemp -d "$(dirname "$output")/.release.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 unsigned="$work/unsigned.exe"
-cp "$build_dir/loader/loader.exe" "$unsigned"
+echo "== Making the loader from its template, with $installer"
+"$pack_tool" --best --into "$build_dir/loader/loader-template.exe" "$installer" "$unsigned"
 
 if [ ${#stamp_args[@]} -gt 0 ]; then
   echo "== Stamping the parameter block"
@@ -175,7 +177,9 @@ fi
 
 chmod 755 "$delivered"
 unsigned_sha256="$(sha256sum "$unsigned" | cut -d' ' -f1)"
+python3 "$root/scripts/make-bom.py" "$delivered" "$work/bom.json"
 mv -f "$delivered" "$output"
+mv -f "$work/bom.json" "$output.cdx.json"
 (cd "$(dirname "$output")" && sha256sum "$(basename "$output")" >"$(basename "$output").sha256")
 sha256="$(cut -d' ' -f1 "$output.sha256")"
 
@@ -183,6 +187,7 @@ echo "== Delivered loader"
 echo "File:      $output ($(stat -c %s "$output") bytes)"
 echo "Signed by: $signer"
 echo "SHA-256:   $sha256 (also in $output.sha256)"
+echo "Materials: $output.cdx.json (CycloneDX: the loader, its installer, the third-party code)"
 if $signing; then
   echo "Unsigned:  $unsigned_sha256 (the same file before signing: what a rebuild gives, and"
   echo "           what 'loader-stamp FILE --remove-signature' makes of the delivered one)"

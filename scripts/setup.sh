@@ -8,7 +8,12 @@
 # i686 loader's Wine tests are skipped (its file checks still run), and the x86_64 build of the
 # same sources carries the behaviour tests.
 #
-# ORVA_APT_TRIES (default 3) and ORVA_APT_PAUSE (seconds, default 5) set the refresh's retries.
+# The bill of materials is checked against the published CycloneDX schema with its makers'
+# validator: npm packages, pinned, installed into a folder of their own (ORVA_NODE_TOOLS,
+# default /opt/orvadesk/node), retried against a registry that answers only now and then.
+#
+# ORVA_APT_TRIES (default 3) and ORVA_APT_PAUSE (seconds, default 5) set the refresh's retries,
+# and the npm installation's.
 set -euo pipefail
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
@@ -25,6 +30,10 @@ required=(
   wine wine64
 )
 optional=(wine32)
+command -v npm >/dev/null || required+=(nodejs npm)
+node_prefix="${ORVA_NODE_TOOLS:-/opt/orvadesk/node}"
+node_packages=(@cyclonedx/cyclonedx-library@10.3.0 ajv@8.17.1 ajv-formats@3.0.1
+  ajv-formats-draft2019@1.6.1)
 
 is_installed() {
   dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
@@ -47,9 +56,40 @@ apt_install() {
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "$@"
 }
 
+node_packages_installed() {
+  local p
+  for p in "${node_packages[@]}"; do
+    [ "$(node -p "require('$node_prefix/node_modules/${p%@*}/package.json').version" 2>/dev/null)" = "${p##*@}" ] || return 1
+  done
+}
+
+# Peer packages are named, not resolved (the library's XML side is not wanted); no package
+# runs an install script.
+install_node_packages() {
+  node_packages_installed && return 0
+  local try log
+  log=$(mktemp)
+  for ((try = 1; ; try++)); do
+    if $SUDO npm install --prefix "$node_prefix" --no-audit --no-fund --legacy-peer-deps \
+        --ignore-scripts --fetch-retries=2 "${node_packages[@]}" >"$log" 2>&1 && node_packages_installed; then
+      rm -f "$log"
+      return 0
+    fi
+    if [ "$try" -ge "$tries" ]; then
+      echo "setup: cannot install the npm packages ${node_packages[*]}: $(grep -m1 -E '^npm (ERR!|error) ' "$log" || tail -n 1 "$log")" >&2
+      rm -f "$log"
+      return 1
+    fi
+    sleep "$pause"
+  done
+}
+
 mapfile -t missing < <(missing_of "${required[@]}")
 mapfile -t missing_optional < <(missing_of "${optional[@]}")
-[ ${#missing[@]} -gt 0 ] || [ ${#missing_optional[@]} -gt 0 ] || exit 0
+if [ ${#missing[@]} -eq 0 ] && [ ${#missing_optional[@]} -eq 0 ]; then
+  install_node_packages
+  exit
+fi
 
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
@@ -83,4 +123,4 @@ fi
 if [ ${#missing_optional[@]} -gt 0 ] && ! apt_install "${missing_optional[@]}" >"$log" 2>&1; then
   echo "setup: 32-bit Wine (wine32) cannot be installed ($(apt_reason "$log")): the delivered i686 loader's Wine tests will be skipped, its file checks still run; to add it later, run scripts/setup.sh again once the mirror serves it, then scripts/build.sh" >&2
 fi
-exit 0
+install_node_packages

@@ -1,7 +1,7 @@
 // The stamping tool's checks of what it writes, and its reading and cutting of a signed
 // image's certificate table, on texts and images made here.
 #include "PeImageBuilder.h"
-#include "tools/loader-stamp/PeSignature.h"
+#include "tools/common/PeSignature.h"
 #include "tools/loader-stamp/StampText.h"
 
 #include <gtest/gtest.h>

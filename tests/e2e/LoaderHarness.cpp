@@ -33,6 +33,10 @@ std::string HookedLoaderExe()
 {
     return BuildFile("tests/e2e/loader-hooked.exe");
 }
+std::string TemplateMadeLoaderExe()
+{
+    return BuildFile("tests/e2e/loader-from-template.exe");
+}
 std::string StampedLoaderExe(const std::string& name)
 {
     return BuildFile("tests/e2e/" + name + ".exe");

@@ -60,6 +60,9 @@ std::string DiskFullLoaderExe();
 // ... and one that records what it starts and lets a scenario plant or swap its installer
 // file (see TrustedRunHooks.cpp).
 std::string HookedLoaderExe();
+// The tree's loader template, without any test hook, made into a loader with the other
+// installer by loader-pack --into.
+std::string TemplateMadeLoaderExe();
 // A copy of LoaderExe() whose parameter block was stamped with this build's loader-stamp.
 std::string StampedLoaderExe(const std::string& name);
 std::string DemoInstallerExe();

@@ -56,18 +56,23 @@ TEST(Payload, TheDefaultInstallerIsExtractedAndReportedAsSuccess)
         << records[0];
 }
 
-TEST(Payload, ALoaderBuiltWithAnotherInstallerCarriesAndRunsThatOne)
+// Built with it, or put into the tree's template afterwards: the same run.
+TEST(Payload, ALoaderBuiltWithAnotherInstallerOrMadeWithItFromTheTemplateRunsThatOne)
 {
-    Sandbox box;
-    std::string loader = box.install("download.exe", OtherPayloadLoaderExe());
-    std::vector<std::string> lines = RunAndReadLog(box, loader, "download.log");
-    EXPECT_NE(lines.size(), IndexOf(lines, "Success!"));
-    std::vector<std::string> records = box.installerRecords();
-    ASSERT_EQ(1u, records.size());
-    EXPECT_NE(std::string::npos, records[0].find("flavour: other\r\n")) << records[0];
-    EXPECT_NE(std::string::npos,
-              records[0].find("digest: " + FileDigest(OtherInstallerExe()) + "\r\n"))
-        << records[0];
+    for (const std::string& source : {OtherPayloadLoaderExe(), TemplateMadeLoaderExe()}) {
+        SCOPED_TRACE(source);
+        Sandbox box;
+        std::string loader = box.install("download.exe", source);
+        std::vector<std::string> lines = RunAndReadLog(box, loader, "download.log");
+        EXPECT_NE(lines.size(), IndexOf(lines, "Success!"));
+        EXPECT_EQ("Exiting loader...", lines.back());
+        std::vector<std::string> records = box.installerRecords();
+        ASSERT_EQ(1u, records.size());
+        EXPECT_NE(std::string::npos, records[0].find("flavour: other\r\n")) << records[0];
+        EXPECT_NE(std::string::npos,
+                  records[0].find("digest: " + FileDigest(OtherInstallerExe()) + "\r\n"))
+            << records[0];
+    }
 }
 
 TEST(Payload, ALoaderWithoutPayloadLogsTheMissingResourceAndGoesOn)

@@ -1,16 +1,47 @@
 #!/usr/bin/env python3
 """Checks the delivered loader as a file: a 32-bit GUI executable for Intel 386 that imports
-system DLLs only and carries its icon group, version resource and elevation manifest."""
+system DLLs only and carries its icon group, version resource and elevation manifest, made
+from its template with the packed installer as its payload.
+
+  check_loader_pe.py <loader.exe> <template.exe> <packed payload>"""
 import struct
 import sys
 import unittest
 
 from pe_file import PeFile
 
-RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
+RT_ICON, RT_RCDATA, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 10, 14, 16, 24
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "msvcrt.dll", "ole32.dll", "ntdll.dll"}
 
-LOADER = None
+LOADER = TEMPLATE = PAYLOAD = None
+
+
+def assert_made_from(test, loader_path, template_path, payload):
+    """A loader made from a template: the template's resources and the payload (RT_RCDATA 102,
+    language 1033), every section before the resources as it was (the parameter block with
+    them), sections that follow each other, and headers that add up: the directory entries,
+    SizeOfImage, the checksum, no certificate table."""
+    loader, template = PeFile(loader_path), PeFile(template_path)
+    want = template.resources()
+    want.setdefault(RT_RCDATA, {})[102] = {1033: payload}
+    test.assertEqual(want, loader.resources())
+    names = [s[0] for s in loader.sections]
+    test.assertEqual([s[0] for s in template.sections], names)
+    for before, after in zip(template.sections[:names.index(".rsrc")], loader.sections):
+        test.assertEqual(before, after)
+        test.assertEqual(template.data[before[3]:before[3] + before[4]],
+                         loader.data[after[3]:after[3] + after[4]], before[0])
+    align = lambda n, a: -(-n // a) * a
+    for (_, va, vsize, _, _), (_, next_va, _, _, _) in zip(loader.sections, loader.sections[1:]):
+        test.assertEqual(align(va + vsize, loader.section_alignment), next_va)
+    _, va, vsize, rawptr, rawsize = loader.sections[-1]
+    test.assertEqual(align(va + vsize, loader.section_alignment), loader.size_of_image)
+    test.assertEqual(len(loader.data), rawptr + align(rawsize, loader.file_alignment))
+    for entry, name in ((2, ".rsrc"), (5, ".reloc")):
+        section = loader.sections[names.index(name)]
+        test.assertEqual((section[1], section[2]), loader.directories[entry], name)
+    test.assertEqual((0, 0), loader.directories[4])
+    test.assertEqual(loader.computed_checksum(), loader.checksum)
 
 
 class LoaderExecutable(unittest.TestCase):
@@ -59,6 +90,10 @@ class LoaderExecutable(unittest.TestCase):
                          (product_ms >> 16, product_ms & 0xFFFF, product_ls >> 16, product_ls & 0xFFFF))
         self.assertIn("4.1 Build 314".encode("utf-16-le"), data)
 
+    def test_is_made_from_its_template_with_the_packed_installer(self):
+        with open(PAYLOAD, "rb") as f:
+            assert_made_from(self, LOADER, TEMPLATE, f.read())
+
     def test_manifest_requires_administrator_and_names_supported_systems(self):
         manifest = next(iter(self.res[RT_MANIFEST][1].values())).decode("utf-8")
         self.assertIn('level="requireAdministrator"', manifest)
@@ -66,5 +101,6 @@ class LoaderExecutable(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    LOADER = sys.argv.pop(1)
+    LOADER, TEMPLATE, PAYLOAD = sys.argv[1:4]
+    del sys.argv[1:4]
     unittest.main(verbosity=2)

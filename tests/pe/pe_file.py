@@ -16,6 +16,9 @@ class PeFile:
         self.opt = self.pe + 24
         self.magic = struct.unpack_from("<H", d, self.opt)[0]
         self.subsystem = struct.unpack_from("<H", d, self.opt + 68)[0]
+        self.section_alignment, self.file_alignment = struct.unpack_from("<II", d, self.opt + 32)
+        self.size_of_image, self.size_of_headers, self.checksum = struct.unpack_from("<III", d,
+                                                                                    self.opt + 56)
         dirs = self.opt + (96 if self.magic == 0x10B else 112)
         self.directories = [struct.unpack_from("<II", d, dirs + 8 * i) for i in range(16)]
         self.sections = []
@@ -23,6 +26,17 @@ class PeFile:
         for i in range(self.section_count):
             name, vsize, va, rawsize, rawptr = struct.unpack_from("<8sIIII", d, table + 40 * i)
             self.sections.append((name.rstrip(b"\0").decode("latin-1"), va, vsize, rawptr, rawsize))
+
+    def computed_checksum(self):
+        """The header checksum as the system computes it: 16-bit words summed with end-around
+        carry, the checksum field read as zero, plus the file's size."""
+        field = self.opt + 64
+        words = self.data[:field] + bytes(4) + self.data[field + 4:]
+        words += bytes(len(words) % 2)
+        total = sum(struct.unpack("<%dH" % (len(words) // 2), words))
+        while total >> 16:
+            total = (total & 0xFFFF) + (total >> 16)
+        return total + len(self.data)
 
     def rva_to_offset(self, rva):
         for _, va, vsize, rawptr, rawsize in self.sections:

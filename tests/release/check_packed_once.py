@@ -19,7 +19,8 @@ def packings(ninja, build):
     for line in commands.splitlines():
         for command in line.split("&&"):
             words = shlex.split(command)
-            if words and words[0].endswith("/loader-pack/loader-pack"):
+            # A loader made from its template takes a packing as it is (--packed).
+            if words and words[0].endswith("/loader-pack/loader-pack") and "--packed" not in words:
                 level = [w for w in words[1:] if w in ("--best", "--fast")]
                 files = [w for w in words[1:] if not w.startswith("--")]
                 found.append((level[-1] if level else "--best", files[0], files[1]))

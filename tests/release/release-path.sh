@@ -4,14 +4,18 @@
 # key and time-stamped by a local time-stamp server. Checks that the signature verifies, that
 # the SHA-256 file matches, that without its signature the file is byte for byte this tree's
 # loader stamped the same way (so no folder or time reaches it), that it names no folder of
-# the build machine, that SOURCE_DATE_EPOCH sets its time stamp, and that a refused stamp
-# leaves no delivered file.
+# the build machine, that SOURCE_DATE_EPOCH sets its time stamp, that a refused stamp leaves no
+# delivered file, and that its bill of materials validates against the CycloneDX schema and
+# names the files it describes. Then the kit, laid out by scripts/kit.sh from the copy: it
+# checks out against its SHA256SUMS, is the same as this tree's kit, and its tools alone, with
+# no build tool on PATH, make the same loader as release.sh.
 #
 #   release-path.sh <source folder> <this tree's loader.exe> <this tree's loader-stamp>
 #                   <installer file, or "" for the demo installer> <this tree's PE time stamp>
-#                   <work folder>
+#                   <work folder> <node_modules with the CycloneDX validator>
 set -euo pipefail
 source_dir="$1"; tree_loader="$2"; tree_stamp="$3"; installer="$4"; time_stamp="$5"; work="$6"
+node_modules="$7"
 here="$(cd "$(dirname "$0")" && pwd)"
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-2}"
 
@@ -85,6 +89,24 @@ for folder in "$source_dir" "$copy" "$work" "$(dirname "$(dirname "$tree_loader"
   check "no trace of $folder in the loader" \
     bash -c "! grep -a -q -F '$folder' '$work/unsigned.exe'"
 done
+
+check "the bill of materials validates and names the loader and the installer" \
+  env NODE_PATH="$node_modules" node "$here/validate-bom.js" "$delivered.cdx.json" "$delivered" \
+  "${installer:-$work/build/tools/demo-installer/demo-installer.exe}" "$source_dir/third_party/zlib"
+
+# The kit: from the copy, and from this tree; its tools alone make what release.sh made.
+"$copy/scripts/kit.sh" --output "$work/kit" --build-dir "$work/build" > "$work/kit.log"
+kit="$(echo "$work"/kit/orvadesk-loader-kit-*)"
+tree="$(dirname "$(dirname "$tree_loader")")"
+cmake --build "$tree" --target kit > "$work/tree-kit.log"
+check "the kit checks out against its SHA256SUMS" bash -c "cd '$kit' && sha256sum --quiet -c SHA256SUMS"
+check "the kit from other folders is this tree's, file for file" \
+  diff -r "$kit" "$tree/kit/$(basename "$kit")"
+env -i PATH=/var/empty "$kit/linux-x86_64/loader-pack" -q --into "$kit/loader-template.exe" \
+  "${installer:-$work/build/tools/demo-installer/demo-installer.exe}" "$work/kit-made.exe"
+env -i PATH=/var/empty "$kit/linux-x86_64/loader-stamp" "$work/kit-made.exe" "${stamp_args[@]}" > /dev/null
+check "from the kit alone, the loader release.sh made, byte for byte before signing" \
+  cmp "$work/kit-made.exe" "$work/unsigned.exe"
 
 # A refused stamp: nothing delivered, and the message says which switch and why.
 refused="$work/out/refused.exe"

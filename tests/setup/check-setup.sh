@@ -28,6 +28,19 @@ if echo "$MISSING" | grep -qw -- "$p" && ! grep -qx -- "$p" "$STATE/installed"; 
 echo "install ok installed"
 STAND_IN
 printf '#!/bin/sh\n[ "$1" = --print-foreign-architectures ] && echo i386\nexit 0\n' > "$work/bin/dpkg"
+# npm answers each call as NPM_RESULTS says (0 by default), and installs by writing the
+# packages' package.json.
+cat > "$work/bin/npm" <<'STAND_IN'
+#!/usr/bin/env bash
+echo "npm $*" >> "$STATE/calls"
+rc=$(echo "${NPM_RESULTS:-}" | cut -d' ' -f"$(grep -c '^npm ' "$STATE/calls")"); rc=${rc:-0}
+[ "$rc" = 0 ] || { echo "npm error code ETIMEDOUT" >&2; exit "$rc"; }
+for p in "$@"; do
+  [[ "$p" == ?*@* ]] || continue
+  mkdir -p "$ORVA_NODE_TOOLS/node_modules/${p%@*}"
+  echo "{\"version\": \"${p##*@}\"}" > "$ORVA_NODE_TOOLS/node_modules/${p%@*}/package.json"
+done
+STAND_IN
 chmod +x "$work/bin/"*
 
 failures=0
@@ -36,6 +49,7 @@ failures=0
 check() {
   local name="$1" calls status output
   export STATE="$work/$name" MISSING="$2" UPDATE_RESULTS="$3" REFUSE="$4"
+  export ORVA_NODE_TOOLS="$STATE/node"
   mkdir -p "$STATE"; : > "$STATE/calls"; : > "$STATE/installed"
   output=$(PATH="$work/bin:$PATH" ORVA_APT_PAUSE=0 bash "$setup" 2>&1) && status=0 || status=$?
   calls=$(grep -c '^apt-get update' "$STATE/calls")
@@ -64,4 +78,7 @@ check needed_package_refused "cmake g++-mingw-w64-i686 wine32" "100 100 100" \
   "g++-mingw-w64-i686=E: Unable to locate package g++-mingw-w64-i686" 1 \
   "$partial"$'\n''^setup: cannot install g\+\+-mingw-w64-i686: E: Unable to locate package g\+\+-mingw-w64-i686$' 3 "cmake"
 check wine32_refused "wine32" "100" "wine32=$unmet" 0 "$partial"$'\n'"^setup: 32-bit Wine \(wine32\) cannot be installed \(wine32:i386 : Depends: libwine:i386 .*\): the delivered i686 loader's Wine tests will be skipped, its file checks still run; to add it later" 1 ""
+NPM_RESULTS="1 0" check npm_registry_recovers "" "" "" 0 "" 0 ""
+NPM_RESULTS="1 1 1" check npm_registry_away "" "" "" 1 \
+  '^setup: cannot install the npm packages @cyclonedx/cyclonedx-library@[0-9.]+ .*: npm error code ETIMEDOUT$' 0 ""
 [ "$failures" = 0 ]

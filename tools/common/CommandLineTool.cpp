@@ -7,6 +7,9 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace tool {
 
@@ -132,6 +135,13 @@ int ReportUsage(const char* tool, const std::string& reason)
 
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, std::string& why)
 {
+    // A folder is named as one on every system (Windows would not open it, and say no more
+    // than that access is denied).
+    struct stat status;
+    if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+        why = std::string("cannot read: ") + std::strerror(EISDIR);
+        return false;
+    }
     std::FILE* file = std::fopen(path.c_str(), "rb");
     bool ok = file != nullptr;
     unsigned char chunk[65536];
@@ -149,11 +159,13 @@ bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes, s
 bool ReplaceWholeFile(const std::string& path, const unsigned char* data, size_t size, int mode,
                       std::string& why)
 {
+#ifndef _WIN32
     if (mode == kNewFileMode) {
         const mode_t mask = umask(0);
         umask(mask);
         mode = static_cast<int>(0666 & ~mask);
     }
+#endif
     std::string temporary = path + ".XXXXXX";
     const int file = mkstemp(&temporary[0]);
     if (file < 0) {
@@ -170,8 +182,12 @@ bool ReplaceWholeFile(const std::string& path, const unsigned char* data, size_t
         else if (errno != EINTR)
             error = errno;
     }
+#ifdef _WIN32
+    (void)mode;  // a new file is writable, as the one it replaces was
+#else
     if (error == 0 && fchmod(file, static_cast<mode_t>(mode & 07777)) != 0)
         error = errno;
+#endif
     if (close(file) != 0 && error == 0)
         error = errno;
     if (error != 0) {
@@ -179,8 +195,20 @@ bool ReplaceWholeFile(const std::string& path, const unsigned char* data, size_t
         unlink(temporary.c_str());
         return false;
     }
+#ifdef _WIN32
+    // rename does not replace a file on Windows.
+    if (!MoveFileExA(temporary.c_str(), path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        char text[256] = "";
+        const DWORD code = GetLastError();
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                       text, sizeof text, nullptr);
+        why = "cannot put it in place: " + std::string(text, std::strcspn(text, "\r\n")) +
+              " (error " + std::to_string(code) + ")";
+#else
     if (std::rename(temporary.c_str(), path.c_str()) != 0) {
         why = std::string("cannot put it in place: ") + std::strerror(errno);
+#endif
         unlink(temporary.c_str());
         return false;
     }

@@ -8,8 +8,13 @@
 // level, for payloads that only tests carry. Before the output is written, the member is
 // inflated back with zlib's raw inflate (as the loader reads it) and compared with the input,
 // so the build never links a payload the loader could not extract.
+//
+// With --into TEMPLATE, the output is a loader: a copy of the template (the loader built
+// without a payload) carrying the member as its payload resource. --packed takes a member
+// packed before, checked the same way, so that one packing serves several loaders.
 #include "ChunkedDeflate.h"
 #include "CommandLineTool.h"
+#include "IntoTemplate.h"
 #include "PackProgress.h"
 
 #include <libdeflate.h>
@@ -58,6 +63,7 @@ constexpr Level kBest = {12, true, kExtraFlagsSlowest, size_t(4) << 20};
 constexpr Level kFast = {1, false, kExtraFlagsFastest, SIZE_MAX};
 
 enum OptionId { kBestOption, kFastOption, kNameOption, kQuietOption, kHelpOption, kVersionOption };
+enum TemplateOptionId { kIntoOption = kVersionOption + 1, kPackedOption };
 
 const std::vector<tool::Option> kOptions = {
     {kBestOption, "--best", nullptr, nullptr,
@@ -68,6 +74,11 @@ const std::vector<tool::Option> kOptions = {
     {kNameOption, "--name", nullptr, "NAME",
      "the file name stored in the member (default: INPUT's)"},
     {kQuietOption, "--quiet", "-q", nullptr, "no progress and no closing line, only errors"},
+    {kIntoOption, "--into", nullptr, "TEMPLATE",
+     "make OUTPUT a loader: a copy of TEMPLATE, the loader\n"
+     "without a payload, carrying the packed INPUT"},
+    {kPackedOption, "--packed", nullptr, nullptr,
+     "with --into: INPUT is a payload packed before;\nit is checked, not packed again"},
     {kHelpOption, "--help", "-h", nullptr, "print this text and exit"},
     {kVersionOption, "--version", "-V", nullptr,
      "print the versions of the tool and of its compressor and exit"},
@@ -77,10 +88,12 @@ void PrintHelp()
 {
     std::printf(
         "Usage: loader-pack [OPTION]... INPUT OUTPUT\n"
+        "       loader-pack [OPTION]... --into TEMPLATE INPUT OUTPUT\n"
         "\n"
         "Packs INPUT, an installer, into OUTPUT: the payload a loader carries, one gzip member\n"
         "that names INPUT. The packed data are inflated back as the loader reads them and\n"
         "compared with INPUT before OUTPUT is written; OUTPUT takes its place only when whole.\n"
+        "With --into, OUTPUT is the loader itself: TEMPLATE with the payload as its resource.\n"
         "\n"
         "%s"
         "\n"
@@ -88,7 +101,8 @@ void PrintHelp()
         "of INPUT is packed, the rate and the time left. At the end it prints one line on\n"
         "standard output: both sizes, OUTPUT's size against INPUT's, and the time it took.\n"
         "\n"
-        "Exit status: 0 packed; 1 INPUT refused (empty, or 4 GiB or more); 2 wrong usage;\n"
+        "Exit status: 0 packed; 1 INPUT refused (empty, or 4 GiB or more, or with --packed\n"
+        "no payload) or TEMPLATE refused (no loader template, or signed); 2 wrong usage;\n"
         "3 a file could not be read or written, or the packed data did not check out.\n",
         tool::OptionsHelp(kOptions).c_str());
 }
@@ -107,6 +121,9 @@ struct Options {
     bool quiet = false;
     std::string inputPath;
     std::string outputPath;
+    std::string templatePath;
+    bool packed = false;
+    bool packingOptions = false;  // --best, --fast or --name given
 };
 
 constexpr int kGoOn = -1;
@@ -122,12 +139,21 @@ int ReadOptions(int argc, char** argv, Options& options)
         switch (given.id) {
         case kBestOption:
             options.level = &kBest;
+            options.packingOptions = true;
             break;
         case kFastOption:
             options.level = &kFast;
+            options.packingOptions = true;
             break;
         case kNameOption:
             options.storedName = given.value;
+            options.packingOptions = true;
+            break;
+        case kIntoOption:
+            options.templatePath = given.value;
+            break;
+        case kPackedOption:
+            options.packed = true;
             break;
         case kQuietOption:
             options.quiet = true;
@@ -143,6 +169,11 @@ int ReadOptions(int argc, char** argv, Options& options)
     if (line.operands.size() != 2)
         return tool::ReportUsage(kTool, line.operands.size() < 2 ? "INPUT and OUTPUT are needed"
                                                                  : "only one INPUT and one OUTPUT");
+    if (options.packed && options.templatePath.empty())
+        return tool::ReportUsage(kTool, "--packed goes with --into TEMPLATE");
+    if (options.packed && options.packingOptions)
+        return tool::ReportUsage(kTool,
+                                 "--packed takes INPUT as packed: no --best, --fast or --name");
     options.inputPath = line.operands[0];
     options.outputPath = line.operands[1];
     return kGoOn;
@@ -166,28 +197,39 @@ std::string BaseName(const std::string& path)
 }
 
 // Reads the member back the way the loader does: raw inflate from the end of the header, then
-// the trailer right after the deflate data. True if it yields exactly the input.
-bool Verify(const Bytes& member, size_t headerBytes, const Bytes& input, std::string* why)
+// the trailer right after the deflate data. True if it yields exactly input, or, without
+// input, what its trailer states.
+bool Verify(const Bytes& member, size_t headerBytes, const Bytes* input, std::string* why)
 {
     z_stream stream{};
     if (inflateInit2(&stream, -15) != Z_OK) {
         *why = "zlib could not be initialised";
         return false;
     }
-    Bytes output(input.size() + 1);  // one spare byte shows any surplus output
+    Bytes output(size_t(1) << 20);
     stream.next_in = const_cast<Bytef*>(member.data() + headerBytes);
     stream.avail_in = static_cast<uInt>(member.size() - headerBytes);
-    stream.next_out = output.data();
-    stream.avail_out = static_cast<uInt>(output.size());
-    const int result = inflate(&stream, Z_FINISH);
-    const size_t produced = output.size() - stream.avail_out;
+    uLong crc = crc32(0L, Z_NULL, 0);
+    uint64_t produced = 0;
+    bool same = true;
+    int result;
+    do {
+        stream.next_out = output.data();
+        stream.avail_out = static_cast<uInt>(output.size());
+        result = inflate(&stream, Z_NO_FLUSH);
+        const size_t got = output.size() - stream.avail_out;
+        same = same && (!input || (produced + got <= input->size() &&
+                                   std::memcmp(output.data(), input->data() + produced, got) == 0));
+        crc = crc32(crc, output.data(), static_cast<uInt>(got));
+        produced += got;
+    } while (result == Z_OK && produced <= UINT32_MAX);  // no installer is 4 GiB or more
     const size_t consumed = member.size() - headerBytes - stream.avail_in;
     inflateEnd(&stream);
     if (result != Z_STREAM_END) {
         *why = "zlib inflate ended with " + std::to_string(result);
         return false;
     }
-    if (produced != input.size() || std::memcmp(output.data(), input.data(), produced) != 0) {
+    if (!same || (input && produced != input->size())) {
         *why = "the inflated data differ from the input";
         return false;
     }
@@ -196,13 +238,40 @@ bool Verify(const Bytes& member, size_t headerBytes, const Bytes& input, std::st
         return false;
     }
     const unsigned char* trailer = member.data() + headerBytes + consumed;
-    const uLong crc = crc32(crc32(0L, Z_NULL, 0), output.data(), static_cast<uInt>(produced));
     if (GetLittleEndian32(trailer) != uint32_t(crc) ||
-        GetLittleEndian32(trailer + 4) != uint32_t(input.size())) {
+        GetLittleEndian32(trailer + 4) != uint32_t(produced)) {
         *why = "the trailer does not match the data";
         return false;
     }
     return true;
+}
+
+// Where the deflate data of a member packed before begin: after the header's fixed part and
+// the optional fields its flags announce (RFC 1952), as the loader skips them. False when the
+// bytes are no deflate member.
+bool SkipMemberHeader(const Bytes& member, size_t* headerBytes)
+{
+    constexpr unsigned char kFlagHeaderCrc = 0x02, kFlagExtra = 0x04, kFlagComment = 0x10;
+    constexpr size_t kFixedBytes = 10;
+    if (member.size() < kFixedBytes + kTrailerBytes || member[0] != kGzipId1 ||
+        member[1] != kGzipId2 || member[2] != kMethodDeflate)
+        return false;
+    const unsigned char flags = member[3];
+    size_t at = kFixedBytes;
+    if (flags & kFlagExtra)
+        at = at + 2 > member.size() ? member.size() + 1
+                                    : at + 2 + (member[at] | member[at + 1] << 8);
+    for (unsigned char text : {kFlagName, kFlagComment}) {
+        if (flags & text) {
+            while (at < member.size() && member[at] != 0)
+                ++at;
+            ++at;
+        }
+    }
+    if (flags & kFlagHeaderCrc)
+        at += 2;
+    *headerBytes = at;
+    return at <= member.size();
 }
 
 // The gzip member around the deflate data: header with FNAME only and no time stamp (the
@@ -222,6 +291,35 @@ Bytes MakeMember(const Bytes& input, const Bytes& deflateData, const Level& leve
     return member;
 }
 
+// Packs input into member, showing the progress on a terminal; kExitDone, or the exit code of
+// a failure it has reported.
+int PackMember(const Options& options, const Bytes& input, Bytes& member)
+{
+    const std::string& inputPath = options.inputPath;
+    std::string why;
+    const bool terminal = !options.quiet && isatty(fileno(stderr));
+    pack::PackProgress progress(terminal ? stderr : nullptr, input.size());
+    progress.Show(0);
+    Bytes deflateData;
+    const bool deflated = pack::DeflateInChunks(
+        input.data(), input.size(), options.level->compressorLevel, options.level->divideBlocks,
+        options.level->chunkBytes, [&](size_t done) { progress.Show(done); }, deflateData, why);
+    progress.Clear();
+    if (!deflated)
+        return tool::Report(kTool, inputPath, "compression failed: " + why, kExitFailed);
+
+    const std::string storedName =
+        options.storedName.empty() ? BaseName(inputPath) : options.storedName;
+    size_t headerBytes = 0;
+    member = MakeMember(input, deflateData, *options.level, storedName, &headerBytes);
+    if (!Verify(member, headerBytes, &input, &why))
+        return tool::Report(kTool, inputPath,
+                            "the packed data do not check out (" + why + "), so " +
+                                options.outputPath + " is not written",
+                            kExitFailed);
+    return kExitDone;
+}
+
 int Pack(const Options& options)
 {
     const auto started = std::chrono::steady_clock::now();
@@ -236,39 +334,38 @@ int Pack(const Options& options)
     if (input.size() > UINT32_MAX)
         return tool::Report(kTool, inputPath, "4 GiB or more: too large for one resource",
                             kExitRefused);
+    const size_t inputSize = input.size();
+    Bytes member;
+    if (options.packed) {
+        size_t headerBytes = 0;
+        if (!SkipMemberHeader(input, &headerBytes))
+            return tool::Report(kTool, inputPath, "not a packed payload (no gzip member)",
+                                kExitRefused);
+        if (!Verify(input, headerBytes, nullptr, &why))
+            return tool::Report(kTool, inputPath,
+                                "the packed payload does not check out (" + why + ")", kExitFailed);
+        member.swap(input);
+    } else if (const int code = PackMember(options, input, member); code != kExitDone) {
+        return code;
+    }
 
-    const bool terminal = !options.quiet && isatty(fileno(stderr));
-    pack::PackProgress progress(terminal ? stderr : nullptr, input.size());
-    auto fail = [&](const std::string& file, const std::string& reason) {
-        progress.Clear();
-        return tool::Report(kTool, file, reason, kExitFailed);
-    };
-    progress.Show(0);
-    Bytes deflateData;
-    if (!pack::DeflateInChunks(
-            input.data(), input.size(), options.level->compressorLevel, options.level->divideBlocks,
-            options.level->chunkBytes, [&](size_t done) { progress.Show(done); }, deflateData, why))
-        return fail(inputPath, "compression failed: " + why);
-
-    const std::string storedName =
-        options.storedName.empty() ? BaseName(inputPath) : options.storedName;
-    size_t headerBytes = 0;
-    const Bytes member = MakeMember(input, deflateData, *options.level, storedName, &headerBytes);
-    if (!Verify(member, headerBytes, input, &why))
-        return fail(inputPath, "the packed data do not check out (" + why + "), so " + outputPath +
-                                   " is not written");
+    Bytes loader;
+    if (!options.templatePath.empty()) {
+        const int code = pack::PutIntoTemplate(options.templatePath, member, loader, why);
+        if (code != kExitDone)
+            return tool::Report(kTool, options.templatePath, why, code);
+        member.swap(loader);
+    }
 
     // Written under a fresh name first, so an interrupted run leaves no half file behind.
     if (!tool::ReplaceWholeFile(outputPath, member.data(), member.size(), tool::kNewFileMode, why))
-        return fail(outputPath, why);
-    progress.Clear();
+        return tool::Report(kTool, outputPath, why, kExitFailed);
     if (!options.quiet) {
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         std::printf("%s: %s: %zu bytes -> %s: %zu bytes (%.2f %% of the input) in %.2f s\n", kTool,
-                    tool::OneLine(inputPath).c_str(), input.size(),
-                    tool::OneLine(outputPath).c_str(), member.size(),
-                    100.0 * member.size() / input.size(), seconds);
+                    tool::OneLine(inputPath).c_str(), inputSize, tool::OneLine(outputPath).c_str(),
+                    member.size(), 100.0 * member.size() / inputSize, seconds);
     }
     return kExitDone;
 }

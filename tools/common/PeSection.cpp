@@ -9,7 +9,6 @@ namespace {
 constexpr size_t kDosHeaderSize = 0x40;
 constexpr size_t kNewHeaderOffsetField = 0x3C;
 constexpr size_t kFileHeaderSize = 20;
-constexpr size_t kSectionHeaderSize = 40;
 constexpr size_t kSectionNameSize = 8;
 
 }  // namespace
@@ -48,7 +47,7 @@ bool FindPeSection(const std::vector<uint8_t>& image, const char* name, PeSectio
     }
 
     char wanted[kSectionNameSize] = {};
-    strncpy(wanted, name, kSectionNameSize);
+    memcpy(wanted, name, strnlen(name, kSectionNameSize));
     int found = 0;
     for (uint32_t i = 0; i < sectionCount; ++i) {
         size_t header = table + (size_t)i * kSectionHeaderSize;

@@ -5,13 +5,6 @@
 
 namespace {
 
-constexpr uint32_t kMagicPe32 = 0x10B;
-constexpr uint32_t kMagicPe32Plus = 0x20B;
-constexpr size_t kChecksumField = 64;  // in the optional header, for both formats
-constexpr size_t kDirectorySize = 8;
-constexpr size_t kSectionHeaderSize = 40;
-constexpr uint32_t kSecurityDirectory = 4;
-
 struct SecurityEntry {
     size_t checksumField = 0;
     size_t entry = 0;       // file offset of the directory entry; 0 when the image has none
@@ -46,8 +39,8 @@ bool LocateSecurityEntry(const std::vector<uint8_t>& image, SecurityEntry& at, s
                     (size_t)headers.sectionCount * kSectionHeaderSize;
     uint32_t count = 0;
     ReadLe32(image, headers.optionalHeader + countField, count);
-    size_t entry = directories + kSecurityDirectory * kDirectorySize;
-    if (count > kSecurityDirectory && entry + kDirectorySize <= headers.optionalSize)
+    size_t entry = directories + kSecurityDirectory * kDirectoryEntrySize;
+    if (count > kSecurityDirectory && entry + kDirectoryEntrySize <= headers.optionalSize)
         at.entry = headers.optionalHeader + entry;
     return true;
 }
