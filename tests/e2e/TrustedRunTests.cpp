@@ -233,7 +233,7 @@ TEST(TrustedRun, TheFoldersItWorksInCannotBeSwappedWhileItWorks)
     box.setEnvironment("ORVA_HOOK_SWAP_FOLDERS", "1");
     std::string loader = box.install("download.exe", HookedLoaderExe());
     RunningProgram run = box.start(loader, "\"DemoPauseMs 3000\"");
-    ASSERT_TRUE(WaitUntil(&FileExists, box.temp() + "demo-installer.txt", kRecordWithinMs));
+    ASSERT_TRUE(WaitUntil([&] { return box.installerRecords().size() == 1; }, kRecordWithinMs));
     // After "Success!", while the installer runs.
     const std::string runFolder = FolderOf(OnlyInstallerSelf(box));
     for (const std::string& folder : {Bare(box.mainTemp()), Bare(runFolder)})
