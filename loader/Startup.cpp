@@ -90,3 +90,26 @@ extern "C" __attribute__((force_align_arg_pointer, noreturn)) void LoaderStartup
     RunConstructors();
     exit(LoaderMain(argc, argv));
 }
+
+// Two more functions of the runtime's libraries, defined here because their objects there come
+// with unwind tables, which would give the file a section of its own (512 bytes) for nothing:
+// the loader never unwinds. The same code as the libraries': operator delete frees with msvcrt
+// (the deleting destructors refer to it; the loader deletes nothing it got from new), and
+// strnlen, which msvcrt.dll does not have on every Windows.
+void operator delete(void* block) noexcept
+{
+    free(block);
+}
+
+void operator delete(void* block, size_t) noexcept
+{
+    free(block);
+}
+
+extern "C" size_t __cdecl strnlen(const char* text, size_t capacity)
+{
+    size_t length = 0;
+    while (length < capacity && text[length] != '\0')
+        ++length;
+    return length;
+}

@@ -15,7 +15,8 @@ class PeFile:
          self.characteristics) = struct.unpack_from("<HHIIIHH", d, self.pe + 4)
         self.opt = self.pe + 24
         self.magic = struct.unpack_from("<H", d, self.opt)[0]
-        self.subsystem = struct.unpack_from("<H", d, self.opt + 68)[0]
+        self.entry_point = struct.unpack_from("<I", d, self.opt + 16)[0]
+        self.subsystem, self.dll_characteristics = struct.unpack_from("<HH", d, self.opt + 68)
         dirs = self.opt + (96 if self.magic == 0x10B else 112)
         self.directories = [struct.unpack_from("<II", d, dirs + 8 * i) for i in range(16)]
         self.sections = []
