@@ -14,9 +14,11 @@
 #include "PackProgress.h"
 
 #include <libdeflate.h>
-#include <sched.h>
 #include <unistd.h>
 #include <zlib.h>
+#ifdef __linux__
+#include <sched.h>
+#endif
 
 #include <cerrno>
 #include <chrono>
@@ -25,6 +27,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -116,13 +119,17 @@ void PrintVersion()
     std::printf("zlib %s, to inflate the packed data back as the loader does\n", zlibVersion());
 }
 
-// The processors this process may run on; 1 when that cannot be told.
+// The processors this process may run on (on Linux, as its affinity limits them); 1 when that
+// cannot be told.
 unsigned Processors()
 {
+#ifdef __linux__
     cpu_set_t set;
     if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
         return unsigned(CPU_COUNT(&set));
-    return 1;
+#endif
+    const unsigned processors = std::thread::hardware_concurrency();
+    return processors != 0 ? processors : 1;
 }
 
 // A whole number from 1 to 4096, as typed: digits only.
