@@ -140,7 +140,7 @@ InflateResult MemberInflater::Start(const unsigned char* data, size_t size)
     _data = data;
     _size = size;
     _trailer = nullptr;
-    _buffer = static_cast<unsigned char*>(AllocateZeroed(kOutputBufferBytes));
+    _buffer = static_cast<unsigned char*>(AllocateZeroed(kReadBackBytes));
     if (_buffer == nullptr)
         return {InflateStatus::NoOutputBuffer, 0};
     z_stream* stream = static_cast<z_stream*>(AllocateZeroed(sizeof(z_stream)));
@@ -235,12 +235,12 @@ InflateResult MemberInflater::CheckReadBack(ContentSource source)
     ContentDigest digest;
     for (;;) {
         size_t got = 0;
-        if (!source.read(source.context, _buffer, kOutputBufferBytes, &got)) {
+        if (!source.read(source.context, _buffer, kReadBackBytes, &got)) {
             return {InflateStatus::ReadFailed, 0};
         }
         if (got == 0)
             break;
-        digest.Add(_buffer, got < kOutputBufferBytes ? got : kOutputBufferBytes);
+        digest.Add(_buffer, got < kReadBackBytes ? got : kReadBackBytes);
     }
     if (digest.Matches(_trailer))
         return {InflateStatus::Ok, 0};
