@@ -11,6 +11,9 @@
 #include <new>
 #include <system_error>
 #include <thread>
+#ifdef __linux__
+#include <sched.h>
+#endif
 
 namespace pack {
 
@@ -235,6 +238,19 @@ private:
     std::string problem_;
 };
 
+// The processors this process may run on (on Linux, as its affinity limits them); 1 when that
+// cannot be told.
+unsigned Processors()
+{
+#ifdef __linux__
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return unsigned(CPU_COUNT(&set));
+#endif
+    const unsigned processors = std::thread::hardware_concurrency();
+    return processors != 0 ? processors : 1;
+}
+
 }  // namespace
 
 bool DeflateInChunks(const unsigned char* data, size_t size, int level, bool divideBlocks,
@@ -247,7 +263,7 @@ bool DeflateInChunks(const unsigned char* data, size_t size, int level, bool div
     chunkBytes = std::max<size_t>(chunkBytes, 1);
     out.clear();
     const size_t chunks = size == 0 ? 1 : (size - 1) / chunkBytes + 1;
-    jobs = unsigned(std::min<size_t>(std::max(jobs, 1u), chunks));
+    jobs = unsigned(std::min<size_t>(jobs != 0 ? jobs : Processors(), chunks));
     ChunkJobs shared(data, size, chunkBytes, jobs, chunkDone, out);
     std::vector<std::thread> threads;
     for (unsigned i = 1; i < jobs; ++i) {

@@ -22,10 +22,11 @@ using ChunkDone = std::function<void(size_t doneBytes)>;
 // exactly what one call of the compressor gives. False, with the reason in error, when the
 // compressor cannot be made or a chunk's stream cannot be read back.
 //
-// jobs chunks (at least 1, at most the number of chunks) are deflated at a time, each by a
-// compressor of its own on a thread of its own (the calling thread is one of them); the output
-// is the same for any number. Memory beyond the input and out: per job one compressor and one
-// chunk's stream, and at most two chunks' streams per job waiting for the ones before them.
+// jobs chunks (0: one per processor this process may use; at most the number of chunks) are
+// deflated at a time, each by a compressor of its own on a thread of its own (the calling
+// thread is one of them); the output is the same for any number. Memory beyond the input and out:
+// per job one compressor and one chunk's stream, and at most two chunks' streams per job waiting
+// for the ones before them.
 bool DeflateInChunks(const unsigned char* data, size_t size, int level, bool divideBlocks,
                      size_t chunkBytes, const ChunkDone& chunkDone, std::vector<unsigned char>& out,
                      std::string& error, unsigned jobs = 1);

@@ -16,9 +16,6 @@
 #include <libdeflate.h>
 #include <unistd.h>
 #include <zlib.h>
-#ifdef __linux__
-#include <sched.h>
-#endif
 
 #include <cerrno>
 #include <chrono>
@@ -27,7 +24,6 @@
 #include <cstring>
 #include <new>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -117,19 +113,6 @@ void PrintVersion()
     std::printf("libdeflate %s, block division on at --best (level 12), off at --fast (level 1)\n",
                 LIBDEFLATE_VERSION_STRING);
     std::printf("zlib %s, to inflate the packed data back as the loader does\n", zlibVersion());
-}
-
-// The processors this process may run on (on Linux, as its affinity limits them); 1 when that
-// cannot be told.
-unsigned Processors()
-{
-#ifdef __linux__
-    cpu_set_t set;
-    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
-        return unsigned(CPU_COUNT(&set));
-#endif
-    const unsigned processors = std::thread::hardware_concurrency();
-    return processors != 0 ? processors : 1;
 }
 
 // A whole number from 1 to 4096, as typed: digits only.
@@ -295,7 +278,7 @@ int Pack(const Options& options)
     if (!pack::DeflateInChunks(
             input.data(), input.size(), options.level->compressorLevel, options.level->divideBlocks,
             options.level->chunkBytes, [&](size_t done) { progress.Show(done); }, deflateData, why,
-            options.jobs != 0 ? options.jobs : Processors()))
+            options.jobs))
         return fail(inputPath, "compression failed: " + why);
 
     const std::string storedName =
