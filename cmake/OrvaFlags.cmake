@@ -64,7 +64,9 @@ endfunction()
 # optimisation: the code generated afterwards refers to them as well, but ld 2.40, without the
 # runtime's start-up objects, drops their import stubs as unreferenced and then crashes
 # (signal 11) writing the relocation table. A link that crashes so after new code calls another
-# such function needs that function added to this list.
+# such function needs that function added to this list: it is among the undefined symbols of
+# the link's .ltrans.o objects (link with -save-temps and list them with nm -u) that name a
+# function of msvcrt.dll.
 function(orva_lean_entry target)
   target_sources(${target} PRIVATE $<TARGET_OBJECTS:loader_startup>)
   set(prefix)
@@ -72,7 +74,8 @@ function(orva_lean_entry target)
     set(prefix _)  # C names as the i386 object files spell them
   endif()
   set(early)
-  foreach(function memchr memcmp memmove puts strcat strchr strcmp strlen strncmp strpbrk strrchr)
+  foreach(function memchr memcmp memmove puts strcat strchr strcmp strlen strncmp strpbrk strrchr
+                   strstr)
     list(APPEND early -Wl,-u,${prefix}${function})
   endforeach()
   target_link_options(${target} PRIVATE -nostartfiles -Wl,-e,${prefix}LoaderStartup
