@@ -1,12 +1,14 @@
 // Extraction benchmark: the loader's ExtractPayload against a bare zlib baseline, on the
 // payload this program carries as resource 102 (packed by loader-pack, as in the loader).
 //
-//   payload-bench time [runs]   median throughput of both, interleaved, and their ratio; also
-//                               the loader's whole step: extraction, hold and read-back check
+//   payload-bench time [runs]   median throughput of both, interleaved, and their ratio; the
+//                               loader's is its whole step: extraction, hold and read-back check
+//   payload-bench crc [runs]    the CRC-32 alone over the installer in 16,384-byte pieces, each
+//                               way: the system zlib's (the baseline's), folding, tables
 //   payload-bench memory        one ExtractPayload, then this process's memory counters
 //
 // With ORVA_BENCH_SAMPLES set, "time" also prints every run's milliseconds (sorted; baseline,
-// loader, loader with hold and check).
+// loader).
 // Output files go to the temporary folder and are deleted after each run. Lines are
 // "key value" pairs so that a script can read them.
 #include <windows.h>
@@ -20,6 +22,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "payload/Crc32.h"
 #include "payload/ExtractPayload.h"
 #include "payload/GzipMember.h"
 
@@ -98,13 +101,8 @@ bool BaselineExtract(const Payload& payload, const char* path)
     return ok && uint32_t(crc) == payload.expectedCrc;
 }
 
-bool LoaderExtract(const char* path)
-{
-    return payload::ExtractPayload(kPayloadResourceId, path, 1) == 0;
-}
-
 // As the loader runs it: the finished file held read-only and read back against the trailer.
-bool LoaderExtractHeld(const char* path)
+bool LoaderExtract(const char* path)
 {
     void* held = nullptr;
     const bool ok = payload::ExtractPayload(kPayloadResourceId, path, 1, &held) == 0;
@@ -151,32 +149,18 @@ int Time(const Payload& payload, int runs)
 {
     char path[MAX_PATH];
     OutputPath(path);
-    std::vector<double> baseline, loader, held;
+    std::vector<double> baseline, loader;
     auto runBaseline = [&] { return BaselineExtract(payload, path); };
     auto runLoader = [&] { return LoaderExtract(path); };
-    auto runHeld = [&] { return LoaderExtractHeld(path); };
     // One warm-up of each, then interleaved runs, the order turned every round.
     TimeOne(runBaseline, path, &baseline);
     TimeOne(runLoader, path, &loader);
-    TimeOne(runHeld, path, &held);
     baseline.clear();
     loader.clear();
-    held.clear();
     for (int i = 0; i < runs; ++i) {
-        bool ok = true;
-        for (int k = 0; k < 3 && ok; ++k) {
-            switch ((i + k) % 3) {
-            case 0:
-                ok = TimeOne(runBaseline, path, &baseline);
-                break;
-            case 1:
-                ok = TimeOne(runLoader, path, &loader);
-                break;
-            default:
-                ok = TimeOne(runHeld, path, &held);
-                break;
-            }
-        }
+        const bool ok =
+            i % 2 ? TimeOne(runLoader, path, &loader) && TimeOne(runBaseline, path, &baseline)
+                  : TimeOne(runBaseline, path, &baseline) && TimeOne(runLoader, path, &loader);
         if (!ok) {
             fprintf(stderr, "extraction failed in run %d\n", i + 1);
             return 1;
@@ -185,22 +169,76 @@ int Time(const Payload& payload, int runs)
     if (getenv("ORVA_BENCH_SAMPLES")) {
         std::sort(baseline.begin(), baseline.end());
         std::sort(loader.begin(), loader.end());
-        std::sort(held.begin(), held.end());
         for (size_t i = 0; i < baseline.size(); ++i)
-            printf("sample %.2f %.2f %.2f\n", baseline[i] * 1000, loader[i] * 1000, held[i] * 1000);
+            printf("sample %.2f %.2f\n", baseline[i] * 1000, loader[i] * 1000);
     }
     const double mib = payload.outputBytes / kMiB;
     const double baselineRate = mib / Median(baseline);
     const double loaderRate = mib / Median(loader);
-    const double heldRate = mib / Median(held);
     printf("installer_bytes %lu\n", static_cast<unsigned long>(payload.outputBytes));
     printf("payload_bytes %lu\n", static_cast<unsigned long>(payload.size));
     printf("runs %d\n", runs);
     printf("baseline_mib_s %.1f\n", baselineRate);
     printf("loader_mib_s %.1f\n", loaderRate);
     printf("ratio %.3f\n", loaderRate / baselineRate);
-    printf("loader_held_mib_s %.1f\n", heldRate);
-    printf("held_ratio %.3f\n", heldRate / baselineRate);
+    return 0;
+}
+
+uint32_t ZlibCrc32(uint32_t crc, const unsigned char* data, size_t size)
+{
+    return uint32_t(crc32(crc, data, uInt(size)));
+}
+
+// The installer inflated into memory once, then each CRC-32 over it in 16,384-byte pieces, as
+// the extraction computes it; median of interleaved runs.
+int Crc(const Payload& payload, int runs)
+{
+    std::vector<unsigned char> installer(payload.outputBytes);
+    z_stream stream = {};
+    stream.next_in = const_cast<Bytef*>(payload.data + payload.deflateOffset);
+    stream.avail_in = uInt(payload.size - payload.deflateOffset);
+    stream.next_out = installer.data();
+    stream.avail_out = uInt(installer.size());
+    const bool inflated = inflateInit2(&stream, -15) == Z_OK &&
+                          inflate(&stream, Z_FINISH) == Z_STREAM_END &&
+                          stream.total_out == installer.size();
+    inflateEnd(&stream);
+    if (!inflated) {
+        fprintf(stderr, "the payload does not inflate\n");
+        return 1;
+    }
+    using CrcFunction = uint32_t (*)(uint32_t, const unsigned char*, size_t);
+    const struct {
+        const char* name;
+        CrcFunction crc;
+    } ways[] = {
+        {"crc_zlib_mib_s", &ZlibCrc32},
+        {"crc_folding_mib_s", &payload::Crc32},
+        {"crc_tables_mib_s", &payload::Crc32WithTables},
+    };
+    const size_t count = sizeof ways / sizeof ways[0];
+    std::vector<double> seconds[count];
+    for (int i = 0; i < runs; ++i) {
+        for (size_t k = 0; k < count; ++k) {
+            const size_t way = (i + k) % count;
+            LARGE_INTEGER start, end;
+            QueryPerformanceCounter(&start);
+            uint32_t crc = 0;
+            for (size_t at = 0; at < installer.size(); at += payload::kOutputBufferBytes) {
+                const size_t piece = std::min(payload::kOutputBufferBytes, installer.size() - at);
+                crc = ways[way].crc(crc, installer.data() + at, piece);
+            }
+            QueryPerformanceCounter(&end);
+            if (crc != payload.expectedCrc) {
+                fprintf(stderr, "%s: wrong CRC-32\n", ways[way].name);
+                return 1;
+            }
+            seconds[way].push_back(Seconds(start, end));
+        }
+    }
+    printf("crc_folds %d\n", payload::Crc32Folds() ? 1 : 0);
+    for (size_t k = 0; k < count; ++k)
+        printf("%s %.1f\n", ways[k].name, payload.outputBytes / kMiB / Median(seconds[k]));
     return 0;
 }
 
@@ -246,8 +284,10 @@ int main(int argc, char** argv)
     payload::g_showMessageBox = &NoBox;
     if (argc >= 2 && strcmp(argv[1], "time") == 0)
         return Time(payload, argc >= 3 ? std::max(1, atoi(argv[2])) : kDefaultRuns);
+    if (argc >= 2 && strcmp(argv[1], "crc") == 0)
+        return Crc(payload, argc >= 3 ? std::max(1, atoi(argv[2])) : kDefaultRuns);
     if (argc >= 2 && strcmp(argv[1], "memory") == 0)
         return Memory(payload);
-    fprintf(stderr, "usage: payload-bench time [runs] | memory\n");
+    fprintf(stderr, "usage: payload-bench time [runs] | crc [runs] | memory\n");
     return 2;
 }

@@ -54,3 +54,30 @@ function(orva_gui_program target)
   target_link_options(${target} PRIVATE -Os -mwindows -s -Wl,--gc-sections
     -Wl,-Map=$<TARGET_FILE_DIR:${target}>/${target}.map)
 endfunction()
+
+# Programs started by the loader's own start-up (loader/Startup.cpp) instead of the C runtime's
+# start-up objects; they provide LoaderMain. Data imported from a DLL without dllimport would
+# need the runtime's pseudo-relocations, so the link refuses it.
+#
+# The C library functions that the compiler may call on its own (memchr for a loop it
+# recognises, puts for a printf of a plain line) must be asked for before link-time
+# optimisation: the code generated afterwards refers to them as well, but ld 2.40, without the
+# runtime's start-up objects, drops their import stubs as unreferenced and then crashes
+# (signal 11) writing the relocation table. A link that crashes so after new code calls another
+# such function needs that function added to this list: it is among the undefined symbols of
+# the link's .ltrans.o objects (link with -save-temps and list them with nm -u) that name a
+# function of msvcrt.dll.
+function(orva_lean_entry target)
+  target_sources(${target} PRIVATE $<TARGET_OBJECTS:loader_startup>)
+  set(prefix)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(prefix _)  # C names as the i386 object files spell them
+  endif()
+  set(early)
+  foreach(function memchr memcmp memmove puts strcat strchr strcmp strlen strncmp strpbrk strrchr
+                   strstr)
+    list(APPEND early -Wl,-u,${prefix}${function})
+  endforeach()
+  target_link_options(${target} PRIVATE -nostartfiles -Wl,-e,${prefix}LoaderStartup
+    -Wl,--disable-auto-import -Wl,--disable-runtime-pseudo-reloc ${early})
+endfunction()

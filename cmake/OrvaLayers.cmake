@@ -7,7 +7,8 @@
 #   voregistry     VoUtil/VoRegistry/        the registry key class
 #   payload        payload/                  finding, checking and inflating the installer
 #   loader_core    loader/                   the main sequence and its steps
-#   loader         loader/WinMain.cpp        the entry
+#   loader         loader/WinMain.cpp        the entry, and its start-up (loader_startup,
+#                  loader/Startup.cpp        loader/Startup.cpp)
 #
 # tests/layers/check_layers.py holds the same order for the includes.
 
@@ -19,7 +20,8 @@ set(ORVA_LAYER_LINKS
   "loader_log:vofoundation"
   "voregistry:vofoundation"
   "payload:loader_log vofoundation orva_zlib"
-  "loader_core:payload voregistry loader_log vofoundation")
+  "loader_core:payload voregistry loader_log vofoundation"
+  "loader_startup:")
 
 # Fails the configure step when a product library links one that its layer may not: a link
 # upwards, or sideways between the log and the registry class.

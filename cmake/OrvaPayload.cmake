@@ -11,7 +11,7 @@ set(LOADER_PAYLOAD "$<TARGET_FILE:demo-installer>" CACHE STRING
 # expression) and <variable>_TARGET to the target that packs it.
 # Each distinct payload is packed once per build tree, however many targets carry it, into
 # payloads/ of the build folder. BEST packs with loader-pack --best (block division, about
-# 1.3 s per MiB): for the payload that ships. Without it the payload is packed --fast, as test
+# 1.3 s per MiB on one processor, on every processor at once): for the payload that ships. Without it the payload is packed --fast, as test
 # payloads are; a payload that any target asks BEST for is packed --best for all of them.
 # Changing the payload file, or loader-pack, packs it again.
 function(orva_packed_payload variable payload)

@@ -1,7 +1,8 @@
-// The loader's GUI entry. It opens no window: its only user interface is the error box.
+// The loader's main function, called by its start-up (Startup.cpp). It opens no window: its only
+// user interface is the error box.
 #include "MainSequence.h"
+#include "Startup.h"
 
-#include <stdlib.h>
 #include <windows.h>
 
 namespace {
@@ -25,8 +26,8 @@ void RestrictDllSearchToSystemFolder()
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+int LoaderMain(int argc, char** argv)
 {
     RestrictDllSearchToSystemFolder();
-    return loader::RunMainSequence(g_run, __argc, __argv);
+    return loader::RunMainSequence(g_run, argc, argv);
 }

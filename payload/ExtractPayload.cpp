@@ -124,8 +124,10 @@ int Finish(long error)
 }
 
 // Opens the finished file read-only with read sharing only, then reads it back through that
-// handle: the file was closed after its writing, and someone may have replaced it before the
-// hold was taken. Returns 0 with *heldFile set, or the failure's error after logging it.
+// handle against the trailer's CRC-32 and length: the one check of what was written, and the
+// file was closed after its writing, so someone may have replaced it before the hold was taken.
+// Returns 0 with *heldFile set (or the hold let go when heldFile is null), or the failure's
+// error after logging it; a payload that does not match its own trailer leaves no file.
 long HoldAndCheck(MemberInflater& inflater, const char* path, int quietIo, void** heldFile)
 {
     VoUniqueHandle held(g_createFile(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -136,17 +138,25 @@ long HoldAndCheck(MemberInflater& inflater, const char* path, int quietIo, void*
     }
     FileSink source{held.get(), loader::kNoErrorCode};
     const InflateResult checked = inflater.CheckReadBack({&ReadFromFile, &source});
-    if (checked.status == InflateStatus::Ok) {
-        *heldFile = held.release();
+    switch (checked.status) {
+    case InflateStatus::Ok:
+        if (heldFile != nullptr)
+            *heldFile = held.release();
         return 0;
-    }
-    held.reset();
-    if (checked.status == InflateStatus::ReadFailed) {
+    case InflateStatus::ReadFailed:
+        held.reset();
         return FailQuietly("Could not hold extracted executable for <%s>.", path, source.error,
                            quietIo);
+    case InflateStatus::ContentChanged:
+        held.reset();
+        return FailQuietly("Extracted executable changed after it was written for <%s>.", path,
+                           loader::kNoErrorCode, quietIo);
+    default:
+        inflater.Release();
+        CloseAndDelete(held, path);
+        return FailWithBox("Extracted executable failed its integrity check for <%s>.", path,
+                           loader::kNoErrorCode);
     }
-    return FailQuietly("Extracted executable changed after it was written for <%s>.", path,
-                       loader::kNoErrorCode, quietIo);
 }
 
 long ExtractFromMemory(const unsigned char* data, size_t size, const char* outputPath, int quietIo,
@@ -213,7 +223,7 @@ long ExtractFromMemory(const unsigned char* data, size_t size, const char* outpu
         return kDamagedData;
     }
     file.reset();
-    return heldFile != nullptr ? HoldAndCheck(inflater, outputPath, quietIo, heldFile) : 0;
+    return HoldAndCheck(inflater, outputPath, quietIo, heldFile);
 }
 
 }  // namespace

@@ -11,18 +11,17 @@ namespace payload {
 
 // Finds the RT_RCDATA resource resourceId in the loader's own module, checks it as one gzip
 // member and inflates it into outputPath, a new file (an existing one is left alone and the
-// extraction fails: "Could not create temporary file"). Returns 0 when the
-// file is complete and matches the member's trailer, -1 on any failure, after logging the
-// reason and, as a rule, showing ShowCannotStartBox; GetLastError then tells the failure's
-// Win32 error (ERROR_INVALID_DATA for damaged data, ERROR_NOT_ENOUGH_MEMORY when working
-// storage is missing). quietIo exactly 1 suppresses the box when the file cannot be created,
-// written, held or checked. Nothing acquired is left held or allocated.
+// extraction fails: "Could not create temporary file"), then opens the file read-only with
+// read sharing only and reads it back through that hold against the member's trailer. Returns 0
+// when the file is complete and matches the trailer, -1 on any failure, after logging the reason
+// and, as a rule, showing ShowCannotStartBox; GetLastError then tells the failure's Win32 error
+// (ERROR_INVALID_DATA for damaged data, ERROR_NOT_ENOUGH_MEMORY when working storage is missing).
+// quietIo exactly 1 suppresses the box when the file cannot be created, written, held or
+// checked. Nothing acquired is left held or allocated.
 //
-// heldFile, when not null, receives on success a handle to the finished file opened read-only
-// with read sharing only, so the file cannot be changed before it is started; the caller
-// closes it. Through that handle the file has been read back and matched against the member's
-// trailer: what is held is what was written. When the hold cannot be taken or the file read
-// back differs, the extraction fails and heldFile receives null.
+// heldFile, when not null, receives on success that hold, so the file cannot be changed before
+// it is started; the caller closes it. What is held is what was written. When the hold cannot
+// be taken or the file read back differs, the extraction fails and heldFile receives null.
 int ExtractPayload(int resourceId, const char* outputPath, int quietIo, void** heldFile = nullptr);
 
 // The same, from payload bytes already in memory (what ExtractPayload does once the resource

@@ -1,6 +1,7 @@
 #include "payload/GzipMember.h"
 
 #include "VoFoundation/VoAllocator.h"
+#include "payload/Crc32.h"
 
 #include <string.h>
 
@@ -94,27 +95,25 @@ GzipHeader ParseGzipHeader(const unsigned char* data, size_t size)
     return {GzipHeaderStatus::Ok, pos};
 }
 
-ContentDigest::ContentDigest() : _crc(crc32(0L, Z_NULL, 0)), _length(0)
+ContentDigest::ContentDigest() : _crc(0), _length(0)
 {
 }
 
 void ContentDigest::Add(const unsigned char* data, size_t size)
 {
     _length += size;
-    // crc32 takes at most one zlib count at a time.
-    while (size > 0) {
-        const uInt piece = size > UINT32_MAX ? UINT32_MAX : uInt(size);
-        _crc = crc32(_crc, data, piece);
-        data += piece;
-        size -= piece;
-    }
+    _crc = Crc32(_crc, data, size);
 }
 
 bool ContentDigest::Matches(const unsigned char* trailer) const
 {
+    return ReadLittleEndian32(trailer) == _crc && LengthMatches(trailer, _length);
+}
+
+bool ContentDigest::LengthMatches(const unsigned char* trailer, uint64_t length)
+{
     // ISIZE counts modulo 2^32; no installer comes near that, so a longer content never matches.
-    return ReadLittleEndian32(trailer) == uint32_t(_crc) &&
-           uint64_t(ReadLittleEndian32(trailer + 4)) == _length;
+    return uint64_t(ReadLittleEndian32(trailer + 4)) == length;
 }
 
 MemberInflater::~MemberInflater()
@@ -141,7 +140,7 @@ InflateResult MemberInflater::Start(const unsigned char* data, size_t size)
     _data = data;
     _size = size;
     _trailer = nullptr;
-    _buffer = static_cast<unsigned char*>(AllocateZeroed(kOutputBufferBytes));
+    _buffer = static_cast<unsigned char*>(AllocateZeroed(kReadBackBytes));
     if (_buffer == nullptr)
         return {InflateStatus::NoOutputBuffer, 0};
     z_stream* stream = static_cast<z_stream*>(AllocateZeroed(sizeof(z_stream)));
@@ -167,11 +166,20 @@ InflateResult MemberInflater::Start(const unsigned char* data, size_t size)
 
 InflateResult MemberInflater::Run(PayloadSink sink)
 {
-    z_stream* stream = static_cast<z_stream*>(_stream);
+    _trailer = nullptr;
     if (!_initialised)
         return {InflateStatus::InflateFailed, Z_STREAM_ERROR};
+    const unsigned char* trailer = nullptr;
+    const InflateResult result = Inflate(sink, &trailer);
+    if (result.status == InflateStatus::Ok)
+        _trailer = trailer;
+    return result;
+}
 
-    ContentDigest digest;
+InflateResult MemberInflater::Inflate(PayloadSink sink, const unsigned char** trailer)
+{
+    z_stream* stream = static_cast<z_stream*>(_stream);
+    uint64_t produced = 0;
     for (;;) {
         // Inputs beyond one zlib count (only possible on 64-bit hosts) are fed in pieces.
         if (stream->avail_in == 0) {
@@ -185,7 +193,7 @@ InflateResult MemberInflater::Run(PayloadSink sink)
         if (result != Z_OK)
             return {InflateStatus::InflateFailed, result};
         if (stream->avail_out == 0) {
-            digest.Add(_buffer, kOutputBufferBytes);
+            produced += kOutputBufferBytes;
             if (!sink.write(sink.context, _buffer, kOutputBufferBytes)) {
                 return {InflateStatus::WriteFailed, 0};
             }
@@ -194,23 +202,31 @@ InflateResult MemberInflater::Run(PayloadSink sink)
         }
     }
 
-    // The trailer follows the deflate data directly; it must be there and match what was
-    // produced, or a damaged payload would be run.
+    // The trailer follows the deflate data directly; it must be there and state the length
+    // produced, or a damaged payload would be run. Its CRC-32 is held against what is read
+    // back (CheckReadBack), which covers what was produced as well.
     const size_t filled = kOutputBufferBytes - stream->avail_out;
-    digest.Add(_buffer, filled);
+    produced += filled;
     const size_t consumed = size_t(stream->next_in - _data);
-    if (_size - consumed < kTrailerBytes)
+    if (_size - consumed < kTrailerBytes ||
+        !ContentDigest::LengthMatches(_data + consumed, produced))
         return {InflateStatus::IntegrityFailed, 0};
-    const unsigned char* trailer = _data + consumed;
-    if (!digest.Matches(trailer))
-        return {InflateStatus::IntegrityFailed, 0};
-
     if (filled != 0 && !sink.write(sink.context, _buffer, filled)) {
         return {InflateStatus::WriteFailed, 0};
     }
-    _trailer = trailer;
+    *trailer = _data + consumed;
     return {InflateStatus::Ok, 0};
 }
+
+namespace {
+
+bool AddToDigest(void* context, const unsigned char* data, size_t size)
+{
+    static_cast<ContentDigest*>(context)->Add(data, size);
+    return true;
+}
+
+}  // namespace
 
 InflateResult MemberInflater::CheckReadBack(ContentSource source)
 {
@@ -219,16 +235,31 @@ InflateResult MemberInflater::CheckReadBack(ContentSource source)
     ContentDigest digest;
     for (;;) {
         size_t got = 0;
-        if (!source.read(source.context, _buffer, kOutputBufferBytes, &got)) {
+        if (!source.read(source.context, _buffer, kReadBackBytes, &got)) {
             return {InflateStatus::ReadFailed, 0};
         }
         if (got == 0)
             break;
-        digest.Add(_buffer, got < kOutputBufferBytes ? got : kOutputBufferBytes);
+        digest.Add(_buffer, got < kReadBackBytes ? got : kReadBackBytes);
     }
-    if (!digest.Matches(_trailer))
-        return {InflateStatus::IntegrityFailed, 0};
-    return {InflateStatus::Ok, 0};
+    if (digest.Matches(_trailer))
+        return {InflateStatus::Ok, 0};
+
+    // Either the file is not what was written, or the payload does not match its own trailer:
+    // the payload, inflated again without being written, tells which.
+    z_stream* stream = static_cast<z_stream*>(_stream);
+    const unsigned char* trailer = nullptr;
+    ContentDigest produced;
+    if (inflateReset(stream) == Z_OK) {
+        stream->next_in = const_cast<Bytef*>(_data);
+        stream->avail_in = 0;
+        stream->next_out = _buffer;
+        stream->avail_out = uInt(kOutputBufferBytes);
+        if (Inflate({&AddToDigest, &produced}, &trailer).status == InflateStatus::Ok &&
+            produced.Matches(trailer))
+            return {InflateStatus::ContentChanged, 0};
+    }
+    return {InflateStatus::IntegrityFailed, 0};
 }
 
 }  // namespace payload

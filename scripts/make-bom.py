@@ -25,7 +25,7 @@ ZLIB = {
     "bom-ref": "zlib",
     "name": "zlib",
     "version": "1.2.12",
-    "description": "the inflate side of zlib (raw inflate and CRC-32), linked statically",
+    "description": "the inflate side of zlib (raw inflate), linked statically",
     "licenses": [{"license": {"id": "Zlib"}}],
     "cpe": "cpe:2.3:a:zlib:zlib:1.2.12:*:*:*:*:*:*:*",
     "purl": "pkg:generic/zlib@1.2.12",
@@ -51,7 +51,7 @@ ZLIB = {
                            "url": "https://nvd.nist.gov/vuln/detail/CVE-2022-37434"},
             }],
         }],
-        "notes": "Local changes: only adler32.c, crc32.c, inffast.c, inflate.c, inftrees.c, "
+        "notes": "Local changes: only adler32.c, inffast.c, inflate.c, inftrees.c, "
                  "zutil.c and their headers are taken (no deflate side, no gz file functions); "
                  "built with Z_PREFIX, NO_GZIP (the loader parses the gzip member itself, so "
                  "the code of CVE-2022-37434 is not compiled in), DYNAMIC_CRC_TABLE and "

@@ -104,7 +104,8 @@ class Work:
 class HelpAndVersion(unittest.TestCase):
     def test_help_lists_every_option_and_the_exit_codes_on_standard_output(self):
         rows = [
-            ("loader-pack", ["--best", "--fast", "--name NAME", "-q, --quiet", "-h, --help",
+            ("loader-pack", ["--best", "--fast", "-j, --jobs N", "--name NAME", "-q, --quiet",
+                             "-h, --help",
                              "-V, --version", "when standard error is a terminal",
                              "Exit status: 0 packed; 1 INPUT refused", "2 wrong usage",
                              "3 a file could not be read or written"]),
@@ -146,6 +147,8 @@ class Errors(unittest.TestCase):
             ("loader-pack", ["--level", "a", "b"], "unknown option --level"),
             ("loader-pack", ["a", "b", "--name"], "--name needs a value (NAME)"),
             ("loader-pack", ["--quiet=yes", "a", "b"], "--quiet takes no value"),
+            ("loader-pack", ["-j", "0", "a", "b"], "-j needs a whole number from 1 to 4096"),
+            ("loader-pack", ["--jobs=2x", "a", "b"], "--jobs needs a whole number from 1 to 4096"),
             ("loader-stamp", [], "no loader file given"),
             ("loader-stamp", ["a.exe", "--switch"], "--switch needs a value (NAME[=VALUE])"),
             ("loader-stamp", ["a.exe", "--codepage=1"], "--codepage 1: not an ANSI code page"),

@@ -1,11 +1,13 @@
 // Writes the foundation's teardown steps, as they happen at exit, to the file named by the
-// first argument: one line per step with the state that must hold at that point.
+// first argument: one line per step with the state that must hold at that point. Built twice:
+// started by the C runtime, and by the loader's own start-up (ORVA_LOADER_STARTUP).
 #include <windows.h>
 
 #include <stdio.h>
 
 #include "VoFoundation/VoThreads/VoStaticObjects.h"
 #include "VoFoundation/VoThreads/VoThreadLocalStorage.h"
+#include "loader/Startup.h"
 
 namespace {
 
@@ -28,7 +30,11 @@ void observe(int32 step)
 
 }  // namespace
 
+#ifdef ORVA_LOADER_STARTUP
+int LoaderMain(int argc, char** argv)
+#else
 int main(int argc, char** argv)
+#endif
 {
     if (argc < 2)
         return 2;

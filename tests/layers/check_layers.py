@@ -9,7 +9,7 @@ The layers, bottom to top (cmake/OrvaLayers.cmake checks the links the same way)
     registry    VoUtil/VoRegistry/    foundation only
     payload     payload/
     steps       loader/               the main sequence and its steps
-    entry       loader/WinMain.cpp
+    entry       loader/WinMain.cpp, loader/Startup.*
 
 Every quoted include of a product file must name a file of the tree, found either from the
 source root or beside the including file, in a layer that the including file's layer may use.
@@ -26,6 +26,7 @@ import sys
 # (layer, path prefix relative to the source root); the first match wins.
 LAYER_OF_PATH = [
     ("entry", "loader/WinMain.cpp"),
+    ("entry", "loader/Startup."),
     ("zlib", "third_party/zlib/"),
     ("foundation", "VoFoundation/"),
     ("loaderlog", "loaderlog/"),

@@ -249,8 +249,9 @@ TEST(DeflateDivisionTest, WithoutDivisionEveryLevelGivesUpstreamOutput)
 
 // Whatever the chunk size and level, the joined stream inflates back to exactly the input:
 // chunks that end anywhere within a byte, noise whose stored blocks must begin on a byte of
-// the whole stream, chunks of one byte. Progress is told after each chunk, and an input of
-// one chunk is packed exactly as by one call of the compressor.
+// the whole stream, chunks of one byte. Progress is told after each chunk, in order, an input of
+// one chunk is packed exactly as by one call of the compressor, and chunks deflated two or
+// three at a time give the same bytes as one at a time.
 TEST(ChunkedDeflateTest, EveryChunkSizeInflatesBackExactly)
 {
     Lcg random(5);
@@ -293,6 +294,15 @@ TEST(ChunkedDeflateTest, EveryChunkSizeInflatesBackExactly)
                 EXPECT_EQ(expected, told);
                 if (chunk >= row.input.size())
                     EXPECT_EQ(Compress(row.input, level, divide), joined);
+                for (unsigned jobs : {2u, 3u}) {
+                    Bytes parallel;
+                    told.clear();
+                    ASSERT_TRUE(pack::DeflateInChunks(
+                        row.input.data(), row.input.size(), level, divide, chunk,
+                        [&](size_t done) { told.push_back(done); }, parallel, error, jobs));
+                    EXPECT_EQ(joined, parallel) << jobs << " jobs";
+                    EXPECT_EQ(expected, told) << jobs << " jobs";
+                }
             }
         }
     }

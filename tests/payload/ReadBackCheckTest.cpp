@@ -1,10 +1,14 @@
 // Reading the extracted file back and holding it against the member's trailer: what is read
-// back must be exactly what was inflated, however the source hands it over.
+// back must be exactly what was inflated, however the source hands it over, and a mismatch
+// tells a changed file from a damaged payload.
 #include "payload/GzipMember.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>  // the system's, as the reference CRC-32
 
 #include <algorithm>
+
+#include "payload/Crc32.h"
 
 #include "PayloadBytes.h"
 
@@ -63,6 +67,9 @@ TEST(ReadBackCheck, MatchesOnlyTheBytesThatWereInflated)
 {
     const Bytes data = SampleData(2 * kOutputBufferBytes + 100, 21);
     const Bytes member = GzipMemberBytes(data);
+    MemberShape wrongCrc;
+    wrongCrc.crcDelta = 1;
+    const Bytes damaged = GzipMemberBytes(data, wrongCrc);  // inflates, but not to its CRC-32
     Bytes flipped = data;
     flipped[kOutputBufferBytes + 5] ^= 0x01;
     const Bytes shorter(data.begin(), data.end() - 1);
@@ -74,25 +81,48 @@ TEST(ReadBackCheck, MatchesOnlyTheBytesThatWereInflated)
 
     const struct {
         const char* name;
+        const Bytes& member;
         StoredContent stored;
         InflateStatus expected;
     } cases[] = {
-        {"as written, in full buffers", Content(data), InflateStatus::Ok},
-        {"as written, one byte at a time", Content(data, 1), InflateStatus::Ok},
-        {"as written, in odd pieces", Content(data, 7001), InflateStatus::Ok},
-        {"one bit changed", Content(flipped), InflateStatus::IntegrityFailed},
-        {"one byte missing", Content(shorter), InflateStatus::IntegrityFailed},
-        {"one byte more", Content(longer), InflateStatus::IntegrityFailed},
-        {"pieces in another order", Content(swappedPieces), InflateStatus::IntegrityFailed},
-        {"empty", Content(Bytes()), InflateStatus::IntegrityFailed},
+        {"as written, in full buffers", member, Content(data), InflateStatus::Ok},
+        {"as written, one byte at a time", member, Content(data, 1), InflateStatus::Ok},
+        {"as written, in odd pieces", member, Content(data, 7001), InflateStatus::Ok},
+        {"one bit changed", member, Content(flipped), InflateStatus::ContentChanged},
+        {"one byte missing", member, Content(shorter), InflateStatus::ContentChanged},
+        {"one byte more", member, Content(longer), InflateStatus::ContentChanged},
+        {"pieces in another order", member, Content(swappedPieces), InflateStatus::ContentChanged},
+        {"empty", member, Content(Bytes()), InflateStatus::ContentChanged},
+        // The payload itself is damaged, whatever was stored.
+        {"wrong CRC-32, as written", damaged, Content(data), InflateStatus::IntegrityFailed},
+        {"wrong CRC-32, changed", damaged, Content(flipped, 7001), InflateStatus::IntegrityFailed},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.expected, ReadBack(member, c.stored).status);
+        EXPECT_EQ(c.expected, ReadBack(c.member, c.stored).status);
     }
 
     // An empty installer reads back as nothing at all.
     EXPECT_EQ(InflateStatus::Ok, ReadBack(GzipMemberBytes(Bytes()), Content(Bytes())).status);
+}
+
+// Both ways of computing the CRC-32 give zlib's values, for every length around the folding's
+// 16- and 64-byte steps, at every alignment, and in pieces passed from one call to the next.
+TEST(ReadBackCheck, Crc32IsZlibsWhateverTheWay)
+{
+    const Bytes data = SampleData(4096 + 64, 24);
+    for (size_t offset = 0; offset < 16; ++offset) {
+        for (size_t size = 0; size <= 300; ++size) {
+            const uint32_t zlib = uint32_t(crc32(0L, data.data() + offset, uInt(size)));
+            SCOPED_TRACE(std::to_string(size) + " bytes at " + std::to_string(offset));
+            ASSERT_EQ(zlib, Crc32(0, data.data() + offset, size));
+            ASSERT_EQ(zlib, Crc32WithTables(0, data.data() + offset, size));
+        }
+    }
+    uint32_t chained = 0;
+    for (size_t at = 0; at < data.size(); at += 1000)
+        chained = Crc32(chained, data.data() + at, std::min<size_t>(1000, data.size() - at));
+    EXPECT_EQ(uint32_t(crc32(0L, data.data(), uInt(data.size()))), chained);
 }
 
 TEST(ReadBackCheck, AReadThatFailsIsReportedAsSuch)
@@ -119,9 +149,9 @@ TEST(ReadBackCheck, NeedsASuccessfulRunFirst)
     EXPECT_EQ(InflateStatus::InflateFailed, inflater.CheckReadBack(stored.Source()).status);
 
     // A run that failed its trailer leaves nothing to match against.
-    MemberShape wrongCrc;
-    wrongCrc.crcDelta = 1;
-    const Bytes damaged = GzipMemberBytes(data, wrongCrc);
+    MemberShape wrongSize;
+    wrongSize.sizeDelta = 1;
+    const Bytes damaged = GzipMemberBytes(data, wrongSize);
     inflater.Start(damaged.data() + header.deflateOffset, damaged.size() - header.deflateOffset);
     ASSERT_EQ(InflateStatus::IntegrityFailed, inflater.Run({&Discard, nullptr}).status);
     EXPECT_EQ(InflateStatus::InflateFailed, inflater.CheckReadBack(stored.Source()).status);

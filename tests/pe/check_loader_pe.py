@@ -67,6 +67,18 @@ class LoaderExecutable(unittest.TestCase):
         for name in ("RegDeleteKeyExA", "SetDefaultDllDirectories", "SHDeleteKeyA"):
             self.assertNotIn(name, imported)
 
+    def test_starts_on_its_own_entry_with_aslr_dep_and_relocations(self):
+        # Its own start-up and the size cuts keep what the linker's defaults gave: a movable
+        # image (with its relocation table) and no execution of data; the entry realigns the
+        # stack to 16 bytes (and esp, -16) and takes its arguments from msvcrt.
+        dynamic_base, nx_compat = 0x40, 0x100
+        self.assertEqual(dynamic_base | nx_compat,
+                         self.pe.dll_characteristics & (dynamic_base | nx_compat))
+        self.assertGreater(self.pe.directories[5][1], 0)
+        entry = self.pe.rva_to_offset(self.pe.entry_point)
+        self.assertIn(b"\x83\xe4\xf0", self.pe.data[entry:entry + 16])
+        self.assertIn("__getmainargs", self.pe.imports()["msvcrt.dll"])
+
     def test_icon_group_101_holds_a_16_colour_16x16_and_a_256_colour_32x32_image(self):
         group = self.res[RT_GROUP_ICON][101]
         data = next(iter(group.values()))

@@ -10,7 +10,7 @@ import sys
 from pe_file import PeFile
 
 RT_RCDATA, PAYLOAD_ID = 10, 102
-BUDGET_BYTES = 64 * 1024
+BUDGET_BYTES = 56 * 1024
 
 
 def stub_size(path):

@@ -15,7 +15,8 @@ class PeFile:
          self.characteristics) = struct.unpack_from("<HHIIIHH", d, self.pe + 4)
         self.opt = self.pe + 24
         self.magic = struct.unpack_from("<H", d, self.opt)[0]
-        self.subsystem = struct.unpack_from("<H", d, self.opt + 68)[0]
+        self.entry_point = struct.unpack_from("<I", d, self.opt + 16)[0]
+        self.subsystem, self.dll_characteristics = struct.unpack_from("<HH", d, self.opt + 68)
         self.section_alignment, self.file_alignment = struct.unpack_from("<II", d, self.opt + 32)
         self.size_of_image, self.size_of_headers, self.checksum = struct.unpack_from("<III", d,
                                                                                     self.opt + 56)

@@ -5,7 +5,15 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+#ifdef __linux__
+#include <sched.h>
+#endif
 
 namespace pack {
 
@@ -70,56 +78,205 @@ void AppendInnerChunk(unsigned char* stream, const StreamBits& bits, Bytes& out)
     out.insert(out.end(), kEmptyStoredLengths, kEmptyStoredLengths + sizeof kEmptyStoredLengths);
 }
 
+// One job's compressor and the buffer its chunks are deflated into.
+class ChunkCompressor {
+public:
+    ChunkCompressor() = default;
+    ChunkCompressor(const ChunkCompressor&) = delete;
+    ChunkCompressor& operator=(const ChunkCompressor&) = delete;
+    ~ChunkCompressor() { libdeflate_free_compressor(compressor_); }
+
+    bool Make(int level, bool divideBlocks, std::string& error)
+    {
+        compressor_ = libdeflate_alloc_compressor(level);
+        if (compressor_ == nullptr) {
+            error = "the compressor could not be made for level " + std::to_string(level);
+            return false;
+        }
+        if (divideBlocks && !libdeflate_set_block_division(compressor_, 1)) {
+            error = "level " + std::to_string(level) + " cannot divide blocks";
+            return false;
+        }
+        return true;
+    }
+
+    // Deflates data[from, from + length) into piece: what the joined stream takes of it. last:
+    // the chunk that ends the input.
+    bool Deflate(const unsigned char* data, size_t from, size_t length, bool last, Bytes& piece,
+                 std::string& error)
+    {
+        stream_.resize(libdeflate_deflate_compress_bound(compressor_, length));
+        const size_t streamBytes = libdeflate_deflate_compress(compressor_, data + from, length,
+                                                               stream_.data(), stream_.size());
+        StreamBits bits;
+        piece.clear();
+        if (streamBytes == 0) {
+            error = "the compressor gave no data";
+            return false;
+        }
+        if (last) {
+            piece.assign(stream_.begin(), stream_.begin() + streamBytes);
+        } else if (LocateLastBlock(stream_.data(), streamBytes, bits)) {
+            AppendInnerChunk(stream_.data(), bits, piece);
+        } else {
+            error = "the deflate data of the chunk at byte " + std::to_string(from) +
+                    " could not be read back";
+            return false;
+        }
+        return true;
+    }
+
+private:
+    libdeflate_compressor* compressor_ = nullptr;
+    Bytes stream_;
+};
+
+// The chunks as the jobs share them: each job takes the next chunk, deflates it, and joins into
+// the output every chunk that is next in order. A chunk is taken only while fewer than two per
+// job are taken and not yet joined, which bounds what waits for a slow chunk before it.
+class ChunkJobs {
+public:
+    ChunkJobs(const unsigned char* data, size_t size, size_t chunkBytes, unsigned jobs,
+              const ChunkDone& chunkDone, Bytes& out)
+        : data_(data), size_(size), chunkBytes_(chunkBytes),
+          chunks_(size == 0 ? 1 : (size - 1) / chunkBytes + 1), window_(2 * size_t(jobs)),
+          pieces_(window_), ready_(window_, false), chunkDone_(chunkDone), out_(out)
+    {
+    }
+
+    void Work(int level, bool divideBlocks)
+    {
+        ChunkCompressor compressor;
+        std::string why;
+        Bytes piece;
+        try {
+            if (!compressor.Make(level, divideBlocks, why))
+                return Fail(0, why);
+            std::unique_lock<std::mutex> lock(mutex_);
+            for (;;) {
+                room_.wait(lock, [&] {
+                    return stopped_ || next_ >= chunks_ || next_ < joined_ + window_;
+                });
+                if (stopped_ || next_ >= chunks_)
+                    return;
+                const size_t chunk = next_++;
+                lock.unlock();
+                const size_t from = chunk * chunkBytes_;
+                const bool ok = compressor.Deflate(data_, from, std::min(chunkBytes_, size_ - from),
+                                                   chunk + 1 == chunks_, piece, why);
+                lock.lock();
+                if (!ok) {
+                    lock.unlock();
+                    return Fail(chunk, why);
+                }
+                pieces_[chunk % window_].swap(piece);
+                ready_[chunk % window_] = true;
+                JoinInOrder();
+                room_.notify_all();
+            }
+        } catch (const std::bad_alloc&) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            outOfMemory_ = stopped_ = true;
+            room_.notify_all();
+        }
+    }
+
+    // After every job has ended: true when every chunk was joined; otherwise the reason of the
+    // first chunk that failed. A job that ran out of memory makes it throw std::bad_alloc.
+    bool Finish(std::string& error)
+    {
+        if (outOfMemory_)
+            throw std::bad_alloc();
+        if (joined_ == chunks_)
+            return true;
+        error = problem_;
+        return false;
+    }
+
+private:
+    void Fail(size_t chunk, const std::string& why)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (chunk <= failedAt_) {
+            failedAt_ = chunk;
+            problem_ = why;
+        }
+        stopped_ = true;
+        room_.notify_all();
+    }
+
+    // With the lock held.
+    void JoinInOrder()
+    {
+        while (joined_ < chunks_ && ready_[joined_ % window_]) {
+            Bytes& piece = pieces_[joined_ % window_];
+            out_.insert(out_.end(), piece.begin(), piece.end());
+            Bytes().swap(piece);
+            ready_[joined_ % window_] = false;
+            ++joined_;
+            if (chunkDone_)
+                chunkDone_(std::min(joined_ * chunkBytes_, size_));
+        }
+    }
+
+    const unsigned char* data_;
+    size_t size_;
+    size_t chunkBytes_;
+    size_t chunks_;
+    size_t window_;
+    std::vector<Bytes> pieces_;  // chunk c waits in pieces_[c % window_] until it is joined
+    std::vector<bool> ready_;
+    const ChunkDone& chunkDone_;
+    Bytes& out_;
+    std::mutex mutex_;
+    std::condition_variable room_;  // a chunk may be taken, or the jobs are to stop
+    size_t next_ = 0;               // the next chunk to take
+    size_t joined_ = 0;             // chunks joined into out_
+    bool stopped_ = false;
+    bool outOfMemory_ = false;
+    size_t failedAt_ = SIZE_MAX;
+    std::string problem_;
+};
+
+// The processors this process may run on (on Linux, as its affinity limits them); 1 when that
+// cannot be told.
+unsigned Processors()
+{
+#ifdef __linux__
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return unsigned(CPU_COUNT(&set));
+#endif
+    const unsigned processors = std::thread::hardware_concurrency();
+    return processors != 0 ? processors : 1;
+}
+
 }  // namespace
 
 bool DeflateInChunks(const unsigned char* data, size_t size, int level, bool divideBlocks,
-                     size_t chunkBytes, const ChunkDone& chunkDone, Bytes& out, std::string& error)
+                     size_t chunkBytes, const ChunkDone& chunkDone, Bytes& out, std::string& error,
+                     unsigned jobs)
 {
     static const unsigned char kNothing = 0;  // an empty input still needs a valid pointer
     if (size == 0)
         data = &kNothing;
     chunkBytes = std::max<size_t>(chunkBytes, 1);
     out.clear();
-    libdeflate_compressor* compressor = libdeflate_alloc_compressor(level);
-    if (compressor == nullptr) {
-        error = "the compressor could not be made for level " + std::to_string(level);
-        return false;
-    }
-    if (divideBlocks && !libdeflate_set_block_division(compressor, 1)) {
-        libdeflate_free_compressor(compressor);
-        error = "level " + std::to_string(level) + " cannot divide blocks";
-        return false;
-    }
-    Bytes stream;
-    std::string problem;
-    size_t done = 0;
-    do {
-        const size_t length = std::min(chunkBytes, size - done);
-        stream.resize(libdeflate_deflate_compress_bound(compressor, length));
-        const size_t streamBytes = libdeflate_deflate_compress(compressor, data + done, length,
-                                                               stream.data(), stream.size());
-        StreamBits bits;
-        if (streamBytes == 0) {
-            problem = "the compressor gave no data";
-            break;
+    const size_t chunks = size == 0 ? 1 : (size - 1) / chunkBytes + 1;
+    jobs = unsigned(std::min<size_t>(jobs != 0 ? jobs : Processors(), chunks));
+    ChunkJobs shared(data, size, chunkBytes, jobs, chunkDone, out);
+    std::vector<std::thread> threads;
+    for (unsigned i = 1; i < jobs; ++i) {
+        try {
+            threads.emplace_back([&] { shared.Work(level, divideBlocks); });
+        } catch (const std::system_error&) {
+            break;  // fewer threads: the output is the same
         }
-        if (done + length == size) {
-            out.insert(out.end(), stream.begin(), stream.begin() + streamBytes);
-        } else if (LocateLastBlock(stream.data(), streamBytes, bits)) {
-            AppendInnerChunk(stream.data(), bits, out);
-        } else {
-            problem = "the deflate data of the chunk at byte " + std::to_string(done) +
-                      " could not be read back";
-            break;
-        }
-        done += length;
-        if (chunkDone)
-            chunkDone(done);
-    } while (done < size);
-    libdeflate_free_compressor(compressor);
-    if (!problem.empty())
-        error = problem;
-    return problem.empty();
+    }
+    shared.Work(level, divideBlocks);
+    for (std::thread& thread : threads)
+        thread.join();
+    return shared.Finish(error);
 }
 
 }  // namespace pack
