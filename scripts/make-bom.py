@@ -54,8 +54,8 @@ ZLIB = {
         "notes": "Local changes: only adler32.c, inffast.c, inflate.c, inftrees.c, "
                  "zutil.c and their headers are taken (no deflate side, no gz file functions); "
                  "built with Z_PREFIX, NO_GZIP (the loader parses the gzip member itself, so "
-                 "the code of CVE-2022-37434 is not compiled in), DYNAMIC_CRC_TABLE and "
-                 "BUILDFIXED. The version string stays 1.2.12.",
+                 "the code of CVE-2022-37434 is not compiled in) and BUILDFIXED; the loader "
+                 "computes the CRC-32 itself. The version string stays 1.2.12.",
     },
 }
 
