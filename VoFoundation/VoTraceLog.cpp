@@ -47,8 +47,8 @@ void writeFormatted(int32 level, const char* format, va_list args)
 }  // namespace
 
 VoTraceLog::VoTraceLog()
-    : _callback(nullptr), _fileOutput(false), _consoleOutput(false), _debug(false),
-      _threadIdOn(true), _count(0)
+    : _writeOut(nullptr), _callback(nullptr), _fileOutput(false), _consoleOutput(false),
+      _debug(false), _threadIdOn(true), _count(0)
 {
 }
 
@@ -85,15 +85,22 @@ void VoTraceLog::write(int32 level, const char* name, const char* message)
         log->_enqueue(level, stamp, name, id.c_str(), message);
     }
 
-    if (!log->_fileOutput && !log->_consoleOutput)
+    if (log->_writeOut != nullptr)
+        log->_writeOut(*log, level, stamp, name, id.c_str(), message);
+}
+
+void VoTraceLog::_writeOutputs(VoTraceLog& log, int32 level, const char* stamp, const char* name,
+                               const char* id, const char* message)
+{
+    if (!log._fileOutput && !log._consoleOutput)
         return;  // the line would go nowhere
     VoTextBuffer line =
-        VoComposeTraceLine(level, stamp, name, id.c_str(), message, log->_debug, log->_threadIdOn);
+        VoComposeTraceLine(level, stamp, name, id, message, log._debug, log._threadIdOn);
     if (line.isEmpty())
         return;
-    if (log->_fileOutput)
-        log->_file.write(line.c_str(), true);
-    if (log->_consoleOutput)
+    if (log._fileOutput)
+        log._file.write(line.c_str(), true);
+    if (log._consoleOutput)
         puts(line.c_str());
 }
 
@@ -163,14 +170,18 @@ void VoTraceLog::setFile(void* handle)
 
 void VoTraceLog::setFileOutput(bool on)
 {
-    if (instance())
-        _log->_fileOutput = on;
+    if (!instance())
+        return;
+    _log->_fileOutput = on;
+    _log->_writeOut = &_writeOutputs;
 }
 
 void VoTraceLog::setConsoleOutput(bool on)
 {
-    if (instance())
-        _log->_consoleOutput = on;
+    if (!instance())
+        return;
+    _log->_consoleOutput = on;
+    _log->_writeOut = &_writeOutputs;
 }
 
 void VoTraceLog::setDebug(bool on)

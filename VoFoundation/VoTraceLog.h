@@ -67,6 +67,12 @@ private:
     void _enqueue(int32 level, const char* stamp, const char* name, const char* id,
                   const char* message);
     void _threadId(VoTextBuffer& id) const;
+    // Writes the line to the outputs that are on; set by the first setter that turns one on, so
+    // that a program that never does (the loader) carries no output code.
+    void (*_writeOut)(VoTraceLog& log, int32 level, const char* stamp, const char* name,
+                      const char* id, const char* message);
+    static void _writeOutputs(VoTraceLog& log, int32 level, const char* stamp, const char* name,
+                              const char* id, const char* message);
 
     static VoTraceLog* _log;
     static int32 _traceSlot;

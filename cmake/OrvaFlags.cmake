@@ -35,7 +35,7 @@ endif()
 function(orva_product_target target)
   target_compile_options(${target} PRIVATE
     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics>
-    -Os -ffunction-sections -fno-asynchronous-unwind-tables
+    -Oz -ffunction-sections -fno-asynchronous-unwind-tables
     -Wall -Wextra)
   target_compile_definitions(${target} PRIVATE __USE_MINGW_ANSI_STDIO=0)
   if(ORVA_LTO)
@@ -51,7 +51,7 @@ endfunction()
 function(orva_gui_program target)
   orva_windows_program(${target})
   # -Os here too: with link-time optimisation the code is generated at this step.
-  target_link_options(${target} PRIVATE -Os -mwindows -s -Wl,--gc-sections
+  target_link_options(${target} PRIVATE -Oz -mwindows -s -Wl,--gc-sections
     -Wl,-Map=$<TARGET_FILE_DIR:${target}>/${target}.map)
 endfunction()
 
@@ -78,6 +78,8 @@ function(orva_lean_entry target)
                    strstr)
     list(APPEND early -Wl,-u,${prefix}${function})
   endforeach()
-  target_link_options(${target} PRIVATE -nostartfiles -Wl,-e,${prefix}LoaderStartup
+  target_link_options(${target} PRIVATE
+    -Wl,-T,${CMAKE_SOURCE_DIR}/loader/resources/data-in-param-section.ld
+    -nostartfiles -Wl,-e,${prefix}LoaderStartup
     -Wl,--disable-auto-import -Wl,--disable-runtime-pseudo-reloc ${early})
 endfunction()

@@ -244,7 +244,11 @@ void PrepareTempFolders(LoaderRun& run)
     TextCopy(run.mainTempPath, run.systemTempPath);
     SetLoaderLogPath(run.systemTempPath, g_logFileName);
     KeepLoaderLogInMemory();
-    DeleteOldLoaderLog();
+    // Only opened to find the old log and to make folders inside: the folders are judged, not
+    // the one above.
+    VoUniqueHandle systemTemp;
+    long systemTempError = OpenParentFolder(run.systemTempPath, systemTemp);
+    DeleteOldLoaderLog(systemTemp.get());
 
     WriteLoaderLog("Preparing loader...");
     if (tempPathError != kNoErrorCode)
@@ -252,13 +256,9 @@ void PrepareTempFolders(LoaderRun& run)
                      run.systemTempPath, tempPathError);
 
     run.tempLogFolderCreated = false;
-    {
-        // Only opened to make folders inside: the folders are judged, not the one above.
-        VoUniqueHandle systemTemp;
-        long systemTempError = OpenParentFolder(run.systemTempPath, systemTemp);
-        MakeMainTempFolder(run, access, systemTemp.get(), systemTempError);
-        MakeTempLogFolder(run, access, systemTemp.get(), systemTempError);
-    }
+    MakeMainTempFolder(run, access, systemTemp.get(), systemTempError);
+    MakeTempLogFolder(run, access, systemTemp.get(), systemTempError);
+    systemTemp.reset();
 
     WriteLoaderLog("Path creation is complete.");
     LogFormatted(run, "Using %s as main temp path.", run.mainTempPath);

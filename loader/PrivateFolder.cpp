@@ -74,13 +74,14 @@ bool IsPrivilegedRun(const char* userSid)
 {
     if (lstrcmpA(userSid, "S-1-5-18") == 0)
         return true;
-    AdministratorsSid administrators = {SID_REVISION,
-                                        2,
-                                        SECURITY_NT_AUTHORITY,
-                                        {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS}};
+    static const AdministratorsSid administrators = {
+        SID_REVISION,
+        2,
+        SECURITY_NT_AUTHORITY,
+        {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS}};
     // A filtered token (not elevated) holds the group for denying only: not a member then.
     BOOL member = FALSE;
-    if (!CheckTokenMembership(nullptr, &administrators, &member))
+    if (!CheckTokenMembership(nullptr, const_cast<AdministratorsSid*>(&administrators), &member))
         return true;  // cannot tell: keep the stricter folders
     return member != FALSE;
 }

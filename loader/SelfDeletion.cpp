@@ -38,23 +38,31 @@ bool IsFolderError(DWORD error)
            error == ERROR_BAD_PATHNAME;
 }
 
+// "Self-deletion skipped: <reason>"
+void LogSkipped(const char* reason)
+{
+    char message[kVoFormattedChars];
+    wsprintfA(message, "Self-deletion skipped: %s", reason);
+    WriteLoaderLog(message);
+}
+
 // Why the module path cannot be handed to del, or null when it can.
 const char* ModulePathProblem(const char* modulePath, bool modulePathComplete, bool modulePathNamed)
 {
     if (!modulePath || !modulePath[0])
-        return "Self-deletion skipped: the loader's path is unknown.";
+        return "the loader's path is unknown.";
     // GetModuleFileNameA reports a path cut at the buffer's end; 259 characters are whole.
     if (!modulePathComplete || strnlen(modulePath, kPathChars) >= (size_t)kPathChars)
-        return "Self-deletion skipped: the loader's path fills the path buffer and may be cut short.";
+        return "the loader's path fills the path buffer and may be cut short.";
     // Its ANSI form names another file, or none, and it has no plain short name.
     if (!modulePathNamed)
-        return "Self-deletion skipped: the loader's path has no name in the ANSI code page.";
+        return "the loader's path has no name in the ANSI code page.";
     if (strpbrk(modulePath, "?*"))
-        return "Self-deletion skipped: the loader's path holds '?' or '*' and would match other files.";
+        return "the loader's path holds '?' or '*' and would match other files.";
     // The path stands in double quotes in the batch, which runs elevated: a quote of its own
     // would end them and let the rest of the name be read as commands.
     if (strchr(modulePath, '"'))
-        return "Self-deletion skipped: the loader's path holds '\"' and would break the batch's quoting.";
+        return "the loader's path holds '\"' and would break the batch's quoting.";
     // The system reports its module's path in full form. The ANSI code page turns full-width
     // backslashes, slashes, colons and full stops into plain ones, and the path then names
     // another file (through "..", say), which the elevated batch would delete instead.
@@ -62,7 +70,7 @@ const char* ModulePathProblem(const char* modulePath, bool modulePathComplete, b
     DWORD fullLength = GetFullPathNameA(modulePath, kPathChars, fullPath, nullptr);
     if (fullLength == 0 || fullLength >= (DWORD)kPathChars || strcmp(fullPath, modulePath) != 0 ||
         strchr(modulePath + 2, ':'))
-        return "Self-deletion skipped: the loader's path is not in full form and may name another file.";
+        return "the loader's path is not in full form and may name another file.";
     return nullptr;
 }
 
@@ -179,7 +187,7 @@ void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
                           bool modulePathComplete, bool modulePathNamed)
 {
     if (const char* problem = ModulePathProblem(modulePath, modulePathComplete, modulePathNamed)) {
-        WriteLoaderLog(problem);
+        LogSkipped(problem);
         return;
     }
     if (!systemTempPath || TextLength(systemTempPath) + kBatchNameChars >= (size_t)kPathChars) {
@@ -196,8 +204,8 @@ void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
     if (error == ERROR_SUCCESS && g_isPrivilegedRun(userSid) &&
         g_linkedUserToken(userToken.out()) != ERROR_SUCCESS &&
         FolderOnPathMayBeChanged(modulePath)) {
-        WriteLoaderLog("Self-deletion skipped: a folder on the loader's path may be changed by "
-                       "others, and the batch cannot run with the user's own rights.");
+        LogSkipped("others may change a folder on the loader's path, and the batch cannot run "
+                   "with the user's own rights.");
         return;
     }
     // The interpreter and the ping used for waiting are taken from the system folder by full
@@ -231,14 +239,13 @@ void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
     const char* problem = nullptr;
     if (!OemPath(modulePath, oemModule) || !OemPath(batchPath, oemBatch) ||
         !OemPath(pingPath, oemPing))
-        problem = "Self-deletion skipped: a path of the batch has no name that the command "
-                  "interpreter can read.";
+        problem = "a path of the batch has no name the command interpreter can read.";
     else if (!ComposeSelfDeletionBatch(batchText, sizeof(batchText), oemModule, oemBatch, oemPing))
-        problem = "Self-deletion skipped: the batch text would not fit its buffer.";
+        problem = "the batch text would not fit its buffer.";
     if (problem) {
         file.reset();
         DeleteFileA(batchPath);
-        WriteLoaderLog(problem);
+        LogSkipped(problem);
         return;
     }
     // A batch cut short could stop anywhere, even inside a path: it is never started.

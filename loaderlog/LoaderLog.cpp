@@ -90,41 +90,21 @@ struct LogLine {
     }
 };
 
-// True when the file was opened where path names it: some systems follow a link even when asked
-// to open it as itself, and the handle then leads to the link's target, elsewhere.
-bool OpenedWhereNamed(HANDLE file, const char* path)
+// True when the file was opened where path names it, in the folder held by folder: some
+// systems follow a link even when asked to open it as itself, and the handle then leads to the
+// link's target, elsewhere.
+bool OpenedWhereNamed(HANDLE file, HANDLE folder, const char* path)
 {
     char opened[kVoPathChars + 8];
-    char folder[kVoPathChars];
-    char folderOpened[kVoPathChars + 8];
-    const char* name = FileNamePart(path);
-    if (!TextCopy(folder, path))
-        return false;
-    folder[name - path] = '\0';
-    VoUniqueHandle folderHandle(CreateFileA(
-        folder, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    char expected[kVoPathChars + 8];
     DWORD length = GetFinalPathNameByHandleA(file, opened, sizeof(opened), 0);
-    DWORD folderLength = folderHandle ? GetFinalPathNameByHandleA(folderHandle.get(), folderOpened,
-                                                                  sizeof(folderOpened), 0)
-                                      : 0;
+    DWORD folderLength = GetFinalPathNameByHandleA(folder, expected, sizeof(expected), 0);
     if (length == 0 || length >= sizeof(opened) || folderLength == 0 ||
-        folderLength >= sizeof(folderOpened) - 1)
+        folderLength >= sizeof(expected) - 1)
         return false;
-    if (folderOpened[folderLength - 1] != '\\')
-        TextAppend(folderOpened, "\\");
-    size_t head = TextLength(folderOpened);
-    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, opened, (int)head, folderOpened,
-                          (int)head) == CSTR_EQUAL &&
-           lstrcmpiA(opened + head, name) == 0;
-}
-
-bool IsPlainFile(HANDLE file, const char* path)
-{
-    BY_HANDLE_FILE_INFORMATION info;
-    return GetFileInformationByHandle(file, &info) &&
-           !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
-           OpenedWhereNamed(file, path);
+    if (expected[folderLength - 1] != '\\')
+        TextAppend(expected, "\\");
+    return TextAppend(expected, FileNamePart(path)) && lstrcmpiA(opened, expected) == 0;
 }
 
 }  // namespace
@@ -185,8 +165,7 @@ bool StartLoaderLogFile(bool inPrivateFolder)
     }
     if (g_earlyDropped != 0) {
         char message[kLineBufferChars];
-        wsprintfA(message, "%lu earlier lines of this log were lost: they did not fit its buffer.",
-                  g_earlyDropped);
+        wsprintfA(message, "%lu earlier lines of this log were lost.", g_earlyDropped);
         WriteLoaderLog(message);
     }
     return made;
@@ -220,12 +199,15 @@ unsigned long MoveLoaderLogTo(const char* folder)
     return ERROR_SUCCESS;
 }
 
-void DeleteOldLoaderLog()
+void DeleteOldLoaderLog(void* folder)
 {
     VoUniqueHandle file(CreateFileA(g_logPath, DELETE | FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file || !IsPlainFile(file.get(), g_logPath))
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file || !GetFileInformationByHandle(file.get(), &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+        !OpenedWhereNamed(file.get(), folder, g_logPath))
         return;
     FILE_DISPOSITION_INFO disposition = {TRUE};
     SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof(disposition));

@@ -30,9 +30,9 @@ bool StartLoaderLogFile(bool inPrivateFolder);
 // line goes through that handle. 0, or the error (the log stays where it is).
 unsigned long MoveLoaderLogTo(const char* folder);
 
-// Deletes an old log at the log path through a handle that does not follow links, and only
-// when it is a plain file.
-void DeleteOldLoaderLog();
+// Deletes an old log at the log path, which lies in the folder open as folder, through a handle
+// that does not follow links, and only when it is a plain file there.
+void DeleteOldLoaderLog(void* folder);
 
 // The process-wide log naming and path buffers (260 characters each). SetLoaderLogPath points
 // the log at folder + name, written by name from then on; it refuses (returns false, nothing

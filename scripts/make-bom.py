@@ -51,8 +51,10 @@ ZLIB = {
                            "url": "https://nvd.nist.gov/vuln/detail/CVE-2022-37434"},
             }],
         }],
-        "notes": "Local changes: only adler32.c, inffast.c, inflate.c, inftrees.c, "
-                 "zutil.c and their headers are taken (no deflate side, no gz file functions); "
+        "notes": "Local changes: only inffast.c, inflate.c, inftrees.c, zutil.c and their "
+                 "headers are taken (no deflate side, no gz file functions), with "
+                 "adler32_compact.c, a plain Adler-32 of the loader's own, in place of "
+                 "upstream's; "
                  "built with Z_PREFIX, NO_GZIP (the loader parses the gzip member itself, so "
                  "the code of CVE-2022-37434 is not compiled in) and BUILDFIXED; the loader "
                  "computes the CRC-32 itself. The version string stays 1.2.12.",

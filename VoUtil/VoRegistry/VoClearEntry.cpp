@@ -330,9 +330,8 @@ bool VoClearEntry::_usable()
     if (keyTrust() != kVoKeyRefused)
         return true;
     int32 lastError = (int32)GetLastError();
-    VoReportFailedCheck("keyTrust() != kVoKeyRefused",
-                        "Registry key %s is a link or may be changed by others: left as it is",
-                        __FILE__, __LINE__, lastError, TextOrEmpty(_path.c_str()));
+    VoReportFailedCheck("keyTrust() != kVoKeyRefused", "Registry key %s left as it is", __FILE__,
+                        __LINE__, lastError, TextOrEmpty(_path.c_str()));
     return false;
 }
 

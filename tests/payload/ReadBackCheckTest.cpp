@@ -12,6 +12,9 @@
 
 #include "PayloadBytes.h"
 
+// The loader's zlib (built with Z_PREFIX) beside the system's.
+extern "C" unsigned long z_adler32(unsigned long adler, const unsigned char* buf, unsigned len);
+
 using namespace payload;
 using namespace payload_test;
 
@@ -123,6 +126,11 @@ TEST(ReadBackCheck, Crc32IsZlibsWhateverTheWay)
     for (size_t at = 0; at < data.size(); at += 1000)
         chained = Crc32(chained, data.data() + at, std::min<size_t>(1000, data.size() - at));
     EXPECT_EQ(uint32_t(crc32(0L, data.data(), uInt(data.size()))), chained);
+    // The loader's plain Adler-32 (which its raw inflate never checks) is zlib's, past the
+    // 5,552 bytes after which its sums are reduced.
+    const Bytes big = SampleData(3 * 5552 + 17, 25);
+    for (size_t size : {size_t(0), size_t(1), size_t(5552), size_t(5553), big.size()})
+        EXPECT_EQ(adler32(1L, big.data(), uInt(size)), z_adler32(1L, big.data(), uInt(size)));
 }
 
 TEST(ReadBackCheck, AReadThatFailsIsReportedAsSuch)

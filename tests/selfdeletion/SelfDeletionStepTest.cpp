@@ -195,9 +195,9 @@ TEST_F(SelfDeletionStep, TheBatchHasNoMoreRightsThanTheUserWhoCouldDeleteTheFile
         if (c.started >= 0) {
             EXPECT_EQ(c.started == 1, g_processCalls[0].asUser);
         }
-        EXPECT_EQ(c.started < 0, log().find("Self-deletion skipped: a folder on the loader's path "
-                                            "may be changed by others, and the batch cannot run "
-                                            "with the user's own rights.") != std::string::npos)
+        EXPECT_EQ(c.started < 0, log().find("Self-deletion skipped: others may change a folder on "
+                                            "the loader's path, and the batch cannot run with "
+                                            "the user's own rights.") != std::string::npos)
             << log();
     }
     loader::g_createProcess = &CreateProcessA;
