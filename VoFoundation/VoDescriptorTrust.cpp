@@ -51,26 +51,23 @@ unsigned long RightsMask(Span rights)
         }
         return mask;
     }
-    static const struct {
-        char code[3];
-        unsigned long mask;
-    } kCodes[] = {
-        {"GA", 0x10000000}, {"GR", 0x80000000}, {"GW", 0x40000000}, {"GX", 0x20000000},
-        {"RC", 0x20000},    {"SD", 0x10000},    {"WD", 0x40000},    {"WO", 0x80000},
-        {"RP", 0x10},       {"WP", 0x20},       {"CC", 0x1},        {"DC", 0x2},
-        {"LC", 0x4},        {"SW", 0x8},        {"LO", 0x80},       {"DT", 0x40},
-        {"CR", 0x100},      {"FA", 0x1F01FF},   {"FR", 0x120089},   {"FW", 0x120116},
-        {"FX", 0x1200A0},   {"KA", 0xF003F},    {"KR", 0x20019},    {"KW", 0x20006},
-        {"KX", 0x20019},
+    // SDDL's codes, two letters each, and their masks in the same order.
+    static const char kCodes[] = "GAGRGWGXRCSDWDWORPWPCCDCLCSWLODTCRFAFRFWFXKAKRKWKX";
+    static const unsigned long kMasks[] = {
+        0x10000000, 0x80000000, 0x40000000, 0x20000000, 0x20000,  0x10000,  0x40000,
+        0x80000,    0x10,       0x20,       0x1,        0x2,      0x4,      0x8,
+        0x80,       0x40,       0x100,      0x1F01FF,   0x120089, 0x120116, 0x1200A0,
+        0xF003F,    0x20019,    0x20006,    0x20019,
     };
+    static_assert(sizeof(kCodes) - 1 == 2 * sizeof(kMasks) / sizeof(kMasks[0]), "codes");
     if ((rights.end - rights.begin) % 2 != 0)
         return ~0ul;
     unsigned long mask = 0;
     for (const char* p = rights.begin; p < rights.end; p += 2) {
         unsigned long code = ~0ul;
-        for (const auto& known : kCodes) {
-            if (p[0] == known.code[0] && p[1] == known.code[1])
-                code = known.mask;
+        for (size_t i = 0; kCodes[2 * i]; ++i) {
+            if (p[0] == kCodes[2 * i] && p[1] == kCodes[2 * i + 1])
+                code = kMasks[i];
         }
         mask |= code;
     }

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <string.h>
 
 bool VoIsNtPlatform()
@@ -51,4 +54,18 @@ bool VoAnsiNameOf(const wchar_t* wide, char* ansi, int32 capacity)
     for (DWORD i = 0; i <= shortLength; ++i)
         ansi[i] = (char)shortName[i];
     return true;
+}
+
+unsigned long VoSddlOf(void* handle, int objectType, char** sddl)
+{
+    *sddl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    DWORD error = GetSecurityInfo(handle, static_cast<SE_OBJECT_TYPE>(objectType), parts, nullptr,
+                                  nullptr, nullptr, nullptr, &descriptor);
+    if (error == ERROR_SUCCESS && !ConvertSecurityDescriptorToStringSecurityDescriptorA(
+                                      descriptor, SDDL_REVISION_1, parts, sddl, nullptr))
+        error = GetLastError();
+    LocalFree(descriptor);
+    return error;
 }

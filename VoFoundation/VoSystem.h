@@ -1,5 +1,6 @@
 // What the program asks of the system it runs on: the platform family, the full path of a
-// file in the system folder, and ANSI names that name what their wide forms name.
+// file in the system folder, ANSI names that name what their wide forms name, and the owner
+// and DACL of an object as SDDL.
 #pragma once
 #include "VoFoundation/VoTypes.h"
 
@@ -18,3 +19,8 @@ bool VoSystemFilePath(const char* fileName, char* path, int32 capacity);
 // name or another file's: then ansi becomes the short name of wide, where that is plain ASCII.
 // False, ansi unchanged, when neither names it.
 bool VoAnsiNameOf(const wchar_t* wide, char* ansi, int32 capacity);
+
+// The owner and DACL of the object behind handle (objectType: an SE_OBJECT_TYPE, such as
+// SE_FILE_OBJECT or SE_REGISTRY_KEY) as SDDL, in *sddl, to be freed with LocalFree. 0, or the
+// error of the call that failed (*sddl then null).
+unsigned long VoSddlOf(void* handle, int objectType, char** sddl);

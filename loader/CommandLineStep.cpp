@@ -53,8 +53,8 @@ bool KeepTypedArgument(void* context, int position)
     if (arguments.wide && position < arguments.wideCount && length > 0 &&
         wcscmp(back, arguments.wide[position]) == 0)
         return true;
-    wsprintfA(arguments.run->messageText,
-              "Argument %d is not what was typed in this code page, skipped.", position);
+    wsprintfA(arguments.run->messageText, "Argument %d is not as typed in this code page, skipped.",
+              position);
     WriteLoaderLog(arguments.run->messageText);
     return false;
 }

@@ -96,8 +96,7 @@ void WriteParam(const CustomParamSlice& pair, void* context)
 void LogUntrustedKey(const VoString& path)
 {
     char message[kVoFormattedChars];
-    wsprintfA(message,
-              "### registry key %.900s is a link or may be changed by others, left as it is",
+    wsprintfA(message, "### registry key %.900s is not trusted, left as it is",
               path.c_str() ? path.c_str() : "");
     WriteLoaderLog(message);
 }

@@ -15,7 +15,8 @@ namespace loader {
 // key deletions and such keys go to the loader log; nothing else is reported.
 void PersistCustomParams(const char* text);
 
-// Logs "### registry key <path> is a link or may be changed by others, left as it is".
+// Logs "### registry key <path> is not trusted, left as it is" for a key that is refused (a
+// link, or one others may change: see VoKeyTrust).
 void LogUntrustedKey(const VoString& path);
 
 }  // namespace loader

@@ -31,20 +31,17 @@ constexpr int kRunFolderTries = 16;
 constexpr char kFormerVendorKey[] = "Software/Brightholm";
 
 // SYSTEM's own temp folder, which only SYSTEM may enter, in both forms, where the system has
-// one; 0 elsewhere. Looked up at run time: older systems do not have the calls.
+// one; 0 elsewhere. Looked up at run time: older systems do not have the call. The ANSI form
+// is the wide one as the code page gives it, and is checked as any other.
 unsigned long SystemTempPath2(char (&ansi)[kPathChars], wchar_t (&wide)[kPathChars])
 {
-    typedef DWORD(WINAPI * GetTempPath2AFn)(DWORD, LPSTR);
     typedef DWORD(WINAPI * GetTempPath2WFn)(DWORD, LPWSTR);
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    auto getAnsi = reinterpret_cast<GetTempPath2AFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "GetTempPath2A")));
     auto getWide = reinterpret_cast<GetTempPath2WFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "GetTempPath2W")));
-    if (!getAnsi || !getWide)
-        return 0;
-    DWORD wideLength = getWide(kPathChars, wide);
-    return wideLength != 0 && wideLength < (DWORD)kPathChars ? getAnsi(kPathChars, ansi) : 0;
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetTempPath2W")));
+    DWORD length = getWide ? getWide(kPathChars, wide) : 0;
+    return length != 0 && length < (DWORD)kPathChars
+               ? (DWORD)WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, kPathChars, nullptr, nullptr)
+               : 0;
 }
 
 // A folder path as both forms of a call give it: the ANSI form, unless it names another folder

@@ -2,6 +2,7 @@
 
 #include "LoaderRun.h"
 #include "loaderlog/BoundedText.h"
+#include "VoFoundation/VoSystem.h"
 
 #include <windows.h>
 
@@ -88,16 +89,7 @@ bool IsPrivilegedRun(const char* userSid)
 
 unsigned long ReadFolderSddl(void* folder, char** sddl)
 {
-    VoUniqueLocal descriptor;
-    const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-    DWORD error = GetSecurityInfo(folder, SE_FILE_OBJECT, parts, nullptr, nullptr, nullptr, nullptr,
-                                  descriptor.out());
-    if (error != ERROR_SUCCESS)
-        return error;
-    return ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor.get(), SDDL_REVISION_1,
-                                                                parts, sddl, nullptr)
-               ? (DWORD)ERROR_SUCCESS
-               : GetLastError();
+    return VoSddlOf(folder, SE_FILE_OBJECT, sddl);
 }
 
 // NtCreateFile inside the parent's handle: the folder is made with its descriptor and opened in

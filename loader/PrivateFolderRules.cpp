@@ -34,33 +34,33 @@ bool IsSidText(const char* sid)
     return last != '-';
 }
 
-}  // namespace
-
-bool ComposePrivateFolderSddl(char* sddl, size_t capacity, const char* userSid, bool privilegedRun)
+// The head, the user's rights, the user's SID and the tail.
+bool ComposeSddl(char* sddl, size_t capacity, const char* userSid, const char* rights,
+                 const char* tail)
 {
     if (!sddl || capacity == 0)
         return false;
     sddl[0] = '\0';
     bool made = IsSidText(userSid) && TextAppend(sddl, capacity, kSddlHead) &&
-                TextAppend(sddl, capacity, privilegedRun ? "FRFX;;;" : "FA;;;") &&
-                TextAppend(sddl, capacity, userSid) && TextAppend(sddl, capacity, kSddlTail);
+                TextAppend(sddl, capacity, rights) && TextAppend(sddl, capacity, userSid) &&
+                TextAppend(sddl, capacity, tail);
     if (!made)
         sddl[0] = '\0';
     return made;
 }
 
+}  // namespace
+
+bool ComposePrivateFolderSddl(char* sddl, size_t capacity, const char* userSid, bool privilegedRun)
+{
+    return ComposeSddl(sddl, capacity, userSid, privilegedRun ? "FRFX;;;" : "FA;;;", kSddlTail);
+}
+
 bool ComposeBatchSddl(char* sddl, size_t capacity, const char* userSid)
 {
-    if (!sddl || capacity == 0)
-        return false;
-    sddl[0] = '\0';
     // Nobody but SYSTEM and Administrators can rewrite the batch while it waits for the loader.
-    bool made = IsSidText(userSid) &&
-                TextAppend(sddl, capacity, "D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;") &&
-                TextAppend(sddl, capacity, userSid) && TextAppend(sddl, capacity, ")");
-    if (!made)
-        sddl[0] = '\0';
-    return made;
+    // (The entries' inheritance flags mean nothing on a file.)
+    return ComposeSddl(sddl, capacity, userSid, "FR;;;", ")");
 }
 
 long FolderKindVerdict(unsigned long attributes)

@@ -38,31 +38,33 @@ bool IsFolderError(DWORD error)
            error == ERROR_BAD_PATHNAME;
 }
 
-// "Self-deletion skipped: <reason>"
+// "Self-deletion skipped: <reason>"; a reason that begins with a blank is about the loader's
+// path: "Self-deletion skipped: the loader's path<reason>".
 void LogSkipped(const char* reason)
 {
     char message[kVoFormattedChars];
-    wsprintfA(message, "Self-deletion skipped: %s", reason);
+    wsprintfA(message, "Self-deletion skipped: %s%s", reason[0] == ' ' ? "the loader's path" : "",
+              reason);
     WriteLoaderLog(message);
 }
 
-// Why the module path cannot be handed to del, or null when it can.
+// Why the module path cannot be handed to del (see LogSkipped), or null when it can.
 const char* ModulePathProblem(const char* modulePath, bool modulePathComplete, bool modulePathNamed)
 {
     if (!modulePath || !modulePath[0])
-        return "the loader's path is unknown.";
+        return " is unknown.";
     // GetModuleFileNameA reports a path cut at the buffer's end; 259 characters are whole.
     if (!modulePathComplete || strnlen(modulePath, kPathChars) >= (size_t)kPathChars)
-        return "the loader's path fills the path buffer and may be cut short.";
+        return " fills the path buffer and may be cut short.";
     // Its ANSI form names another file, or none, and it has no plain short name.
     if (!modulePathNamed)
-        return "the loader's path has no name in the ANSI code page.";
+        return " has no name in the ANSI code page.";
     if (strpbrk(modulePath, "?*"))
-        return "the loader's path holds '?' or '*' and would match other files.";
+        return " holds '?' or '*' and would match other files.";
     // The path stands in double quotes in the batch, which runs elevated: a quote of its own
     // would end them and let the rest of the name be read as commands.
     if (strchr(modulePath, '"'))
-        return "the loader's path holds '\"' and would break the batch's quoting.";
+        return " holds '\"' and would break the batch's quoting.";
     // The system reports its module's path in full form. The ANSI code page turns full-width
     // backslashes, slashes, colons and full stops into plain ones, and the path then names
     // another file (through "..", say), which the elevated batch would delete instead.
@@ -70,7 +72,7 @@ const char* ModulePathProblem(const char* modulePath, bool modulePathComplete, b
     DWORD fullLength = GetFullPathNameA(modulePath, kPathChars, fullPath, nullptr);
     if (fullLength == 0 || fullLength >= (DWORD)kPathChars || strcmp(fullPath, modulePath) != 0 ||
         strchr(modulePath + 2, ':'))
-        return "the loader's path is not in full form and may name another file.";
+        return " is not in full form and may name another file.";
     return nullptr;
 }
 
@@ -204,8 +206,7 @@ void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
     if (error == ERROR_SUCCESS && g_isPrivilegedRun(userSid) &&
         g_linkedUserToken(userToken.out()) != ERROR_SUCCESS &&
         FolderOnPathMayBeChanged(modulePath)) {
-        LogSkipped("others may change a folder on the loader's path, and the batch cannot run "
-                   "with the user's own rights.");
+        LogSkipped("others may change a folder on the loader's path.");
         return;
     }
     // The interpreter and the ping used for waiting are taken from the system folder by full
@@ -239,7 +240,7 @@ void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
     const char* problem = nullptr;
     if (!OemPath(modulePath, oemModule) || !OemPath(batchPath, oemBatch) ||
         !OemPath(pingPath, oemPing))
-        problem = "a path of the batch has no name the command interpreter can read.";
+        problem = "a path of the batch has no name in the OEM code page.";
     else if (!ComposeSelfDeletionBatch(batchText, sizeof(batchText), oemModule, oemBatch, oemPing))
         problem = "the batch text would not fit its buffer.";
     if (problem) {

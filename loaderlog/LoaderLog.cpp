@@ -60,33 +60,29 @@ struct LogLine {
                                              errorCode);
     }
 
-    // Each part only when the one before it was written.
+    // Each part only when the one before it was written: to the file, or else into memory,
+    // where the line is kept whole or not at all.
     void writeTo(HANDLE file) const
     {
-        if (WriteAll(file, prefix, prefixLength) && WriteAll(file, text, textLength) &&
-            (breakLength == 0 || WriteAll(file, "\r\n", 2)) && errorLength != 0)
-            WriteAll(file, errorLine, errorLength);
+        if (!file) {
+            DWORD total = prefixLength + textLength + breakLength + errorLength;
+            if (textLength >= kEarlyLogBytes || total > kEarlyLogBytes - g_earlyLength) {
+                ++g_earlyDropped;
+                return;
+            }
+        }
+        if (Put(file, prefix, prefixLength) && Put(file, text, textLength) &&
+            Put(file, "\r\n", breakLength))
+            Put(file, errorLine, errorLength);
     }
 
-    // Whole or not at all.
-    void keep() const
+    static bool Put(HANDLE file, const char* bytes, DWORD count)
     {
-        DWORD total = prefixLength + textLength + breakLength + errorLength;
-        if (textLength >= kEarlyLogBytes || total > kEarlyLogBytes - g_earlyLength) {
-            ++g_earlyDropped;
-            return;
-        }
-        const struct {
-            const char* bytes;
-            DWORD length;
-        } parts[] = {{prefix, prefixLength},
-                     {text, textLength},
-                     {"\r\n", breakLength},
-                     {errorLine, errorLength}};
-        for (const auto& part : parts) {
-            CopyMemory(g_early + g_earlyLength, part.bytes, part.length);
-            g_earlyLength += part.length;
-        }
+        if (file)
+            return count == 0 || WriteAll(file, bytes, count);
+        CopyMemory(g_early + g_earlyLength, bytes, count);
+        g_earlyLength += count;
+        return true;
     }
 };
 
@@ -114,12 +110,8 @@ void WriteLoaderLog(const char* text, long errorCode)
     if (!text)
         return;
     const LogLine line(text, errorCode);
-    if (g_target == LogTarget::Memory) {
-        line.keep();
-        return;
-    }
-    if (g_target == LogTarget::Handle) {
-        line.writeTo(g_logFile);
+    if (g_target != LogTarget::Path) {
+        line.writeTo(g_target == LogTarget::Memory ? nullptr : g_logFile);
         return;
     }
     // Readers are let in: one that holds the log (a scanner, a tool collecting it) and lets it
@@ -132,6 +124,11 @@ void WriteLoaderLog(const char* text, long errorCode)
         GetLastError() != NO_ERROR)
         return;
     line.writeTo(file.get());
+}
+
+void WriteLoaderLog(const char* text)
+{
+    WriteLoaderLog(text, kNoErrorCode);
 }
 
 void KeepLoaderLogInMemory()

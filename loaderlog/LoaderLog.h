@@ -12,7 +12,9 @@ constexpr long kNoErrorCode = -1;
 // Appends one line: the "(pid, ticks) - " prefix, the text, "\r\n" unless the text already
 // ends in a line feed, and, unless errorCode is -1, the last-error line. A null text writes
 // nothing; an unopenable log drops the line silently.
-void WriteLoaderLog(const char* text, long errorCode = kNoErrorCode);
+void WriteLoaderLog(const char* text, long errorCode);
+// The same without the last-error line (one argument fewer at each of the many calls).
+void WriteLoaderLog(const char* text);
 
 // Keeps the lines in memory from now on (the log path stays as it is), up to kEarlyLogBytes; a
 // line that does not fit is dropped whole, and StartLoaderLogFile says how many were.

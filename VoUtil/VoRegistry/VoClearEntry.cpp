@@ -4,7 +4,7 @@
 
 #include <type_traits>
 
-#include <sddl.h>
+#include <aclapi.h>
 
 #include "VoFoundation/VoDescriptorTrust.h"
 #include "VoFoundation/VoFailureReport.h"
@@ -310,15 +310,8 @@ VoKeyTrust VoClearEntry::keyTrust()
     if (result != ERROR_SUCCESS || RegQueryValueExA(key.get(), "SymbolicLinkValue", nullptr, &type,
                                                     nullptr, nullptr) != ERROR_FILE_NOT_FOUND)
         return kVoKeyRefused;
-    const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-    DWORD size = 0;
-    RegGetKeySecurity(key.get(), parts, nullptr, &size);
-    VoUniqueHeapBlock descriptor(size ? VoAlloc(size) : nullptr);
     char* sddl = nullptr;
-    if (!descriptor ||
-        RegGetKeySecurity(key.get(), parts, descriptor.get(), &size) != ERROR_SUCCESS ||
-        !ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor.get(), SDDL_REVISION_1,
-                                                              parts, &sddl, nullptr))
+    if (VoSddlOf(key.get(), SE_REGISTRY_KEY, &sddl) != ERROR_SUCCESS)
         return kVoKeyRefused;
     VoUniqueLocal sddlBlock(sddl);
     return VoJudgeDescriptor(sddl, nullptr, false, kVoKeyWriteRights) == kVoTrusted ? kVoKeyTrusted
@@ -330,8 +323,8 @@ bool VoClearEntry::_usable()
     if (keyTrust() != kVoKeyRefused)
         return true;
     int32 lastError = (int32)GetLastError();
-    VoReportFailedCheck("keyTrust() != kVoKeyRefused", "Registry key %s left as it is", __FILE__,
-                        __LINE__, lastError, TextOrEmpty(_path.c_str()));
+    VoReportFailedCheck("trusted", "Registry key %s left as it is", __FILE__, __LINE__, lastError,
+                        TextOrEmpty(_path.c_str()));
     return false;
 }
 

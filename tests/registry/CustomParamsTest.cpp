@@ -189,7 +189,7 @@ TEST_F(PersistCustomParamsTest, ALinkOrAKeyOthersMayChangeIsLeftAsItIs)
         EXPECT_EQ(regtest::GetText(kFormerProduct, kList), "<missing>");
         EXPECT_NE(support::ReadFile(box.temp() + "test.log")
                       .find(std::string("### registry key ") + c.refused +
-                            " is a link or may be changed by others, left as it is\r\n"),
+                            " is not trusted, left as it is\r\n"),
                   std::string::npos);
         if (c.refused[9] == 'P') {
             EXPECT_TRUE(regtest::DeleteLink(kCustomParams));

@@ -35,7 +35,7 @@ TEST(SelfDeletionBatch, DeletesTheLoaderThenItselfWithEveryPathQuoted)
                     "del /f \"C:\\Temp\\~VO00001.bat\" & exit\r\n");
     char sddl[loader::kPrivateFolderSddlChars];
     ASSERT_TRUE(loader::ComposeBatchSddl(sddl, sizeof(sddl), "S-1-5-21-1-2-3-1001"));
-    EXPECT_STREQ("D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;S-1-5-21-1-2-3-1001)", sddl);
+    EXPECT_STREQ("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;S-1-5-21-1-2-3-1001)", sddl);
     EXPECT_FALSE(loader::ComposeBatchSddl(sddl, sizeof(sddl), "S-1-5-18)(A;;FA;;;WD"));
 }
 
