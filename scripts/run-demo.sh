@@ -23,7 +23,9 @@ export ORVA_BUILD_DIR="$root/$build"
 cmake/wine-prefix.sh "$ORVA_BUILD_DIR"
 temp="$WINEPREFIX/drive_c/users/$(whoami)/Temp"
 [ -d "$temp" ] || temp="$(ls -d "$WINEPREFIX"/drive_c/users/*/Temp | head -n 1)"
-rm -f "$temp/demo-installer.txt"
+# A fresh start each time: under Wine every folder reads back as the user's own, so a privileged
+# run would rightly refuse a main temp folder that an earlier run left behind.
+rm -rf "$temp/demo-installer.txt" "$temp/Qx_314" "$temp/loader.log"
 
 echo "== under Wine, with no arguments (the parameter block applies)"
 set +e
@@ -32,7 +34,9 @@ code=$?
 set -e
 "${WINESERVER:-wineserver}" -w
 echo "== Exit code: $code"
-echo "== Loader log ($temp/Qx_314/loader.log):"
-cat "$temp/Qx_314/loader.log" 2>/dev/null || echo "(none)"
+log="$temp/Qx_314/loader.log"
+[ -f "$log" ] || log="$temp/loader.log"  # where a run without a folder of its own keeps it
+echo "== Loader log ($log):"
+cat "$log" 2>/dev/null || echo "(none)"
 echo "== What the installer recorded ($temp/demo-installer.txt):"
 cat "$temp/demo-installer.txt" 2>/dev/null || echo "(the installer did not run)"
