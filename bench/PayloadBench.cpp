@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "payload/Crc32.h"
+#include "loader/CannotStartBox.h"
 #include "payload/ExtractPayload.h"
 #include "payload/GzipMember.h"
 
@@ -281,7 +282,7 @@ int main(int argc, char** argv)
         return 1;
     }
     // Under test the extraction's message box would wait for a click.
-    payload::g_showMessageBox = &NoBox;
+    loader::g_showMessageBox = &NoBox;
     if (argc >= 2 && strcmp(argv[1], "time") == 0)
         return Time(payload, argc >= 3 ? std::max(1, atoi(argv[2])) : kDefaultRuns);
     if (argc >= 2 && strcmp(argv[1], "crc") == 0)

@@ -3,8 +3,10 @@
 #   orva_zlib      third_party/zlib          the inflate side of zlib
 #   vofoundation   VoFoundation/             strings, status, trace log, threads, limits,
 #                                            system queries, owners
-#   loader_log     loaderlog/                the loader log, file operations, bounded text
+#   loader_rules   rules/                    the loader's platform-free rules, bounded text
+#   loader_log     loaderlog/                the loader log, file operations
 #   voregistry     VoUtil/VoRegistry/        the registry key class
+#   loader_box     loader/CannotStartBox.*   the loader's one message box
 #   payload        payload/                  finding, checking and inflating the installer
 #   loader_core    loader/                   the main sequence and its steps
 #   loader         loader/WinMain.cpp        the entry, and its start-up (loader_startup,
@@ -17,10 +19,12 @@ set(ORVA_LAYER_LINKS
   "orva_zlib:"
   "vofoundation:"
   "vofoundation_statics:"
-  "loader_log:vofoundation"
+  "loader_rules:vofoundation"
+  "loader_log:loader_rules vofoundation"
   "voregistry:vofoundation"
-  "payload:loader_log vofoundation orva_zlib"
-  "loader_core:payload voregistry loader_log vofoundation"
+  "loader_box:loader_log vofoundation"
+  "payload:loader_box loader_log loader_rules vofoundation orva_zlib"
+  "loader_core:payload loader_box voregistry loader_log loader_rules vofoundation"
   "loader_startup:")
 
 # Fails the configure step when a product library links one that its layer may not: a link

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "loader/CommandLine.h"
+#include "rules/CommandLine.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "loader/FormDecoding.h"
+#include "rules/FormDecoding.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "loader/CommandLine.h"
-#include "loader/ParamBlock.h"
+#include "rules/CommandLine.h"
+#include "rules/ParamBlock.h"
 
 namespace {
 

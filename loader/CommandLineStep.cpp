@@ -1,8 +1,8 @@
 #include "CommandLineStep.h"
 
-#include "CommandLine.h"
+#include "rules/CommandLine.h"
 #include "loaderlog/LoaderLog.h"
-#include "ParamBlock.h"
+#include "StampedParamBlock.h"
 
 #include <wchar.h>
 #include <windows.h>

@@ -1,6 +1,6 @@
 #include "CustomParams.h"
 
-#include "FormDecoding.h"
+#include "rules/FormDecoding.h"
 #include "VoFoundation/VoLimits.h"
 #include "VoFoundation/VoOwners.h"
 #include "VoUtil/VoRegistry/VoClearEntry.h"

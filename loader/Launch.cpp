@@ -1,10 +1,10 @@
 #include "Launch.h"
 
-#include "loaderlog/BoundedText.h"
+#include "rules/BoundedText.h"
 #include "loaderlog/FileOps.h"
 #include "loaderlog/LoaderLog.h"
 #include "PrivateFolder.h"
-#include "payload/ExtractPayload.h"
+#include "loader/CannotStartBox.h"
 
 #include <string.h>
 #include <windows.h>
@@ -42,7 +42,7 @@ void StartAndWait(LoaderRun& run)
     // otherwise the file at the installer path may be anyone's.
     if (!run.installerLock) {
         WriteLoaderLog("Could not create process.", run.installerError);
-        payload::ShowCannotStartBox();
+        ShowCannotStartBox();
         return;
     }
     STARTUPINFOA startup = {};
@@ -57,7 +57,7 @@ void StartAndWait(LoaderRun& run)
 
     if (!created) {
         WriteLoaderLog("Could not create process.", (long)error);
-        payload::ShowCannotStartBox();
+        ShowCannotStartBox();
         return;
     }
     VoUniqueHandle installer(process.hProcess);

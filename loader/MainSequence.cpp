@@ -1,6 +1,6 @@
 #include "MainSequence.h"
 
-#include "loaderlog/BoundedText.h"
+#include "rules/BoundedText.h"
 #include "CommandLineStep.h"
 #include "CustomParams.h"
 #include "DeleteKeyIfEmpty.h"

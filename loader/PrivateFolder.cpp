@@ -1,7 +1,7 @@
 #include "PrivateFolder.h"
 
 #include "LoaderRun.h"
-#include "loaderlog/BoundedText.h"
+#include "rules/BoundedText.h"
 #include "VoFoundation/VoSystem.h"
 
 #include <windows.h>

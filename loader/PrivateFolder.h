@@ -4,7 +4,7 @@
 // be renamed, moved or replaced while the run works inside.
 #pragma once
 
-#include "PrivateFolderRules.h"
+#include "rules/PrivateFolderRules.h"
 #include "VoFoundation/VoOwners.h"
 
 namespace loader {

@@ -1,14 +1,14 @@
 #include "SelfDeletion.h"
 
-#include "CommandLine.h"
+#include "rules/CommandLine.h"
 #include "Launch.h"
 #include "LoaderRun.h"
 #include "PrivateFolder.h"
-#include "SelfDeletionBatch.h"
+#include "rules/SelfDeletionBatch.h"
 #include "VoFoundation/VoDescriptorTrust.h"
 #include "VoFoundation/VoOwners.h"
 #include "VoFoundation/VoSystem.h"
-#include "loaderlog/BoundedText.h"
+#include "rules/BoundedText.h"
 #include "loaderlog/LoaderLog.h"
 
 #include <string.h>

@@ -1,7 +1,7 @@
 #include "loaderlog/FileOps.h"
 
 #include "VoFoundation/VoLimits.h"
-#include "loaderlog/BoundedText.h"
+#include "rules/BoundedText.h"
 #include "loaderlog/LoaderLog.h"
 
 #include <windows.h>

@@ -2,7 +2,7 @@
 
 #include "VoFoundation/VoLimits.h"
 #include "VoFoundation/VoOwners.h"
-#include "loaderlog/BoundedText.h"
+#include "rules/BoundedText.h"
 
 #include <windows.h>
 

@@ -4,25 +4,18 @@
 
 #include "VoFoundation/VoLimits.h"
 #include "VoFoundation/VoOwners.h"
+#include "loader/CannotStartBox.h"
 #include "loaderlog/LoaderLog.h"
 #include "payload/GzipMember.h"
 
 namespace payload {
 
-MessageBoxFunction g_showMessageBox = &MessageBoxA;
-UserObjectInformationFunction g_getUserObjectInformation = &GetUserObjectInformationA;
 WriteFileFunction g_writeFile = &WriteFile;
 CreateFileFunction g_createFile = &CreateFileA;
 
 namespace {
 
 constexpr int kMessageChars = 512;
-constexpr unsigned kCannotStartStyle = MB_ICONHAND | MB_SYSTEMMODAL | MB_SETFOREGROUND;  // 0x11010
-static_assert(kCannotStartStyle == 0x11010, "the box's style");
-constexpr const char kCannotStartText[] =
-    "Sorry, Orvadesk cannot be started at this time.\nPlease try again in a few minutes.";
-constexpr const char kCannotStartCaption[] = "Error - Orvadesk";
-constexpr const char kBoxNotShownLine[] = "No box shown: no visible window station.";
 
 // What a failure without a Win32 error of its own leaves as the last error.
 constexpr long kDamagedData = ERROR_INVALID_DATA;
@@ -102,7 +95,7 @@ long FailureCode(long logged)
 long FailWithBox(const char* format, const char* path, long errorCode)
 {
     LogPathLine(format, path, errorCode);
-    ShowCannotStartBox();
+    loader::ShowCannotStartBox();
     return FailureCode(errorCode);
 }
 
@@ -111,7 +104,7 @@ long FailQuietly(const char* format, const char* path, long errorCode, int quiet
 {
     LogPathLine(format, path, errorCode);
     if (quietIo != 1)
-        ShowCannotStartBox();
+        loader::ShowCannotStartBox();
     return FailureCode(errorCode);
 }
 
@@ -227,27 +220,6 @@ long ExtractFromMemory(const unsigned char* data, size_t size, const char* outpu
 }
 
 }  // namespace
-
-void ShowCannotStartBox()
-{
-    // On a window station that is not visible (a service's, or a deployment tool's run in
-    // session 0) no one can see the box, nor close it: the run would wait for ever, its folders
-    // left behind and its caller waiting until it gives up. An answer that cannot be had counts
-    // as not visible too: the reason is in the log either way, and a hang costs more than a box.
-    USEROBJECTFLAGS station = {};
-    DWORD needed = 0;
-    const long error = g_getUserObjectInformation(GetProcessWindowStation(), UOI_FLAGS, &station,
-                                                  sizeof(station), &needed)
-                           ? loader::kNoErrorCode
-                           : long(GetLastError());
-    if (error != loader::kNoErrorCode || (station.dwFlags & WSF_VISIBLE) == 0) {
-        loader::WriteLoaderLog(kBoxNotShownLine, error);
-        return;
-    }
-    char text[kMessageChars];
-    lstrcpynA(text, kCannotStartText, kMessageChars);
-    g_showMessageBox(nullptr, text, kCannotStartCaption, kCannotStartStyle);
-}
 
 int ExtractPayload(int resourceId, const char* outputPath, int quietIo, void** heldFile)
 {

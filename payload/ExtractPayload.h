@@ -1,9 +1,7 @@
-// Extraction of the installer that the loader carries as a gzip resource, and the loader's one
-// message box.
+// Extraction of the installer that the loader carries as a gzip resource.
 #pragma once
 #include <stddef.h>
 
-struct HWND__;
 struct _OVERLAPPED;
 struct _SECURITY_ATTRIBUTES;
 
@@ -14,10 +12,10 @@ namespace payload {
 // extraction fails: "Could not create temporary file"), then opens the file read-only with
 // read sharing only and reads it back through that hold against the member's trailer. Returns 0
 // when the file is complete and matches the trailer, -1 on any failure, after logging the reason
-// and, as a rule, showing ShowCannotStartBox; GetLastError then tells the failure's Win32 error
-// (ERROR_INVALID_DATA for damaged data, ERROR_NOT_ENOUGH_MEMORY when working storage is missing).
-// quietIo exactly 1 suppresses the box when the file cannot be created, written, held or
-// checked. Nothing acquired is left held or allocated.
+// and, as a rule, showing the loader's box (loader/CannotStartBox.h); GetLastError then tells the
+// failure's Win32 error (ERROR_INVALID_DATA for damaged data, ERROR_NOT_ENOUGH_MEMORY when working
+// storage is missing). quietIo exactly 1 suppresses the box when the file cannot be created,
+// written, held or checked. Nothing acquired is left held or allocated.
 //
 // heldFile, when not null, receives on success that hold, so the file cannot be changed before
 // it is started; the caller closes it. What is held is what was written. When the hold cannot
@@ -28,23 +26,6 @@ int ExtractPayload(int resourceId, const char* outputPath, int quietIo, void** h
 // is locked).
 int ExtractPayloadData(const unsigned char* data, size_t size, const char* outputPath, int quietIo,
                        void** heldFile = nullptr);
-
-// Tells the user that the installer cannot be started; the reason goes to the loader log only.
-// Blocks until the box is closed. Where no one could see the box (the process's window station
-// is not visible, or that cannot be told), logs "No box shown: no visible window station."
-// instead (with the error when it cannot be told) and returns at once.
-void ShowCannotStartBox();
-
-// The box is shown through this pointer (MessageBoxA unless a test replaces it).
-using MessageBoxFunction = int(__stdcall*)(HWND__* owner, const char* text, const char* caption,
-                                           unsigned style);
-extern MessageBoxFunction g_showMessageBox;
-
-// Whether the box can be seen is asked through this pointer (GetUserObjectInformationA unless a
-// test replaces it).
-using UserObjectInformationFunction = int(__stdcall*)(void* object, int index, void* information,
-                                                      unsigned long length, unsigned long* needed);
-extern UserObjectInformationFunction g_getUserObjectInformation;
 
 // The output file is written through this pointer (WriteFile unless a test replaces it).
 using WriteFileFunction = int(__stdcall*)(void* file, const void* data, unsigned long size,

@@ -109,7 +109,7 @@ configure_release_tree "$root" "$build_dir"
 targets=(loader-template host-tools)
 [ -n "$installer" ] || targets+=(demo-installer)
 cmake --build "$build_dir" --target "${targets[@]}"
-[ -n "$installer" ] || installer="$build_dir/tools/demo-installer/demo-installer.exe"
+[ -n "$installer" ] || installer="$build_dir/tests/fixtures/demo-installer/demo-installer.exe"
 pack_tool="$build_dir/host-tools/loader-pack/loader-pack"
 stamp_tool="$build_dir/host-tools/loader-stamp/loader-stamp"
 

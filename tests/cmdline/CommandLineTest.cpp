@@ -1,7 +1,7 @@
 // The installer's command line and custom-parameter text, from arguments and from the
 // stamped parameter block.
-#include "loader/CommandLine.h"
-#include "loader/ParamBlock.h"
+#include "rules/CommandLine.h"
+#include "rules/ParamBlock.h"
 
 #include <gtest/gtest.h>
 

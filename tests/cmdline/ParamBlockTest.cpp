@@ -1,5 +1,5 @@
 // The parameter block as built, and its entries read one by one.
-#include "loader/ParamBlock.h"
+#include "loader/StampedParamBlock.h"
 
 #include <gtest/gtest.h>
 

@@ -6,6 +6,7 @@
 // ORVA_HOOK_WINDOW_STATION=hidden makes the window station answer as one that is not visible
 // (a service's in session 0) does; =unknown makes the question fail with ERROR_ACCESS_DENIED.
 #include "TempRecord.h"
+#include "loader/CannotStartBox.h"
 #include "payload/ExtractPayload.h"
 
 #include <windows.h>
@@ -56,8 +57,8 @@ struct InstallHook {
     InstallHook()
     {
         payload::g_writeFile = &WriteUntilFull;
-        payload::g_showMessageBox = &RecordAndShowBox;
-        payload::g_getUserObjectInformation = &AnswerForStation;
+        loader::g_showMessageBox = &RecordAndShowBox;
+        loader::g_getUserObjectInformation = &AnswerForStation;
     }
 } g_installHook;
 

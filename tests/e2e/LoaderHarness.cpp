@@ -43,7 +43,7 @@ std::string StampedLoaderExe(const std::string& name)
 }
 std::string DemoInstallerExe()
 {
-    return BuildFile("tools/demo-installer/demo-installer.exe");
+    return BuildFile("tests/fixtures/demo-installer/demo-installer.exe");
 }
 std::string OtherInstallerExe()
 {

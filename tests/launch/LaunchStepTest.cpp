@@ -2,6 +2,7 @@
 // and the launch and clean-up.
 #include "loader/Launch.h"
 #include "loaderlog/LoaderLog.h"
+#include "loader/CannotStartBox.h"
 #include "payload/ExtractPayload.h"
 
 #include "Sandbox.h"
@@ -51,7 +52,7 @@ protected:
         g_started.clear();
         g_boxes = 0;
         loader::g_createProcess = &RecordProcess;
-        payload::g_showMessageBox = &CountBox;
+        loader::g_showMessageBox = &CountBox;
         ASSERT_TRUE(CopyFileA(support::UnixToWindowsPath(DEMO_INSTALLER_PATH).c_str(),
                               _installer.c_str(), FALSE));
         lstrcpyA(_run.installerPath, _installer.c_str());
@@ -62,7 +63,7 @@ protected:
     {
         loader::g_pauseAfterInstaller = _savedPause;
         loader::g_createProcess = &CreateProcessA;
-        payload::g_showMessageBox = &MessageBoxA;
+        loader::g_showMessageBox = &MessageBoxA;
     }
     std::string log() const { return support::ReadFile(_box.temp() + "test.log"); }
 

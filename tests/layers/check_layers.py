@@ -5,8 +5,10 @@ The layers, bottom to top (cmake/OrvaLayers.cmake checks the links the same way)
 
     zlib        third_party/zlib/
     foundation  VoFoundation/
-    loaderlog   loaderlog/            the loader log, file operations, bounded text
+    rules       rules/                the loader's platform-free rules, bounded text
+    loaderlog   loaderlog/            the loader log, file operations
     registry    VoUtil/VoRegistry/    foundation only
+    box         loader/CannotStartBox.*   the loader's one message box
     payload     payload/
     steps       loader/               the main sequence and its steps
     entry       loader/WinMain.cpp, loader/Startup.*
@@ -29,8 +31,10 @@ LAYER_OF_PATH = [
     ("entry", "loader/Startup."),
     ("zlib", "third_party/zlib/"),
     ("foundation", "VoFoundation/"),
+    ("rules", "rules/"),
     ("loaderlog", "loaderlog/"),
     ("registry", "VoUtil/VoRegistry/"),
+    ("box", "loader/CannotStartBox."),
     ("payload", "payload/"),
     ("steps", "loader/"),
 ]
@@ -39,11 +43,13 @@ LAYER_OF_PATH = [
 MAY_USE = {
     "zlib": set(),
     "foundation": set(),
-    "loaderlog": {"foundation"},
+    "rules": {"foundation"},
+    "loaderlog": {"foundation", "rules"},
     "registry": {"foundation"},
-    "payload": {"zlib", "foundation", "loaderlog"},
-    "steps": {"zlib", "foundation", "loaderlog", "registry", "payload"},
-    "entry": {"zlib", "foundation", "loaderlog", "registry", "payload", "steps"},
+    "box": {"foundation", "rules", "loaderlog"},
+    "payload": {"zlib", "foundation", "rules", "loaderlog", "box"},
+    "steps": {"zlib", "foundation", "rules", "loaderlog", "registry", "box", "payload"},
+    "entry": {"zlib", "foundation", "rules", "loaderlog", "registry", "box", "payload", "steps"},
 }
 
 SOURCE_ENDINGS = (".c", ".cpp", ".h")

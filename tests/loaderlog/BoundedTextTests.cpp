@@ -1,5 +1,5 @@
 // The bounded text helpers: a result that does not fit leaves the destination unchanged.
-#include "loaderlog/BoundedText.h"
+#include "rules/BoundedText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+#include "loader/CannotStartBox.h"
 #include "payload/ExtractPayload.h"
 
 #include <windows.h>
@@ -114,12 +115,12 @@ protected:
         g_log.clear();
         g_boxes.clear();
         g_writeSizes.clear();
-        payload::g_showMessageBox = &RecordBox;
+        loader::g_showMessageBox = &RecordBox;
         payload::g_writeFile = &RecordWrites;
     }
     void TearDown() override
     {
-        payload::g_showMessageBox = &MessageBoxA;
+        loader::g_showMessageBox = &MessageBoxA;
         payload::g_writeFile = &WriteFile;
         payload::g_createFile = &CreateFileA;
         DeleteFileA(path_.c_str());

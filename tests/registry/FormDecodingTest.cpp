@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "loader/FormDecoding.h"
+#include "rules/FormDecoding.h"
 
 using loader::CustomParamSlice;
 using loader::DecodeFormValue;

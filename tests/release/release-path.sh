@@ -92,7 +92,7 @@ done
 
 check "the bill of materials validates and names the loader and the installer" \
   env NODE_PATH="$node_modules" node "$here/validate-bom.js" "$delivered.cdx.json" "$delivered" \
-  "${installer:-$work/build/tools/demo-installer/demo-installer.exe}" "$source_dir/third_party/zlib"
+  "${installer:-$work/build/tests/fixtures/demo-installer/demo-installer.exe}" "$source_dir/third_party/zlib"
 
 # The kit: from the copy, and from this tree; its tools alone make what release.sh made.
 "$copy/scripts/kit.sh" --output "$work/kit" --build-dir "$work/build" > "$work/kit.log"
@@ -103,7 +103,7 @@ check "the kit checks out against its SHA256SUMS" bash -c "cd '$kit' && sha256su
 check "the kit from other folders is this tree's, file for file" \
   diff -r "$kit" "$tree/kit/$(basename "$kit")"
 env -i PATH=/var/empty "$kit/linux-x86_64/loader-pack" -q --into "$kit/loader-template.exe" \
-  "${installer:-$work/build/tools/demo-installer/demo-installer.exe}" "$work/kit-made.exe"
+  "${installer:-$work/build/tests/fixtures/demo-installer/demo-installer.exe}" "$work/kit-made.exe"
 env -i PATH=/var/empty "$kit/linux-x86_64/loader-stamp" "$work/kit-made.exe" "${stamp_args[@]}" > /dev/null
 check "from the kit alone, the loader release.sh made, byte for byte before signing" \
   cmp "$work/kit-made.exe" "$work/unsigned.exe"

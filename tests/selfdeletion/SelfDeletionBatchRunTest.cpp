@@ -3,7 +3,7 @@
 // loader that never goes, that it removes itself in every case, and that nothing after its last
 // line is ever read. (The real batch waiting for a loader that goes at last is an end-to-end
 // scenario.)
-#include "loader/SelfDeletionBatch.h"
+#include "rules/SelfDeletionBatch.h"
 
 #include "Sandbox.h"
 #include "TestFiles.h"

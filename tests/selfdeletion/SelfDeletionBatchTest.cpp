@@ -1,6 +1,6 @@
 // The text of the self-deleting batch file, and its descriptor.
-#include "loader/PrivateFolderRules.h"
-#include "loader/SelfDeletionBatch.h"
+#include "rules/PrivateFolderRules.h"
+#include "rules/SelfDeletionBatch.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The protected descriptor of the loader's folders as SDDL, which folder found in place may be
 // used, and the per-run folder's name. Platform-free.
-#include "loader/PrivateFolderRules.h"
+#include "rules/PrivateFolderRules.h"
 
 #include <gtest/gtest.h>
 

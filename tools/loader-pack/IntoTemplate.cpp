@@ -3,7 +3,7 @@
 #include "CommandLineTool.h"
 #include "PeResources.h"
 #include "PeSection.h"
-#include "loader/ParamBlock.h"
+#include "rules/ParamBlock.h"
 
 #include <cstring>
 

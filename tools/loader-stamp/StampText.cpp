@@ -2,7 +2,7 @@
 
 #include "CodePage.h"
 
-#include "loader/ParamBlock.h"
+#include "rules/ParamBlock.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "PeSignature.h"
 #include "StampText.h"
 
-#include "loader/CommandLine.h"
-#include "loader/ParamBlock.h"
+#include "rules/CommandLine.h"
+#include "rules/ParamBlock.h"
 
 #include <stdio.h>
 #include <string.h>

@@ -1,22 +1,6 @@
-#include "ParamBlock.h"
+#include "rules/ParamBlock.h"
 
 #include <string.h>
-
-// Sixteen blanks, to spell the unstamped block's 257 blanks without counting by hand.
-#define ORVA_BLANKS16 "                "
-#define ORVA_BLANKS256                                                                             \
-    ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16            \
-        ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16        \
-            ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16
-#define ORVA_UNSTAMPED_PARAM_BLOCK "\"/CustomParams " ORVA_BLANKS256 "\" "
-
-static_assert(sizeof(ORVA_UNSTAMPED_PARAM_BLOCK) == loader::kParamBlockSize,
-              "the parameter block is 273 characters and its zero byte");
-
-// The block alone in a section of its own, so a stamping tool finds it from the section
-// table without knowing what it holds now. Its size never depends on its contents.
-__attribute__((section(".orvapb"), used, aligned(16)))
-const volatile char g_stampedParamBlock[loader::kParamBlockSize] = ORVA_UNSTAMPED_PARAM_BLOCK;
 
 namespace loader {
 
@@ -83,13 +67,6 @@ bool ParamBlockReader::Next(ParamEntry& entry)
 void MakeUnstampedParamBlock(char (&block)[kParamBlockSize])
 {
     memcpy(block, ORVA_UNSTAMPED_PARAM_BLOCK, kParamBlockSize);
-}
-
-void ReadStampedParamBlock(char (&block)[kParamBlockSize])
-{
-    for (size_t i = 0; i < kParamBlockChars; ++i)
-        block[i] = g_stampedParamBlock[i];
-    block[kParamBlockChars] = '\0';  // parsed as text whatever the stamp left in the last byte
 }
 
 }  // namespace loader

@@ -1,7 +1,7 @@
-#include "PrivateFolderRules.h"
+#include "rules/PrivateFolderRules.h"
 
 #include "VoFoundation/VoDescriptorTrust.h"
-#include "loaderlog/BoundedText.h"
+#include "rules/BoundedText.h"
 
 #include <string.h>
 

@@ -1,4 +1,4 @@
-#include "loaderlog/BoundedText.h"
+#include "rules/BoundedText.h"
 
 #include <string.h>
 

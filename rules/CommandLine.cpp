@@ -1,7 +1,7 @@
-#include "CommandLine.h"
+#include "rules/CommandLine.h"
 
-#include "loaderlog/BoundedText.h"
-#include "ParamBlock.h"
+#include "rules/BoundedText.h"
+#include "rules/ParamBlock.h"
 
 #include <string.h>
 

@@ -1,4 +1,4 @@
-#include "FormDecoding.h"
+#include "rules/FormDecoding.h"
 
 #include <stdlib.h>
 #include <string.h>

@@ -7,9 +7,19 @@
 // name and starts the value. Text between entries is ignored. A name beginning with the 12
 // characters "CustomParams" marks the custom-parameter entry.
 //
-// The parser is platform-free: the stamping tool reads blocks with the very same code.
+// The parser is platform-free: the stamping tool reads blocks with the very same code. The
+// block itself stands in the loader's file (loader/StampedParamBlock.h).
 #pragma once
 #include <stddef.h>
+
+// Sixteen blanks, to spell the unstamped block's 257 blanks without counting by hand.
+#define ORVA_BLANKS16 "                "
+#define ORVA_BLANKS256                                                                             \
+    ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16            \
+        ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16        \
+            ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16 ORVA_BLANKS16
+// The block as the loader is built: "\"/", CustomParams, 257 blanks, "\"" and one blank.
+#define ORVA_UNSTAMPED_PARAM_BLOCK "\"/CustomParams " ORVA_BLANKS256 "\" "
 
 namespace loader {
 
@@ -20,6 +30,8 @@ constexpr char kParamBlockSectionName[] = ".orvapb";      // the block's own PE 
 constexpr char kCustomParamsName[] = "CustomParams";
 constexpr size_t kCustomParamsNameChars = sizeof(kCustomParamsName) - 1;
 constexpr char kEntryOpener[] = "\"/";
+static_assert(sizeof(ORVA_UNSTAMPED_PARAM_BLOCK) == kParamBlockSize,
+              "the parameter block is 273 characters and its zero byte");
 
 // True if name (of nameLength characters) begins with the 12 characters "CustomParams";
 // case-sensitive.
@@ -53,9 +65,5 @@ private:
 // The block as the loader is built, before any stamping: "\"/", CustomParams, 257 blanks,
 // "\"" and one blank, then the zero byte.
 void MakeUnstampedParamBlock(char (&block)[kParamBlockSize]);
-
-// Copies the block that stands in this program's own file. Read through volatile access, so
-// the compiler cannot fold the built-in text into the code that parses it.
-void ReadStampedParamBlock(char (&block)[kParamBlockSize]);
 
 }  // namespace loader

@@ -1,6 +1,6 @@
-#include "SelfDeletionBatch.h"
+#include "rules/SelfDeletionBatch.h"
 
-#include "loaderlog/BoundedText.h"
+#include "rules/BoundedText.h"
 
 #include <string.h>
 
