@@ -19,16 +19,14 @@ struct Arguments {
     wchar_t** wide;
 };
 
-void LogLeftOut(void* context, CommandLineNote note, int position)
+void LogLeftOut(void*, CommandLineNote note, int position)
 {
-    LoaderRun& run = *static_cast<Arguments*>(context)->run;
     const char* format = "Parameter block entry %d does not fit, skipped.";
     if (note == CommandLineNote::ArgumentSkipped)
         format = "Argument %d does not fit the installer command line, skipped.";
     else if (note == CommandLineNote::CustomParamsSkipped)
         format = "The CustomParams value of argument %d does not fit, skipped.";
-    wsprintfA(run.messageText, format, position);
-    WriteLoaderLog(run.messageText);
+    WriteLoaderLogF(kNoErrorCode, format, position);
 }
 
 // The runtime's wide arguments, split by the same rules as the ANSI ones.
@@ -53,9 +51,8 @@ bool KeepTypedArgument(void* context, int position)
     if (arguments.wide && position < arguments.wideCount && length > 0 &&
         wcscmp(back, arguments.wide[position]) == 0)
         return true;
-    wsprintfA(arguments.run->messageText, "Argument %d is not as typed in this code page, skipped.",
-              position);
-    WriteLoaderLog(arguments.run->messageText);
+    WriteLoaderLogF(kNoErrorCode, "Argument %d is not as typed in this code page, skipped.",
+                    position);
     return false;
 }
 

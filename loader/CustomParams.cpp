@@ -95,10 +95,8 @@ void WriteParam(const CustomParamSlice& pair, void* context)
 
 void LogUntrustedKey(const VoString& path)
 {
-    char message[kVoFormattedChars];
-    wsprintfA(message, "### registry key %.900s is not trusted, left as it is",
-              path.c_str() ? path.c_str() : "");
-    WriteLoaderLog(message);
+    WriteLoaderLogF(kNoErrorCode, "### registry key %.900s is not trusted, left as it is",
+                    path.c_str() ? path.c_str() : "");
 }
 
 void PersistCustomParams(const char* text)

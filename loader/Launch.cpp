@@ -20,7 +20,7 @@ namespace {
 // result that a run nobody watches leaves. Codes with a severity bit set (an NTSTATUS such as
 // an unhandled exception's 0xC0000005, an HRESULT) are read in hexadecimal, so they are given
 // so as well.
-void WaitAndLogExitCode(HANDLE installer, char (&message)[kMessageChars])
+void WaitAndLogExitCode(HANDLE installer)
 {
     constexpr DWORD kSeverityBits = 0xC0000000;
     DWORD code = 0;
@@ -29,11 +29,10 @@ void WaitAndLogExitCode(HANDLE installer, char (&message)[kMessageChars])
         WriteLoaderLog("Could not get the installer's exit code.", (long)GetLastError());
         return;
     }
-    wsprintfA(message,
-              (code & kSeverityBits) != 0 ? "The installer exited with code %lu (0x%08lX)."
-                                          : "The installer exited with code %lu.",
-              code, code);
-    WriteLoaderLog(message);
+    WriteLoaderLogF(kNoErrorCode,
+                    (code & kSeverityBits) != 0 ? "The installer exited with code %lu (0x%08lX)."
+                                                : "The installer exited with code %lu.",
+                    code, code);
 }
 
 void StartAndWait(LoaderRun& run)
@@ -62,7 +61,7 @@ void StartAndWait(LoaderRun& run)
     }
     VoUniqueHandle installer(process.hProcess);
     VoUniqueHandle installerThread(process.hThread);
-    WaitAndLogExitCode(installer.get(), run.messageText);
+    WaitAndLogExitCode(installer.get());
     installer.reset();
 }
 
@@ -79,8 +78,7 @@ void MoveLogAndRemoveTempLogFolder(LoaderRun& run)
     if (error == 0)
         return;
     run.tempLogFolderLock.reset();
-    wsprintfA(run.messageText, "Failed to remove directory '%s'.", run.tempLogPath);
-    WriteLoaderLog(run.messageText, error);
+    WriteLoaderLogF(error, "Failed to remove directory '%s'.", run.tempLogPath);
     DelayUntilReboot(run.tempLogPath, nullptr, "It will be marked for deletion at next reboot.",
                      "We are unable to mark it for deletion at next reboot on this OS.");
 }

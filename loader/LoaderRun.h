@@ -8,9 +8,8 @@
 namespace loader {
 
 constexpr int kBuildNumber = 314;
-constexpr int kPathChars = kVoPathChars;          // the Windows path limit, terminator included
-constexpr int kMessageChars = kVoFormattedChars;  // formatted log lines
-constexpr int kCommandLineChars = 2048;  // installer command line and custom-parameter text
+constexpr int kPathChars = kVoPathChars;  // the Windows path limit, terminator included
+constexpr int kCommandLineChars = 2048;   // installer command line and custom-parameter text
 constexpr int kPayloadResourceId = 102;
 constexpr unsigned long kPauseAfterInstallerMs = 5000;
 constexpr const char kInstallerFileName[] = "Setup.exe";
@@ -30,7 +29,6 @@ struct LoaderRun {
                                        // deletion from its making until its removal
     long tempLogFolderError;           // why it was not made (logged); 0 when it was
     char installerPath[kPathChars];    // in the temp log folder; empty when there is none
-    char messageText[kMessageChars];
     char buildFolderName[kPathChars];
     char commandLine[kCommandLineChars];
     char customParams[kCommandLineChars];

@@ -86,12 +86,6 @@ bool HoldsCharacterNotAllowedInNames(const char* text)
     return strpbrk(text, "?*\"<>|:/") != nullptr;
 }
 
-void LogFormatted(LoaderRun& run, const char* format, const char* a, long errorCode = kNoErrorCode)
-{
-    wsprintfA(run.messageText, format, a);
-    WriteLoaderLog(run.messageText, errorCode);
-}
-
 // Makes this run's own folder, held from its making, inside the folder held by parent (whose
 // path is folder): the installer is extracted into it. Its name is random, so that no one can
 // take up the names beforehand. 0, or the error; *noName tells that no name could be had.
@@ -141,10 +135,10 @@ void MakeMainTempFolder(LoaderRun& run, const PrivateFolderAccess& access, void*
     wsprintfA(run.buildFolderName, "Qx_%ld\\", (long)kBuildNumber);
     if (!TextAppend(run.mainTempPath, run.buildFolderName)) {
         // The joined name would not fit the path buffer: the folder cannot be named.
-        wsprintfA(run.messageText, "CreateDirectory(%s%s) failed, must use system temp path.",
-                  run.systemTempPath, run.buildFolderName);
         WriteLoaderLog("Trying to create/find our main temp folder.");
-        WriteLoaderLog(run.messageText, ERROR_FILENAME_EXCED_RANGE);
+        WriteLoaderLogF(ERROR_FILENAME_EXCED_RANGE,
+                        "CreateDirectory(%s%s) failed, must use system temp path.",
+                        run.systemTempPath, run.buildFolderName);
         return;
     }
     WriteLoaderLog("Trying to create/find our main temp folder.");
@@ -159,8 +153,8 @@ void MakeMainTempFolder(LoaderRun& run, const PrivateFolderAccess& access, void*
             return;
         run.mainTempFolderLock.reset();
     }
-    LogFormatted(run, "CreateDirectory(%s) failed, must use system temp path.", run.mainTempPath,
-                 error);
+    WriteLoaderLogF(error, "CreateDirectory(%s) failed, must use system temp path.",
+                    run.mainTempPath);
     TextCopy(run.mainTempPath, run.systemTempPath);
 }
 
@@ -168,7 +162,7 @@ void MakeMainTempFolder(LoaderRun& run, const PrivateFolderAccess& access, void*
 // error is kept as the reason why no installer is extracted.
 void KeepMainTempPathForLogs(LoaderRun& run, const char* line, long error)
 {
-    LogFormatted(run, line, run.tempLogPath, error);
+    WriteLoaderLogF(error, line, run.tempLogPath);
     TextCopy(run.tempLogPath, run.mainTempPath);
     run.tempLogFolderError = error;
 }
@@ -249,8 +243,8 @@ void PrepareTempFolders(LoaderRun& run)
 
     WriteLoaderLog("Preparing loader...");
     if (tempPathError != kNoErrorCode)
-        LogFormatted(run, "GetTempPath() failed, must use %s as system temp path.",
-                     run.systemTempPath, tempPathError);
+        WriteLoaderLogF(tempPathError, "GetTempPath() failed, must use %s as system temp path.",
+                        run.systemTempPath);
 
     run.tempLogFolderCreated = false;
     MakeMainTempFolder(run, access, systemTemp.get(), systemTempError);
@@ -258,8 +252,8 @@ void PrepareTempFolders(LoaderRun& run)
     systemTemp.reset();
 
     WriteLoaderLog("Path creation is complete.");
-    LogFormatted(run, "Using %s as main temp path.", run.mainTempPath);
-    LogFormatted(run, "Using %s as temp log path.", run.tempLogPath);
+    WriteLoaderLogF(kNoErrorCode, "Using %s as main temp path.", run.mainTempPath);
+    WriteLoaderLogF(kNoErrorCode, "Using %s as temp log path.", run.tempLogPath);
     StartLog(run);
 }
 
@@ -278,8 +272,8 @@ long ExtractInstaller(LoaderRun& run)
         return run.tempLogFolderError;
     }
     if (!TextJoin(run.installerPath, run.tempLogPath, kInstallerFileName)) {
-        LogFormatted(run, "%sSetup.exe is too long a path for the installer.", run.tempLogPath,
-                     ERROR_FILENAME_EXCED_RANGE);
+        WriteLoaderLogF(ERROR_FILENAME_EXCED_RANGE,
+                        "%sSetup.exe is too long a path for the installer.", run.tempLogPath);
         return ERROR_FILENAME_EXCED_RANGE;
     }
     WriteLoaderLog(run.installerPath);
@@ -298,7 +292,7 @@ int RunMainSequence(LoaderRun& run, int argc, char** argv)
     PrepareTempFolders(run);
 
     WriteLoaderLog("Starting loader...");
-    LogFormatted(run, "We are running from '%s'.", run.modulePath);
+    WriteLoaderLogF(kNoErrorCode, "We are running from '%s'.", run.modulePath);
     run.installerError = ExtractInstaller(run);
 
     BuildInstallerCommandLine(run, argc, argv);

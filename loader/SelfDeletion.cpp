@@ -42,10 +42,8 @@ bool IsFolderError(DWORD error)
 // path: "Self-deletion skipped: the loader's path<reason>".
 void LogSkipped(const char* reason)
 {
-    char message[kVoFormattedChars];
-    wsprintfA(message, "Self-deletion skipped: %s%s", reason[0] == ' ' ? "the loader's path" : "",
-              reason);
-    WriteLoaderLog(message);
+    WriteLoaderLogF(kNoErrorCode, "Self-deletion skipped: %s%s",
+                    reason[0] == ' ' ? "the loader's path" : "", reason);
 }
 
 // Why the module path cannot be handed to del (see LogSkipped), or null when it can.

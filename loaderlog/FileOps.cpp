@@ -9,20 +9,16 @@
 namespace loader {
 namespace {
 
-// Room for the fixed text of a message plus two full-length paths.
-constexpr int kFileMessageChars = 2 * kVoPathChars + 64;
-
 bool IsMissingFileError(DWORD error)
 {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-// A failed delete or move: logs message with the error, then, with allowDelay and unless the
-// file or its path is missing, schedules source to target for the next reboot. Always false.
-bool LogFailureAndDelay(const char* message, DWORD error, bool allowDelay, const char* source,
-                        const char* target, const char* delayedLine, const char* unableLine)
+// A failed delete or move, whose line is logged: with allowDelay and unless the file or its path
+// is missing, schedules source to target for the next reboot. Always false.
+bool DelayAfterFailure(DWORD error, bool allowDelay, const char* source, const char* target,
+                       const char* delayedLine, const char* unableLine)
 {
-    WriteLoaderLog(message, (long)error);
     if (allowDelay && !IsMissingFileError(error))
         DelayUntilReboot(source, target, delayedLine, unableLine);
     return false;
@@ -30,6 +26,16 @@ bool LogFailureAndDelay(const char* message, DWORD error, bool allowDelay, const
 
 constexpr char kMoveDelayedLine[] = "Delaying previous move attempt until next reboot.";
 constexpr char kMoveNotDelayedLine[] = "Unable to delay move attempt on this OS.";
+constexpr char kMoveFailedLine[] = "Failed to move '%s' to '%s'.";
+
+// Always false.
+bool LogPathTooLong(const char* name, const char* fromFolder)
+{
+    WriteLoaderLogF(ERROR_FILENAME_EXCED_RANGE,
+                    "Failed to move '%.200s' from '%.200s': the path is too long.", name,
+                    fromFolder);
+    return false;
+}
 
 }  // namespace
 
@@ -57,11 +63,10 @@ bool DeleteFileOrDelay(const char* path, bool allowDelay)
         return true;
 
     DWORD error = GetLastError();
-    char message[kFileMessageChars];
-    wsprintfA(message, "Failed to delete file '%s'.", path);
-    return LogFailureAndDelay(message, error, allowDelay, path, nullptr,
-                              "Delaying previous delete attempt until next reboot.",
-                              "Unable to delay delete attempt on this OS.");
+    WriteLoaderLogF((long)error, "Failed to delete file '%s'.", path);
+    return DelayAfterFailure(error, allowDelay, path, nullptr,
+                             "Delaying previous delete attempt until next reboot.",
+                             "Unable to delay delete attempt on this OS.");
 }
 
 bool MoveFileOrDelay(const char* fromFolder, const char* toFolder, const char* name,
@@ -75,11 +80,7 @@ bool MoveFileOrDelay(const char* fromFolder, const char* toFolder, const char* n
     if (!TextJoin(source, fromFolder, name) ||
         !TextJoin(target, toFolder, newName ? newName : name)) {
         // A joined path over the path limit cannot name the file: refuse before any call.
-        char message[kFileMessageChars];
-        wsprintfA(message, "Failed to move '%.200s' from '%.200s': the path is too long.", name,
-                  fromFolder);
-        WriteLoaderLog(message, ERROR_FILENAME_EXCED_RANGE);
-        return false;
+        return LogPathTooLong(name, fromFolder);
     }
 
     BOOL moved;
@@ -93,10 +94,9 @@ bool MoveFileOrDelay(const char* fromFolder, const char* toFolder, const char* n
         return true;
 
     DWORD error = GetLastError();
-    char message[kFileMessageChars];
-    wsprintfA(message, "Failed to move '%s' to '%s'.", source, target);
-    return LogFailureAndDelay(message, error, allowDelay, source, target, kMoveDelayedLine,
-                              kMoveNotDelayedLine);
+    WriteLoaderLogF((long)error, kMoveFailedLine, source, target);
+    return DelayAfterFailure(error, allowDelay, source, target, kMoveDelayedLine,
+                             kMoveNotDelayedLine);
 }
 
 bool MoveLoaderLogOrDelay(const char* toFolder)
@@ -107,18 +107,12 @@ bool MoveLoaderLogOrDelay(const char* toFolder)
     DWORD error = MoveLoaderLogTo(toFolder);
     if (error == ERROR_SUCCESS)
         return true;
-    char message[kFileMessageChars];
-    if (!TextJoin(target, toFolder, FileNamePart(source))) {
-        wsprintfA(message, "Failed to move '%.200s' from '%.200s': the path is too long.",
-                  FileNamePart(source), toFolder);
-        WriteLoaderLog(message, ERROR_FILENAME_EXCED_RANGE);
-        return false;
-    }
-    wsprintfA(message, "Failed to move '%s' to '%s'.", source, target);
+    if (!TextJoin(target, toFolder, FileNamePart(source)))
+        return LogPathTooLong(FileNamePart(source), toFolder);
+    WriteLoaderLogF((long)error, kMoveFailedLine, source, target);
     // The log stays where it is and the next lines go on there, so the scheduled move, which
     // replaces an older log in the target folder, brings every line.
-    return LogFailureAndDelay(message, error, true, source, target, kMoveDelayedLine,
-                              kMoveNotDelayedLine);
+    return DelayAfterFailure(error, true, source, target, kMoveDelayedLine, kMoveNotDelayedLine);
 }
 
 }  // namespace loader

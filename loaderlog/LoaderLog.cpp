@@ -160,11 +160,8 @@ bool StartLoaderLogFile(bool inPrivateFolder)
         g_logFile = file;
         g_target = LogTarget::Handle;
     }
-    if (g_earlyDropped != 0) {
-        char message[kLineBufferChars];
-        wsprintfA(message, "%lu earlier lines of this log were lost.", g_earlyDropped);
-        WriteLoaderLog(message);
-    }
+    if (g_earlyDropped != 0)
+        WriteLoaderLogF(kNoErrorCode, "%lu earlier lines of this log were lost.", g_earlyDropped);
     return made;
 }
 

@@ -15,6 +15,10 @@ constexpr long kNoErrorCode = -1;
 void WriteLoaderLog(const char* text, long errorCode);
 // The same without the last-error line (one argument fewer at each of the many calls).
 void WriteLoaderLog(const char* text);
+// Formats a line as wsprintfA does, into a message text buffer that its 1,024-character limit
+// cannot overrun (longer output is cut there), and writes it with errorCode as WriteLoaderLog
+// does. Every formatted line of the loader goes through here.
+void WriteLoaderLogF(long errorCode, const char* format, ...);
 
 // Keeps the lines in memory from now on (the log path stays as it is), up to kEarlyLogBytes; a
 // line that does not fit is dropped whole, and StartLoaderLogFile says how many were.

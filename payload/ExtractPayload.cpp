@@ -15,8 +15,6 @@ CreateFileFunction g_createFile = &CreateFileA;
 
 namespace {
 
-constexpr int kMessageChars = 512;
-
 // What a failure without a Win32 error of its own leaves as the last error.
 constexpr long kDamagedData = ERROR_INVALID_DATA;
 constexpr long kNoMemory = ERROR_NOT_ENOUGH_MEMORY;
@@ -24,20 +22,12 @@ constexpr long kNoMemory = ERROR_NOT_ENOUGH_MEMORY;
 // Logs format (one "%s") with the output path.
 void LogPathLine(const char* format, const char* path, long errorCode)
 {
-    // A path this long cannot name a file, so shortening it in the log loses nothing; it keeps
-    // the formatted line inside the buffer.
-    char shownPath[kVoPathChars];
-    lstrcpynA(shownPath, path != nullptr ? path : "", kVoPathChars);
-    char message[kMessageChars];
-    wsprintfA(message, format, shownPath);
-    loader::WriteLoaderLog(message, errorCode);
+    loader::WriteLoaderLogF(errorCode, format, path != nullptr ? path : "");
 }
 
 void LogZlibCode(int zlibCode)
 {
-    char message[kMessageChars];
-    wsprintfA(message, "ZLIB error code is %ld!", long(zlibCode));
-    loader::WriteLoaderLog(message, loader::kNoErrorCode);
+    loader::WriteLoaderLogF(loader::kNoErrorCode, "ZLIB error code is %ld!", long(zlibCode));
 }
 
 // Writes inflated data to the output file; keeps the last error of a failed write.
