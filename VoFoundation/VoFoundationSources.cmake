@@ -18,7 +18,8 @@ set(VO_FOUNDATION_SOURCES
   VoTraceFile.cpp
   VoTraceThread.cpp
   VoThreads/VoMutex.cpp
-  VoThreads/VoThreadLocalStorage.cpp)
+  VoThreads/VoThreadLocalStorage.cpp
+  VoSystemCalls.cpp)
 set(VO_FOUNDATION_WINDOWS_SOURCES
   VoStatusWin32.cpp
   VoSystem.cpp)

@@ -7,6 +7,7 @@
 #include "VoFoundation/VoStatus.h"
 #include "VoFoundation/VoStatusWin32.h"
 #include "VoFoundation/VoSystem.h"
+#include "VoFoundation/VoSystemCalls.h"
 #include "VoFoundation/VoFormat.h"
 #include "VoFoundation/VoOwners.h"
 
@@ -18,14 +19,7 @@ const DWORD kSystemMessageFlags =
 const DWORD kNeutralLanguage = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT);
 constexpr int32 kFirstLineChars = 1023;
 
-void* loadLibraryAsData(const char* fullPath, unsigned long flags)
-{
-    return LoadLibraryExA(fullPath, nullptr, flags);
-}
-
 }  // namespace
-
-VoDataModuleLoader VoLoadDataModule = loadLibraryAsData;
 
 VoStatus VoStatusFromWin32(const char* call, int32 win32Error)
 {
@@ -41,7 +35,8 @@ VoStatus VoStatusFromWin32(const char* call, int32 win32Error)
         // first, where a planted module could be waiting.
         char path[MAX_PATH];
         if (VoSystemFilePath(kNetworkMessageModule, path, sizeof path)) {
-            module.reset(static_cast<HMODULE>(VoLoadDataModule(path, LOAD_LIBRARY_AS_DATAFILE)));
+            module.reset(static_cast<HMODULE>(
+                VoCalls().loadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE)));
         }
         if (module)
             flags |= FORMAT_MESSAGE_FROM_HMODULE;

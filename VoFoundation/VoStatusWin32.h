@@ -10,8 +10,3 @@ inline bool VoIsNetworkError(int32 win32Error)
 {
     return win32Error >= kVoFirstNetworkError && win32Error <= kVoLastNetworkError;
 }
-
-// Loads a module as a data file from a full path (LoadLibraryExA by default). Tests replace
-// it to see which module is asked for; the returned handle is passed to FreeLibrary.
-typedef void* (*VoDataModuleLoader)(const char* fullPath, unsigned long flags);
-extern VoDataModuleLoader VoLoadDataModule;

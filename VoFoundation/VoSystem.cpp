@@ -1,4 +1,5 @@
 #include "VoFoundation/VoSystem.h"
+#include "VoFoundation/VoSystemCalls.h"
 
 #include "VoFoundation/VoLimits.h"
 
@@ -61,8 +62,8 @@ unsigned long VoSddlOf(void* handle, int objectType, char** sddl)
     *sddl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     const SECURITY_INFORMATION parts = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
-    DWORD error = GetSecurityInfo(handle, static_cast<SE_OBJECT_TYPE>(objectType), parts, nullptr,
-                                  nullptr, nullptr, nullptr, &descriptor);
+    DWORD error = VoCalls().getSecurityInfo(handle, static_cast<SE_OBJECT_TYPE>(objectType), parts,
+                                            nullptr, nullptr, nullptr, nullptr, &descriptor);
     if (error == ERROR_SUCCESS && !ConvertSecurityDescriptorToStringSecurityDescriptorA(
                                       descriptor, SDDL_REVISION_1, parts, sddl, nullptr))
         error = GetLastError();

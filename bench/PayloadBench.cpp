@@ -12,6 +12,7 @@
 // Output files go to the temporary folder and are deleted after each run. Lines are
 // "key value" pairs so that a script can read them.
 #include <windows.h>
+#include "tests/support/SystemCallsHook.h"
 #include <psapi.h>
 
 #include <stdio.h>
@@ -282,7 +283,7 @@ int main(int argc, char** argv)
         return 1;
     }
     // Under test the extraction's message box would wait for a click.
-    loader::g_showMessageBox = &NoBox;
+    support::g_systemCalls.messageBoxA = &NoBox;
     if (argc >= 2 && strcmp(argv[1], "time") == 0)
         return Time(payload, argc >= 3 ? std::max(1, atoi(argv[2])) : kDefaultRuns);
     if (argc >= 2 && strcmp(argv[1], "crc") == 0)

@@ -2,12 +2,10 @@
 
 #include <windows.h>
 
+#include "VoFoundation/VoSystemCalls.h"
 #include "loaderlog/LoaderLog.h"
 
 namespace loader {
-
-MessageBoxFunction g_showMessageBox = &MessageBoxA;
-UserObjectInformationFunction g_getUserObjectInformation = &GetUserObjectInformationA;
 
 namespace {
 
@@ -29,8 +27,8 @@ void ShowCannotStartBox()
     // as not visible too: the reason is in the log either way, and a hang costs more than a box.
     USEROBJECTFLAGS station = {};
     DWORD needed = 0;
-    const long error = g_getUserObjectInformation(GetProcessWindowStation(), UOI_FLAGS, &station,
-                                                  sizeof(station), &needed)
+    const long error = VoCalls().getUserObjectInformationA(GetProcessWindowStation(), UOI_FLAGS,
+                                                           &station, sizeof(station), &needed)
                            ? kNoErrorCode
                            : long(GetLastError());
     if (error != kNoErrorCode || (station.dwFlags & WSF_VISIBLE) == 0) {
@@ -39,7 +37,7 @@ void ShowCannotStartBox()
     }
     char text[kBoxTextChars];
     lstrcpynA(text, kCannotStartText, kBoxTextChars);
-    g_showMessageBox(nullptr, text, kCannotStartCaption, kCannotStartStyle);
+    VoCalls().messageBoxA(nullptr, text, kCannotStartCaption, kCannotStartStyle);
 }
 
 }  // namespace loader

@@ -1,13 +1,12 @@
 #include "DeleteKeyIfEmpty.h"
 
 #include "VoFoundation/VoOwners.h"
+#include "VoFoundation/VoSystemCalls.h"
 #include "VoFoundation/VoTraceLog.h"
 #include "VoUtil/VoRegistry/VoClearEntry.h"
 #include "CustomParams.h"
 
 namespace loader {
-
-BeforeEmptyKeyDeletion g_beforeEmptyKeyDeletion = nullptr;
 
 bool DKIE(const VoString& path)
 {
@@ -34,15 +33,14 @@ bool DKIE(HKEY root, const VoString& path)
         return false;
     DWORD subKeys = 0;
     DWORD values = 0;
-    LONG queried = RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr,
-                                    nullptr, &values, nullptr, nullptr, nullptr, nullptr);
+    LONG queried =
+        VoCalls().regQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
+                                   &values, nullptr, nullptr, nullptr, nullptr);
     key.reset();
     // Without the counts the key may hold anything: never delete it then.
     if (queried != ERROR_SUCCESS || subKeys != 0 || values != 0)
         return false;
 
-    if (g_beforeEmptyKeyDeletion)
-        g_beforeEmptyKeyDeletion();
     // The key may have gained a sub-key since it was counted (an installer of the former
     // vendor may be at work): the deletion then fails rather than take that sub-key along.
     if (!entry.deleteKeyWithoutSubKeys())

@@ -16,9 +16,4 @@ bool DKIE(const VoString& path);
 // as empty; a key that gains a sub-key after it was found empty stays, with that sub-key.
 bool DKIE(HKEY root, const VoString& path);
 
-// Called, when set, after a key was found empty and before it is deleted (a test seam; the
-// loader never sets it).
-typedef void (*BeforeEmptyKeyDeletion)();
-extern BeforeEmptyKeyDeletion g_beforeEmptyKeyDeletion;
-
 }  // namespace loader

@@ -5,14 +5,12 @@
 #include "loaderlog/LoaderLog.h"
 #include "PrivateFolder.h"
 #include "loader/CannotStartBox.h"
+#include "VoFoundation/VoSystemCalls.h"
 
 #include <string.h>
 #include <windows.h>
 
 namespace loader {
-
-CreateProcessFunction g_createProcess = &CreateProcessA;
-PauseFunction g_pauseAfterInstaller = &Sleep;
 
 namespace {
 
@@ -49,8 +47,8 @@ void StartAndWait(LoaderRun& run)
     PROCESS_INFORMATION process = {};
     // The program is named separately, so the system never guesses it from a path with
     // blanks (C:\Documents.exe and the like); the command line quotes it for the installer.
-    BOOL created = g_createProcess(run.installerPath, run.commandLine, nullptr, nullptr, FALSE, 0,
-                                   nullptr, nullptr, &startup, &process);
+    BOOL created = VoCalls().createProcessA(run.installerPath, run.commandLine, nullptr, nullptr,
+                                            FALSE, 0, nullptr, nullptr, &startup, &process);
     DWORD error = GetLastError();
     run.installerLock.reset();  // the started installer's image is the file we checked
 
@@ -88,7 +86,7 @@ void MoveLogAndRemoveTempLogFolder(LoaderRun& run)
 void RunInstallerAndCleanUp(LoaderRun& run)
 {
     StartAndWait(run);
-    g_pauseAfterInstaller(kPauseAfterInstallerMs);
+    VoCalls().sleep(kPauseAfterInstallerMs);
 
     WriteLoaderLog("Deleting extracted EXEs...");
     // The installer lies in the temp log folder: when it cannot be deleted now, its deletion

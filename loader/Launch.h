@@ -3,10 +3,6 @@
 
 #include "LoaderRun.h"
 
-struct _SECURITY_ATTRIBUTES;
-struct _STARTUPINFOA;
-struct _PROCESS_INFORMATION;
-
 namespace loader {
 
 // Starts the installer (the installer path as the program, run.commandLine as its command
@@ -19,17 +15,5 @@ namespace loader {
 // Without a lock, or when the start fails, "Could not create process." is logged (with
 // run.installerError when nothing was started) and shown to the user; the clean-up still runs.
 void RunInstallerAndCleanUp(LoaderRun& run);
-
-// The installer and the self-deleting batch are started through this pointer (CreateProcessA
-// unless a test replaces it).
-using CreateProcessFunction = int(__stdcall*)(
-    const char* program, char* commandLine, _SECURITY_ATTRIBUTES* processSecurity,
-    _SECURITY_ATTRIBUTES* threadSecurity, int inheritHandles, unsigned long flags,
-    void* environment, const char* folder, _STARTUPINFOA* startup, _PROCESS_INFORMATION* process);
-extern CreateProcessFunction g_createProcess;
-
-// The pause after the installer goes through this pointer (Sleep unless a test replaces it).
-using PauseFunction = void(__stdcall*)(unsigned long milliseconds);
-extern PauseFunction g_pauseAfterInstaller;
 
 }  // namespace loader

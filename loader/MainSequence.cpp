@@ -13,6 +13,8 @@
 #include "payload/ExtractPayload.h"
 
 #include <string.h>
+#include "VoFoundation/VoSystemCalls.h"
+
 #include <windows.h>
 
 #include <ntsecapi.h>
@@ -36,8 +38,8 @@ constexpr char kFormerVendorKey[] = "Software/Brightholm";
 unsigned long SystemTempPath2(char (&ansi)[kPathChars], wchar_t (&wide)[kPathChars])
 {
     typedef DWORD(WINAPI * GetTempPath2WFn)(DWORD, LPWSTR);
-    auto getWide = reinterpret_cast<GetTempPath2WFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetTempPath2W")));
+    auto getWide = reinterpret_cast<GetTempPath2WFn>(reinterpret_cast<void*>(
+        VoCalls().getProcAddress(GetModuleHandleA("kernel32.dll"), "GetTempPath2W")));
     DWORD length = getWide ? getWide(kPathChars, wide) : 0;
     return length != 0 && length < (DWORD)kPathChars
                ? (DWORD)WideCharToMultiByte(CP_ACP, 0, wide, -1, ansi, kPathChars, nullptr, nullptr)
@@ -63,7 +65,7 @@ long CheckedFolderPath(char (&path)[kPathChars], DWORD length, wchar_t (&wide)[k
 long QuerySystemTempPath(char (&path)[kPathChars], bool systemRun)
 {
     wchar_t wide[kPathChars];
-    DWORD length = systemRun ? g_systemTempPath2(path, wide) : 0;
+    DWORD length = systemRun ? SystemTempPath2(path, wide) : 0;
     if (length != 0 && length < (DWORD)kPathChars && VoAnsiNameOf(wide, path, kPathChars))
         return kNoErrorCode;
     DWORD wideLength = GetTempPathW(kPathChars, wide);
@@ -200,8 +202,6 @@ void StartLog(LoaderRun& run)
 }
 
 }  // namespace
-
-TempPathsFunction g_systemTempPath2 = &SystemTempPath2;
 
 void NameLoaderLog(LoaderRun& run)
 {

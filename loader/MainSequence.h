@@ -10,12 +10,6 @@ namespace loader {
 // program itself). Always returns 0, the process exit code.
 int RunMainSequence(LoaderRun& run, int argc, char** argv);
 
-// The system's temp folder for SYSTEM alone, in its ANSI and wide forms (GetTempPath2A and
-// GetTempPath2W where the system has them, looked up at run time): the ANSI length, or 0 where
-// there is none. A SYSTEM run works there. Tests set another source.
-using TempPathsFunction = unsigned long (*)(char (&ansi)[kPathChars], wchar_t (&wide)[kPathChars]);
-extern TempPathsFunction g_systemTempPath2;
-
 // The steps that prepare the run, exposed for the main sequence's own use and its tests.
 void NameLoaderLog(LoaderRun& run);
 void PrepareTempFolders(LoaderRun& run);

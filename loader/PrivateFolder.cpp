@@ -3,6 +3,7 @@
 #include "LoaderRun.h"
 #include "rules/BoundedText.h"
 #include "VoFoundation/VoSystem.h"
+#include "VoFoundation/VoSystemCalls.h"
 
 #include <windows.h>
 
@@ -33,21 +34,6 @@ DWORD SidText(PSID source, char (&sid)[kSidChars])
     return TextCopy(sid, text) ? (DWORD)ERROR_SUCCESS : (DWORD)ERROR_INVALID_SID;
 }
 
-unsigned long ReadUserSid(char (&sid)[kSidChars])
-{
-    VoUniqueHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.out()))
-        return GetLastError();
-    union {
-        TOKEN_USER user;
-        unsigned char bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    } info;
-    DWORD length = 0;
-    return GetTokenInformation(token.get(), TokenUser, &info, sizeof(info), &length)
-               ? SidText(info.user.User.Sid, sid)
-               : GetLastError();
-}
-
 // BUILTIN\Administrators (S-1-5-32-544), laid out as a SID.
 struct AdministratorsSid {
     BYTE revision;
@@ -71,6 +57,21 @@ unsigned long HeldFolderAttributes(HANDLE folder, const char* path)
 
 }  // namespace
 
+unsigned long ReadUserSid(char (&sid)[kSidChars])
+{
+    VoUniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.out()))
+        return GetLastError();
+    union {
+        TOKEN_USER user;
+        unsigned char bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } info;
+    DWORD length = 0;
+    return VoCalls().getTokenInformation(token.get(), TokenUser, &info, sizeof(info), &length)
+               ? SidText(info.user.User.Sid, sid)
+               : GetLastError();
+}
+
 bool IsPrivilegedRun(const char* userSid)
 {
     if (lstrcmpA(userSid, "S-1-5-18") == 0)
@@ -82,7 +83,8 @@ bool IsPrivilegedRun(const char* userSid)
         {SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS}};
     // A filtered token (not elevated) holds the group for denying only: not a member then.
     BOOL member = FALSE;
-    if (!CheckTokenMembership(nullptr, const_cast<AdministratorsSid*>(&administrators), &member))
+    if (!VoCalls().checkTokenMembership(nullptr, const_cast<AdministratorsSid*>(&administrators),
+                                        &member))
         return true;  // cannot tell: keep the stricter folders
     return member != FALSE;
 }
@@ -114,12 +116,12 @@ unsigned long MakeHeldFolder(void* parent, const char* name, void* descriptor, b
     // A folder of this run's own is removed through its handle at the end of the run.
     const ACCESS_MASK access =
         FILE_LIST_DIRECTORY | FILE_TRAVERSE | READ_CONTROL | SYNCHRONIZE | (existing ? 0 : DELETE);
-    NTSTATUS status =
-        NtCreateFile(held, access, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
-                     FILE_SHARE_READ | FILE_SHARE_WRITE, existing ? FILE_OPEN_IF : FILE_CREATE,
-                     FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT |
-                         FILE_OPEN_FOR_BACKUP_INTENT,
-                     nullptr, 0);
+    NTSTATUS status = VoCalls().ntCreateFile(
+        held, access, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, existing ? FILE_OPEN_IF : FILE_CREATE,
+        FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT |
+            FILE_OPEN_FOR_BACKUP_INTENT,
+        nullptr, 0);
     if (status == kStatusNotADirectory)
         return kNotAFolder;
     if (!NT_SUCCESS(status)) {
@@ -130,18 +132,12 @@ unsigned long MakeHeldFolder(void* parent, const char* name, void* descriptor, b
     return ERROR_SUCCESS;
 }
 
-PrivilegedRunCheck g_isPrivilegedRun = &IsPrivilegedRun;
-UserSidReader g_readUserSid = &ReadUserSid;
-FolderSddlReader g_readFolderSddl = &ReadFolderSddl;
-FolderMaker g_makeFolder = &MakeHeldFolder;
-FolderHeldHook g_folderHeld = nullptr;
-
 PrivateFolderAccess::PrivateFolderAccess() : _userSid(), _privileged(true), _descriptor(), _error(0)
 {
-    DWORD error = g_readUserSid(_userSid);
+    DWORD error = ReadUserSid(_userSid);
     char sddl[kPrivateFolderSddlChars];
     if (error == ERROR_SUCCESS)
-        _privileged = g_isPrivilegedRun(_userSid);
+        _privileged = IsPrivilegedRun(_userSid);
     if (error == ERROR_SUCCESS &&
         !ComposePrivateFolderSddl(sddl, sizeof(sddl), _userSid, _privileged))
         error = ERROR_INVALID_SID;
@@ -167,15 +163,15 @@ long PrivateFolderAccess::HoldFolder(void* parent, const char* path, bool mustBe
     if (length > 1 && bare[length - 1] == '\\')
         bare[length - 1] = '\0';
     bool made = false;
-    DWORD error =
-        g_makeFolder(parent, FileNamePart(bare), _descriptor.get(), !mustBeNew, held.out(), &made);
+    DWORD error = MakeHeldFolder(parent, FileNamePart(bare), _descriptor.get(), !mustBeNew,
+                                 held.out(), &made);
     if (error != ERROR_SUCCESS)
         return (long)error;
     if (!made) {
         // Found, not made by this call: someone may have chosen where it leads and who may
         // change it.
         char* sddl = nullptr;
-        error = g_readFolderSddl(held.get(), &sddl);
+        error = ReadFolderSddl(held.get(), &sddl);
         VoUniqueLocal sddlBlock(sddl);
         long verdict = error != ERROR_SUCCESS
                            ? (long)error
@@ -186,8 +182,6 @@ long PrivateFolderAccess::HoldFolder(void* parent, const char* path, bool mustBe
             return verdict;
         }
     }
-    if (g_folderHeld)
-        g_folderHeld(path);
     return 0;
 }
 

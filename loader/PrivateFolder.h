@@ -10,35 +10,21 @@
 namespace loader {
 
 // True when the run is SYSTEM or an administrator with that right in force (an elevated
-// token): its folders then keep the user to reading. Tests set another check.
-typedef bool (*PrivilegedRunCheck)(const char* userSid);
+// token): its folders then keep the user to reading.
 bool IsPrivilegedRun(const char* userSid);
-extern PrivilegedRunCheck g_isPrivilegedRun;
 
-// The user the process runs as, as a SID text; 0 or the error of the call that failed. Tests
-// set another reader.
-typedef unsigned long (*UserSidReader)(char (&sid)[kSidChars]);
-extern UserSidReader g_readUserSid;
+// The user the process runs as, as a SID text; 0 or the error of the call that failed.
+unsigned long ReadUserSid(char (&sid)[kSidChars]);
 
 // A held folder's owner and DACL as SDDL, in a block the caller frees with LocalFree; 0 or the
-// error of the call that failed. Tests set another reader.
-typedef unsigned long (*FolderSddlReader)(void* folder, char** sddl);
+// error of the call that failed.
 unsigned long ReadFolderSddl(void* folder, char** sddl);
-extern FolderSddlReader g_readFolderSddl;
 
 // Opens (existing false: makes only) the folder name inside the folder held by parent; with a
 // system that follows links even when asked not to, what it opened is the link's target. Sets
-// *held and *made (true when this call made it); 0 or the Win32 error. Tests set another maker.
-typedef unsigned long (*FolderMaker)(void* parent, const char* name, void* descriptor,
-                                     bool existing, void** held, bool* made);
+// *held and *made (true when this call made it); 0 or the Win32 error.
 unsigned long MakeHeldFolder(void* parent, const char* name, void* descriptor, bool existing,
                              void** held, bool* made);
-extern FolderMaker g_makeFolder;
-
-// Called with the path of each folder once it is held and judged (null in the delivered
-// loader): tests try to swap the folder there.
-typedef void (*FolderHeldHook)(const char* path);
-extern FolderHeldHook g_folderHeld;
 
 class PrivateFolderAccess {
 public:

@@ -8,6 +8,7 @@
 #include "VoFoundation/VoDescriptorTrust.h"
 #include "VoFoundation/VoOwners.h"
 #include "VoFoundation/VoSystem.h"
+#include "VoFoundation/VoSystemCalls.h"
 #include "rules/BoundedText.h"
 #include "loaderlog/LoaderLog.h"
 
@@ -19,9 +20,6 @@
 #include <sddl.h>
 
 namespace loader {
-
-payload::WriteFileFunction g_writeBatchFile = &WriteFile;
-CreateProcessAsUserFunction g_createProcessAsUser = &CreateProcessAsUserA;
 
 namespace {
 
@@ -166,11 +164,12 @@ unsigned long LinkedUserToken(void** token)
     TOKEN_LINKED_TOKEN linked = {};
     DWORD length = 0;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, own.out()) ||
-        !GetTokenInformation(own.get(), TokenElevationType, &type, sizeof(type), &length))
+        !VoCalls().getTokenInformation(own.get(), TokenElevationType, &type, sizeof(type), &length))
         return GetLastError();
     if (type != TokenElevationTypeFull)
         return ERROR_NO_SUCH_LOGON_SESSION;
-    if (!GetTokenInformation(own.get(), TokenLinkedToken, &linked, sizeof(linked), &length))
+    if (!VoCalls().getTokenInformation(own.get(), TokenLinkedToken, &linked, sizeof(linked),
+                                       &length))
         return GetLastError();
     VoUniqueHandle linkedToken(linked.LinkedToken);
     return DuplicateTokenEx(linkedToken.get(),
@@ -180,8 +179,6 @@ unsigned long LinkedUserToken(void** token)
                ? (DWORD)ERROR_SUCCESS
                : GetLastError();
 }
-
-UserTokenSource g_linkedUserToken = &LinkedUserToken;
 
 void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
                           bool modulePathComplete, bool modulePathNamed)
@@ -199,11 +196,10 @@ void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
     // with the user's own token; with no such token, it runs with the loader's rights only
     // where no one else can re-point the path.
     char userSid[kSidChars] = "";
-    DWORD error = g_readUserSid(userSid);
+    DWORD error = ReadUserSid(userSid);
     VoUniqueHandle userToken;
-    if (error == ERROR_SUCCESS && g_isPrivilegedRun(userSid) &&
-        g_linkedUserToken(userToken.out()) != ERROR_SUCCESS &&
-        FolderOnPathMayBeChanged(modulePath)) {
+    if (error == ERROR_SUCCESS && IsPrivilegedRun(userSid) &&
+        LinkedUserToken(userToken.out()) != ERROR_SUCCESS && FolderOnPathMayBeChanged(modulePath)) {
         LogSkipped("others may change a folder on the loader's path.");
         return;
     }
@@ -250,7 +246,7 @@ void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
     // A batch cut short could stop anywhere, even inside a path: it is never started.
     DWORD length = (DWORD)TextLength(batchText);
     DWORD written = 0;
-    BOOL wrote = g_writeBatchFile(file.get(), batchText, length, &written, nullptr);
+    BOOL wrote = VoCalls().writeFile(file.get(), batchText, length, &written, nullptr);
     // A write that succeeds short of the length has run out of room.
     DWORD writeError = wrote ? (DWORD)ERROR_DISK_FULL : GetLastError();
     file.reset();
@@ -275,10 +271,11 @@ void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
     const DWORD flags = CREATE_SUSPENDED | IDLE_PRIORITY_CLASS;
     BOOL created =
         commandFits &&
-        (userToken ? g_createProcessAsUser(userToken.get(), interpreterPath, command, nullptr,
-                                           nullptr, FALSE, flags, nullptr, "\\", &startup, &process)
-                   : g_createProcess(interpreterPath, command, nullptr, nullptr, FALSE, flags,
-                                     nullptr, "\\", &startup, &process));
+        (userToken ? VoCalls().createProcessAsUserA(userToken.get(), interpreterPath, command,
+                                                    nullptr, nullptr, FALSE, flags, nullptr, "\\",
+                                                    &startup, &process)
+                   : VoCalls().createProcessA(interpreterPath, command, nullptr, nullptr, FALSE,
+                                              flags, nullptr, "\\", &startup, &process));
     if (!created) {
         error = commandFits ? GetLastError() : (DWORD)ERROR_FILENAME_EXCED_RANGE;
         DeleteFileA(batchPath);

@@ -1,11 +1,6 @@
 // Silent mode and the self-deletion of a loader that was started with arguments.
 #pragma once
 
-#include "payload/ExtractPayload.h"
-
-struct _STARTUPINFOA;
-struct _PROCESS_INFORMATION;
-
 namespace loader {
 
 // True when "-s" and "-a" (two characters each, case-sensitive) begin the first two of at
@@ -27,22 +22,5 @@ bool IsSilentInstall(int argc, char** argv);
 // cannot be written whole is deleted unstarted.
 void ScheduleSelfDeletion(const char* systemTempPath, const char* modulePath,
                           bool modulePathComplete, bool modulePathNamed = true);
-
-// The batch file is written through this pointer (WriteFile unless a test replaces it).
-extern payload::WriteFileFunction g_writeBatchFile;
-
-// The user's own token, not elevated, for a run elevated through the user's consent, as a
-// primary token the caller closes; 0 or the error where there is none. Tests set another source.
-using UserTokenSource = unsigned long (*)(void** token);
-unsigned long LinkedUserToken(void** token);
-extern UserTokenSource g_linkedUserToken;
-
-// A batch with the user's own token is started through this pointer (CreateProcessAsUserA unless
-// a test replaces it).
-using CreateProcessAsUserFunction = int(__stdcall*)(
-    void* token, const char* program, char* commandLine, _SECURITY_ATTRIBUTES* processSecurity,
-    _SECURITY_ATTRIBUTES* threadSecurity, int inheritHandles, unsigned long flags,
-    void* environment, const char* folder, _STARTUPINFOA* startup, _PROCESS_INFORMATION* process);
-extern CreateProcessAsUserFunction g_createProcessAsUser;
 
 }  // namespace loader

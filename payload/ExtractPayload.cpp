@@ -4,14 +4,12 @@
 
 #include "VoFoundation/VoLimits.h"
 #include "VoFoundation/VoOwners.h"
+#include "VoFoundation/VoSystemCalls.h"
 #include "loader/CannotStartBox.h"
 #include "loaderlog/LoaderLog.h"
 #include "payload/GzipMember.h"
 
 namespace payload {
-
-WriteFileFunction g_writeFile = &WriteFile;
-CreateFileFunction g_createFile = &CreateFileA;
 
 namespace {
 
@@ -42,7 +40,8 @@ bool WriteToFile(void* context, const unsigned char* data, size_t size)
     size_t written = 0;
     while (written < size) {
         DWORD done = 0;
-        if (!g_writeFile(sink->file, data + written, DWORD(size - written), &done, nullptr)) {
+        if (!VoCalls().writeFile(sink->file, data + written, DWORD(size - written), &done,
+                                 nullptr)) {
             sink->error = long(GetLastError());
             return false;
         }
@@ -113,8 +112,8 @@ int Finish(long error)
 // error after logging it; a payload that does not match its own trailer leaves no file.
 long HoldAndCheck(MemberInflater& inflater, const char* path, int quietIo, void** heldFile)
 {
-    VoUniqueHandle held(g_createFile(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    VoUniqueHandle held(VoCalls().createFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!held) {
         return FailQuietly("Could not hold extracted executable for <%s>.", path,
                            long(GetLastError()), quietIo);
@@ -175,8 +174,8 @@ long ExtractFromMemory(const unsigned char* data, size_t size, const char* outpu
     }
 
     // Made new: a file found at the path is never taken over or replaced.
-    VoUniqueHandle file(g_createFile(outputPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    VoUniqueHandle file(VoCalls().createFileA(outputPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         const long error = long(GetLastError());
         inflater.Release();

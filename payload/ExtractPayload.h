@@ -2,9 +2,6 @@
 #pragma once
 #include <stddef.h>
 
-struct _OVERLAPPED;
-struct _SECURITY_ATTRIBUTES;
-
 namespace payload {
 
 // Finds the RT_RCDATA resource resourceId in the loader's own module, checks it as one gzip
@@ -26,19 +23,5 @@ int ExtractPayload(int resourceId, const char* outputPath, int quietIo, void** h
 // is locked).
 int ExtractPayloadData(const unsigned char* data, size_t size, const char* outputPath, int quietIo,
                        void** heldFile = nullptr);
-
-// The output file is written through this pointer (WriteFile unless a test replaces it).
-using WriteFileFunction = int(__stdcall*)(void* file, const void* data, unsigned long size,
-                                          unsigned long* written, _OVERLAPPED* overlapped);
-extern WriteFileFunction g_writeFile;
-
-// The output file is created, and later opened for the hold, through this pointer
-// (CreateFileA unless a test replaces it).
-using CreateFileFunction = void*(__stdcall*)(const char* path, unsigned long access,
-                                             unsigned long shareMode,
-                                             _SECURITY_ATTRIBUTES* security,
-                                             unsigned long disposition, unsigned long attributes,
-                                             void* templateFile);
-extern CreateFileFunction g_createFile;
 
 }  // namespace payload

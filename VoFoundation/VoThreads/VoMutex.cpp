@@ -3,21 +3,13 @@
 #include <windows.h>
 
 #include "VoFoundation/VoFailureReport.h"
+#include "VoFoundation/VoSystemCalls.h"
 
-namespace {
-void* createUnnamedMutex()
-{
-    return CreateMutexA(nullptr, FALSE, nullptr);
-}
-}  // namespace
-
-VoMutexCreator VoCreateMutexHandle = createUnnamedMutex;
-
-VoMutex::VoMutex() : _mutexImp(VoCreateMutexHandle())
+VoMutex::VoMutex() : _mutexImp(VoCalls().createMutexA(nullptr, FALSE, nullptr))
 {
 }
 
-VoMutex::VoMutex(ReportFailure) : _mutexImp(VoCreateMutexHandle())
+VoMutex::VoMutex(ReportFailure) : _mutexImp(VoCalls().createMutexA(nullptr, FALSE, nullptr))
 {
     if (_mutexImp == nullptr) {
         int32 lastError = static_cast<int32>(GetLastError());

@@ -26,8 +26,3 @@ public:
 private:
     void* _mutexImp;
 };
-
-// Creates the unnamed, not initially owned mutex (CreateMutexA by default). Tests replace it
-// to make creation fail.
-typedef void* (*VoMutexCreator)();
-extern VoMutexCreator VoCreateMutexHandle;

@@ -1,5 +1,7 @@
 #include "VoFoundation/VoThreads/VoThreadLocalStorage.h"
 
+#include "VoFoundation/VoSystemCalls.h"
+
 #include <windows.h>
 
 #include <new>
@@ -8,7 +10,6 @@
 #include "VoFoundation/VoAllocator.h"
 
 int32 VoTlsContext::_tlsIdx = -1;
-VoTeardownObserver VoObserveTeardown = nullptr;
 
 namespace {
 
@@ -59,8 +60,8 @@ VoStatus refusedSlotAccess(int32 tlsIndex, int32 slot, int32 line)
 
 void VoNotifyTeardown(int32 step)
 {
-    if (VoObserveTeardown != nullptr)
-        VoObserveTeardown(step);
+    if (VoCalls().observeTeardown != nullptr)
+        VoCalls().observeTeardown(step);
 }
 
 // --- VoTlsArray

@@ -79,12 +79,10 @@ private:
     VoTlsSlotRegistry _registry;
 };
 
-// Teardown steps at exit, in their fixed order; a test seam to observe them.
+// Teardown steps at exit, in their fixed order (VoSystemCalls::observeTeardown is told each).
 enum VoTeardownStep : int32 {
     VO_TEARDOWN_PROCESS_MUTEX_CLOSED = 1,
     VO_TEARDOWN_TLS_INDEX_FREED = 2,
     VO_TEARDOWN_SLOT_REGISTRY_MUTEX_CLOSED = 3,
 };
-typedef void (*VoTeardownObserver)(int32 step);
-extern VoTeardownObserver VoObserveTeardown;  // null: nobody watches
 void VoNotifyTeardown(int32 step);

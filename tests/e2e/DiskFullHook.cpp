@@ -1,4 +1,5 @@
-// Linked into a test copy of the loader: the disk holds only kRoomBytes of the installer.
+// Linked into a test copy of the loader: the disk holds only kRoomBytes of the installer (the
+// other files the loader writes are written as usual).
 // The message box is recorded in %TEMP%\boxes.txt (caption, text) before it is shown, so a
 // scenario can tell what the user was shown.
 // Writes are served in full until the room runs out, then in part, then refused with
@@ -6,8 +7,7 @@
 // ORVA_HOOK_WINDOW_STATION=hidden makes the window station answer as one that is not visible
 // (a service's in session 0) does; =unknown makes the question fail with ERROR_ACCESS_DENIED.
 #include "TempRecord.h"
-#include "loader/CannotStartBox.h"
-#include "payload/ExtractPayload.h"
+#include "tests/support/SystemCallsHook.h"
 
 #include <windows.h>
 
@@ -16,9 +16,13 @@ namespace {
 constexpr DWORD kRoomBytes = 10000;  // less than one output buffer, and than the installer
 DWORD g_used = 0;
 
-int __stdcall WriteUntilFull(void* file, const void* data, unsigned long size,
-                             unsigned long* written, _OVERLAPPED* overlapped)
+BOOL WINAPI WriteUntilFull(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
+                           LPOVERLAPPED overlapped)
 {
+    char path[MAX_PATH];
+    DWORD length = GetFinalPathNameByHandleA(file, path, MAX_PATH, 0);
+    if (length < 10 || length >= MAX_PATH || lstrcmpiA(path + length - 10, "\\Setup.exe") != 0)
+        return WriteFile(file, data, size, written, overlapped);
     const DWORD room = kRoomBytes - g_used;
     if (room == 0) {
         if (written)
@@ -34,14 +38,14 @@ int __stdcall WriteUntilFull(void* file, const void* data, unsigned long size,
     return ok;
 }
 
-int __stdcall RecordAndShowBox(HWND__* owner, const char* text, const char* caption, unsigned style)
+int WINAPI RecordAndShowBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style)
 {
     e2e_hooks::AppendToTempRecord("boxes.txt", caption, text);
     return MessageBoxA(owner, text, caption, style);
 }
 
-int __stdcall AnswerForStation(void* object, int index, void* information, unsigned long length,
-                               unsigned long* needed)
+BOOL WINAPI AnswerForStation(HANDLE object, int index, PVOID information, DWORD length,
+                             LPDWORD needed)
 {
     char answer[8] = "";
     GetEnvironmentVariableA("ORVA_HOOK_WINDOW_STATION", answer, sizeof(answer));
@@ -56,9 +60,9 @@ int __stdcall AnswerForStation(void* object, int index, void* information, unsig
 struct InstallHook {
     InstallHook()
     {
-        payload::g_writeFile = &WriteUntilFull;
-        loader::g_showMessageBox = &RecordAndShowBox;
-        loader::g_getUserObjectInformation = &AnswerForStation;
+        support::g_systemCalls.writeFile = &WriteUntilFull;
+        support::g_systemCalls.messageBoxA = &RecordAndShowBox;
+        support::g_systemCalls.getUserObjectInformationA = &AnswerForStation;
     }
 } g_installHook;
 

@@ -1,7 +1,7 @@
 // Linked into the test loaders: the pause after the installer lasts kTestPauseMs instead of
 // 5,000 ms, so that a scenario does not sit through it. With ORVA_TEST_REAL_PAUSE in its
 // environment the loader keeps its own pause, for the scenarios that measure it.
-#include "loader/Launch.h"
+#include "tests/support/SystemCallsHook.h"
 
 #include <windows.h>
 
@@ -9,7 +9,7 @@ namespace {
 
 constexpr DWORD kTestPauseMs = 50;
 
-void __stdcall ShortPause(unsigned long)
+void WINAPI ShortPause(DWORD)
 {
     Sleep(kTestPauseMs);
 }
@@ -18,7 +18,7 @@ struct InstallHook {
     InstallHook()
     {
         if (GetEnvironmentVariableA("ORVA_TEST_REAL_PAUSE", nullptr, 0) == 0)
-            loader::g_pauseAfterInstaller = &ShortPause;
+            support::g_systemCalls.sleep = &ShortPause;
     }
 } g_installHook;
 

@@ -14,18 +14,17 @@
 //   ORVA_HOOK_UNPRIVILEGED     the run has no privileges;
 //   ORVA_HOOK_TAKEN=<n>        the first n names tried for the per-run folder are taken;
 //   ORVA_HOOK_SWAP_FOLDERS     once each folder is held, it is renamed away and another folder
-//                              made in its place; %TEMP%\swaps.txt records each try;
+//                              made in its place; %TEMP%\swaps.txt records each try (by the
+//                              folder's name);
 //   ORVA_HOOK_SYSTEM           the run is SYSTEM's, and ORVA_HOOK_TEMP2=<folder> is the
 //                              system's temp folder for SYSTEM alone.
+#include "tests/support/SystemCallsHook.h"
 #include "TempRecord.h"
-#include "loader/Launch.h"
-#include "loader/MainSequence.h"
-#include "loader/PrivateFolder.h"
-#include "loader/SelfDeletion.h"
-#include "payload/ExtractPayload.h"
 
 #include <stdlib.h>
 #include <windows.h>
+
+#include <sddl.h>
 
 namespace {
 
@@ -35,16 +34,21 @@ bool Setting(const char* name, char (&value)[MAX_PATH])
     return length > 0 && length < MAX_PATH;
 }
 
+bool IsSet(const char* name)
+{
+    char value[MAX_PATH];
+    return Setting(name, value);
+}
+
 bool IsInstallerFile(const char* path)
 {
     size_t length = lstrlenA(path);
     return length >= 10 && lstrcmpiA(path + length - 10, "\\Setup.exe") == 0;
 }
 
-int __stdcall RecordProcess(const char* program, char* commandLine, _SECURITY_ATTRIBUTES* ps,
-                            _SECURITY_ATTRIBUTES* ts, int inherit, unsigned long flags,
-                            void* environment, const char* folder, _STARTUPINFOA* startup,
-                            _PROCESS_INFORMATION* process)
+BOOL WINAPI RecordProcess(LPCSTR program, LPSTR commandLine, LPSECURITY_ATTRIBUTES ps,
+                          LPSECURITY_ATTRIBUTES ts, BOOL inherit, DWORD flags, LPVOID environment,
+                          LPCSTR folder, LPSTARTUPINFOA startup, LPPROCESS_INFORMATION process)
 {
     e2e_hooks::AppendToTempRecord("processes.txt", program ? program : "",
                                   commandLine ? commandLine : "");
@@ -53,10 +57,10 @@ int __stdcall RecordProcess(const char* program, char* commandLine, _SECURITY_AT
 }
 
 // Started with the user's own token: recorded as the others are, and in as-user.txt.
-int __stdcall RecordProcessAsUser(void* token, const char* program, char* commandLine,
-                                  _SECURITY_ATTRIBUTES* ps, _SECURITY_ATTRIBUTES* ts, int inherit,
-                                  unsigned long flags, void* environment, const char* folder,
-                                  _STARTUPINFOA* startup, _PROCESS_INFORMATION* process)
+BOOL WINAPI RecordProcessAsUser(HANDLE token, LPCSTR program, LPSTR commandLine,
+                                LPSECURITY_ATTRIBUTES ps, LPSECURITY_ATTRIBUTES ts, BOOL inherit,
+                                DWORD flags, LPVOID environment, LPCSTR folder,
+                                LPSTARTUPINFOA startup, LPPROCESS_INFORMATION process)
 {
     e2e_hooks::AppendToTempRecord("processes.txt", program ? program : "",
                                   commandLine ? commandLine : "");
@@ -65,9 +69,9 @@ int __stdcall RecordProcessAsUser(void* token, const char* program, char* comman
                                 folder, startup, process);
 }
 
-void* __stdcall ActOnInstallerFile(const char* path, unsigned long access, unsigned long share,
-                                   _SECURITY_ATTRIBUTES* security, unsigned long disposition,
-                                   unsigned long attributes, void* templateFile)
+HANDLE WINAPI ActOnInstallerFile(LPCSTR path, DWORD access, DWORD share,
+                                 LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                                 DWORD attributes, HANDLE templateFile)
 {
     char program[MAX_PATH];
     if (IsInstallerFile(path) && access == GENERIC_WRITE && Setting("ORVA_HOOK_PLANT", program) &&
@@ -81,76 +85,111 @@ void* __stdcall ActOnInstallerFile(const char* path, unsigned long access, unsig
     return CreateFileA(path, access, share, security, disposition, attributes, templateFile);
 }
 
-unsigned long ReadSddlSetting(void*, char** sddl)
+// A folder found in place reads as the descriptor of ORVA_HOOK_FOLDER_SDDL.
+DWORD WINAPI ReadSddlSetting(HANDLE object, SE_OBJECT_TYPE type, SECURITY_INFORMATION parts,
+                             PSID* owner, PSID* group, PACL* dacl, PACL* sacl,
+                             PSECURITY_DESCRIPTOR* descriptor)
 {
     char value[MAX_PATH];
-    if (!Setting("ORVA_HOOK_FOLDER_SDDL", value))
-        return ERROR_INVALID_DATA;
-    *sddl = static_cast<char*>(LocalAlloc(LMEM_FIXED, lstrlenA(value) + 1));
-    lstrcpyA(*sddl, value);
-    return 0;
+    if (type != SE_FILE_OBJECT || !Setting("ORVA_HOOK_FOLDER_SDDL", value))
+        return GetSecurityInfo(object, type, parts, owner, group, dacl, sacl, descriptor);
+    return ConvertStringSecurityDescriptorToSecurityDescriptorA(value, SDDL_REVISION_1, descriptor,
+                                                                nullptr)
+               ? ERROR_SUCCESS
+               : GetLastError();
 }
 
-unsigned long MakeUnlessTaken(void* parent, const char* name, void* descriptor, bool existing,
-                              void** held, bool* made)
+// Each folder made or opened inside a held one: the first ORVA_HOOK_TAKEN names to be made are
+// taken; with ORVA_HOOK_SWAP_FOLDERS, a folder the loader now holds is renamed away.
+NTSTATUS NTAPI MakeUnlessTakenThenSwap(PHANDLE held, ACCESS_MASK access,
+                                       POBJECT_ATTRIBUTES attributes, PIO_STATUS_BLOCK io,
+                                       PLARGE_INTEGER size, ULONG fileAttributes, ULONG share,
+                                       ULONG disposition, ULONG options, PVOID ea, ULONG eaLength)
 {
+    constexpr NTSTATUS kNameCollision = (NTSTATUS)0xC0000035L;
     static int s_taken = -1;
     char value[MAX_PATH];
     if (s_taken < 0)
         s_taken = Setting("ORVA_HOOK_TAKEN", value) ? atoi(value) : 0;
-    if (!existing && s_taken > 0) {
+    if (disposition == FILE_CREATE && s_taken > 0) {
         --s_taken;
-        *held = nullptr;
-        return ERROR_ALREADY_EXISTS;
+        return kNameCollision;
     }
-    return loader::MakeHeldFolder(parent, name, descriptor, existing, held, made);
-}
-
-void SwapFolder(const char* path)
-{
-    char folder[MAX_PATH], away[MAX_PATH + 8];
-    lstrcpynA(folder, path, MAX_PATH);
-    int length = lstrlenA(folder);
-    if (length > 0 && folder[length - 1] == '\\')
-        folder[length - 1] = '\0';
-    wsprintfA(away, "%s.away", folder);
-    bool moved = MoveFileA(folder, away) != FALSE;
+    NTSTATUS status = NtCreateFile(held, access, attributes, io, size, fileAttributes, share,
+                                   disposition, options, ea, eaLength);
+    char path[MAX_PATH + 8];
+    DWORD length = GetFinalPathNameByHandleA(*held, path, MAX_PATH, 0);
+    if (status < 0 || !IsSet("ORVA_HOOK_SWAP_FOLDERS") || length == 0 || length >= MAX_PATH)
+        return status;
+    char away[MAX_PATH + 16];
+    wsprintfA(away, "%s.away", path);
+    bool moved = MoveFileA(path, away) != FALSE;
     if (moved)
-        CreateDirectoryA(folder, nullptr);
-    e2e_hooks::AppendToTempRecord("swaps.txt", folder, moved ? "moved" : "refused");
+        CreateDirectoryA(path, nullptr);
+    const char* name = strrchr(path, '\\');
+    e2e_hooks::AppendToTempRecord("swaps.txt", name ? name + 1 : path, moved ? "moved" : "refused");
+    return status;
 }
 
-unsigned long SystemSid(char (&sid)[loader::kSidChars])
+// ORVA_HOOK_SYSTEM: the process token's user is SYSTEM.
+BOOL WINAPI AnswerTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID information,
+                                   DWORD length, PDWORD needed)
 {
-    lstrcpyA(sid, "S-1-5-18");
-    return 0;
+    static SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    if (kind != TokenUser || !IsSet("ORVA_HOOK_SYSTEM"))
+        return GetTokenInformation(token, kind, information, length, needed);
+    const DWORD sidLength = GetSidLengthRequired(1);
+    *needed = sizeof(TOKEN_USER) + sidLength;
+    if (length < *needed) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    auto* user = static_cast<TOKEN_USER*>(information);
+    user->User.Sid = user + 1;
+    user->User.Attributes = 0;
+    InitializeSid(user->User.Sid, &nt, 1);
+    *GetSidSubAuthority(user->User.Sid, 0) = SECURITY_LOCAL_SYSTEM_RID;
+    return TRUE;
 }
 
-unsigned long Temp2Setting(char (&ansi)[MAX_PATH], wchar_t (&wide)[MAX_PATH])
+// ORVA_HOOK_UNPRIVILEGED: the token is no member of Administrators.
+BOOL WINAPI AnswerMembership(HANDLE token, PSID group, PBOOL member)
 {
+    if (!IsSet("ORVA_HOOK_UNPRIVILEGED"))
+        return CheckTokenMembership(token, group, member);
+    *member = FALSE;
+    return TRUE;
+}
+
+// ORVA_HOOK_TEMP2: the system's temp folder for SYSTEM alone.
+DWORD WINAPI Temp2Setting(DWORD capacity, LPWSTR wide)
+{
+    char ansi[MAX_PATH];
     if (!Setting("ORVA_HOOK_TEMP2", ansi))
         return 0;
-    MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, MAX_PATH);
-    return lstrlenA(ansi);
+    int length = MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, (int)capacity);
+    return length > 0 ? (DWORD)length - 1 : 0;
+}
+
+FARPROC WINAPI FindTemp2Setting(HMODULE module, LPCSTR name)
+{
+    if (HIWORD(name) != 0 && lstrcmpA(name, "GetTempPath2W") == 0 && IsSet("ORVA_HOOK_TEMP2"))
+        return reinterpret_cast<FARPROC>(&Temp2Setting);
+    return GetProcAddress(module, name);
 }
 
 struct InstallHooks {
     InstallHooks()
     {
-        char value[MAX_PATH];
-        loader::g_createProcess = &RecordProcess;
-        loader::g_createProcessAsUser = &RecordProcessAsUser;
-        payload::g_createFile = &ActOnInstallerFile;
-        loader::g_makeFolder = &MakeUnlessTaken;
-        loader::g_systemTempPath2 = &Temp2Setting;
-        if (Setting("ORVA_HOOK_FOLDER_SDDL", value))
-            loader::g_readFolderSddl = &ReadSddlSetting;
-        if (Setting("ORVA_HOOK_UNPRIVILEGED", value))
-            loader::g_isPrivilegedRun = [](const char*) { return false; };
-        if (Setting("ORVA_HOOK_SWAP_FOLDERS", value))
-            loader::g_folderHeld = &SwapFolder;
-        if (Setting("ORVA_HOOK_SYSTEM", value))
-            loader::g_readUserSid = &SystemSid;
+        VoSystemCalls& calls = support::g_systemCalls;
+        calls.createProcessA = &RecordProcess;
+        calls.createProcessAsUserA = &RecordProcessAsUser;
+        calls.createFileA = &ActOnInstallerFile;
+        calls.getSecurityInfo = &ReadSddlSetting;
+        calls.ntCreateFile = &MakeUnlessTakenThenSwap;
+        calls.getTokenInformation = &AnswerTokenInformation;
+        calls.checkTokenMembership = &AnswerMembership;
+        calls.getProcAddress = &FindTemp2Setting;
     }
 } g_installHooks;
 

@@ -2,6 +2,7 @@
 // first argument: one line per step with the state that must hold at that point. Built twice:
 // started by the C runtime, and by the loader's own start-up (ORVA_LOADER_STARTUP).
 #include <windows.h>
+#include "tests/support/SystemCallsHook.h"
 
 #include <stdio.h>
 
@@ -44,6 +45,6 @@ int main(int argc, char** argv)
         return 3;
     writeLine(VoProcessMutex() != nullptr && VoTlsContext::tlsIndex() != -1 ? "started\n"
                                                                             : "not started\n");
-    VoObserveTeardown = observe;
+    support::g_systemCalls.observeTeardown = observe;
     return 0;
 }

@@ -1,4 +1,5 @@
 #include "VoFoundation/VoThreads/VoMutex.h"
+#include "tests/support/SystemCallsHook.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -8,7 +9,7 @@
 
 namespace {
 
-void* failingCreate()
+HANDLE WINAPI failingCreate(LPSECURITY_ATTRIBUTES, BOOL, LPCSTR)
 {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
@@ -16,11 +17,8 @@ void* failingCreate()
 
 class FailingMutexCreation {
 public:
-    FailingMutexCreation() : saved_(VoCreateMutexHandle) { VoCreateMutexHandle = failingCreate; }
-    ~FailingMutexCreation() { VoCreateMutexHandle = saved_; }
-
-private:
-    VoMutexCreator saved_;
+    FailingMutexCreation() { support::g_systemCalls.createMutexA = failingCreate; }
+    ~FailingMutexCreation() { support::RestoreSystemCalls(); }
 };
 
 TEST(VoMutex, LockAndUnlockPair)

@@ -1,5 +1,6 @@
 // VoStatusFromWin32: codes, the system's message text and the network message module.
 #include "VoFoundation/VoStatus.h"
+#include "tests/support/SystemCallsHook.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -15,7 +16,7 @@ namespace {
 // Records which modules VoStatusFromWin32 asks for, and loads none.
 std::vector<std::string> gLoadedPaths;
 std::vector<unsigned long> gLoadFlags;
-void* recordLoad(const char* path, unsigned long flags)
+HMODULE WINAPI recordLoad(LPCSTR path, HANDLE, DWORD flags)
 {
     gLoadedPaths.push_back(path);
     gLoadFlags.push_back(flags);
@@ -28,11 +29,9 @@ protected:
     {
         gLoadedPaths.clear();
         gLoadFlags.clear();
-        saved_ = VoLoadDataModule;
-        VoLoadDataModule = recordLoad;
+        support::g_systemCalls.loadLibraryExA = recordLoad;
     }
-    void TearDown() override { VoLoadDataModule = saved_; }
-    VoDataModuleLoader saved_ = nullptr;
+    void TearDown() override { support::RestoreSystemCalls(); }
 };
 
 TEST_F(VoStatusFromWin32Test, CodesAndFirstLine)
@@ -89,7 +88,7 @@ TEST_F(VoStatusFromWin32Test, NetworkModuleOnlyForNetworkErrorsAndFromSystemFold
 
 TEST_F(VoStatusFromWin32Test, RealNetworkModuleLoadWorksOrFallsBack)
 {
-    VoLoadDataModule = saved_;
+    support::RestoreSystemCalls();
     VoStatus status = VoStatusFromWin32("NetCall()", 2102);
     EXPECT_EQ(VO_STATUS_FAILED, status.code());
     EXPECT_EQ(0u, std::string(status.message())

@@ -1,6 +1,7 @@
 // The installer held read-only from extraction to start, nothing started without that hold,
 // and the launch and clean-up.
 #include "loader/Launch.h"
+#include "tests/support/SystemCallsHook.h"
 #include "loaderlog/LoaderLog.h"
 #include "loader/CannotStartBox.h"
 #include "payload/ExtractPayload.h"
@@ -47,12 +48,12 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(loader::SetLoaderLogPath(_box.temp().c_str(), "test.log"));
-        _savedPause = loader::g_pauseAfterInstaller;
-        loader::g_pauseAfterInstaller = &NoPause;
+        _savedPause = support::g_systemCalls.sleep;
+        support::g_systemCalls.sleep = &NoPause;
         g_started.clear();
         g_boxes = 0;
-        loader::g_createProcess = &RecordProcess;
-        loader::g_showMessageBox = &CountBox;
+        support::g_systemCalls.createProcessA = &RecordProcess;
+        support::g_systemCalls.messageBoxA = &CountBox;
         ASSERT_TRUE(CopyFileA(support::UnixToWindowsPath(DEMO_INSTALLER_PATH).c_str(),
                               _installer.c_str(), FALSE));
         lstrcpyA(_run.installerPath, _installer.c_str());
@@ -61,9 +62,9 @@ protected:
     }
     void TearDown() override
     {
-        loader::g_pauseAfterInstaller = _savedPause;
-        loader::g_createProcess = &CreateProcessA;
-        loader::g_showMessageBox = &MessageBoxA;
+        support::g_systemCalls.sleep = _savedPause;
+        support::g_systemCalls.createProcessA = &CreateProcessA;
+        support::g_systemCalls.messageBoxA = &MessageBoxA;
     }
     std::string log() const { return support::ReadFile(_box.temp() + "test.log"); }
 
@@ -72,7 +73,7 @@ protected:
     const std::string _folder = _box.temp();
     const std::string _installer = _folder + "Setup.exe";
     loader::LoaderRun _run = {};
-    loader::PauseFunction _savedPause = nullptr;
+    decltype(VoSystemCalls::sleep) _savedPause = nullptr;
 };
 
 TEST_F(InstallerLock, KeepsTheHeldInstallerFromBeingChangedUntilItHasStarted)

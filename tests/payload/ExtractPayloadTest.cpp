@@ -1,4 +1,5 @@
 #include "loader/CannotStartBox.h"
+#include "tests/support/SystemCallsHook.h"
 #include "payload/ExtractPayload.h"
 
 #include <windows.h>
@@ -115,14 +116,14 @@ protected:
         g_log.clear();
         g_boxes.clear();
         g_writeSizes.clear();
-        loader::g_showMessageBox = &RecordBox;
-        payload::g_writeFile = &RecordWrites;
+        support::g_systemCalls.messageBoxA = &RecordBox;
+        support::g_systemCalls.writeFile = &RecordWrites;
     }
     void TearDown() override
     {
-        loader::g_showMessageBox = &MessageBoxA;
-        payload::g_writeFile = &WriteFile;
-        payload::g_createFile = &CreateFileA;
+        support::g_systemCalls.messageBoxA = &MessageBoxA;
+        support::g_systemCalls.writeFile = &WriteFile;
+        support::g_systemCalls.createFileA = &CreateFileA;
         DeleteFileA(path_.c_str());
         RemoveDirectoryA(folder_.c_str());
     }
@@ -264,7 +265,7 @@ TEST_F(ExtractPayloadTest, WritesComeIn16KPiecesIntoANewFileOnly)
 
 TEST_F(ExtractPayloadTest, PartialWritesAreContinuedUntilTheBufferIsOut)
 {
-    payload::g_writeFile = &WriteAtMost1000;
+    support::g_systemCalls.writeFile = &WriteAtMost1000;
     const Bytes data = SampleData(payload::kOutputBufferBytes + 2500, 6);
     EXPECT_EQ(0, Extract(GzipMemberBytes(data)));
     EXPECT_TRUE(data == FileBytes());
@@ -278,7 +279,7 @@ TEST_F(ExtractPayloadTest, FileFailuresShowTheBoxUnlessQuietIsExactlyOne)
     ASSERT_NE(INVALID_HANDLE_VALUE, holder);
     const struct {
         const char* name;
-        payload::WriteFileFunction write;  // null: the file is held open without sharing
+        decltype(VoSystemCalls::writeFile) write;  // null: the file is held open without sharing
         long code;
         const char* line;
     } cases[] = {
@@ -295,7 +296,7 @@ TEST_F(ExtractPayloadTest, FileFailuresShowTheBoxUnlessQuietIsExactlyOne)
             holder = INVALID_HANDLE_VALUE;
             DeleteFileA(path_.c_str());
         }
-        payload::g_writeFile = c.write != nullptr ? c.write : &RecordWrites;
+        support::g_systemCalls.writeFile = c.write != nullptr ? c.write : &RecordWrites;
         for (int quiet : {1, 0, 2}) {
             SCOPED_TRACE(std::string(c.name) + ", quiet " + std::to_string(quiet));
             g_log.clear();
@@ -382,7 +383,7 @@ TEST_F(ExtractPayloadTest, OnlyAnUnchangedFileIsHeldAndHandedOver)
 {
     const Bytes data = SampleData(40000, 13);
     const Bytes member = GzipMemberBytes(data);
-    payload::g_createFile = &OpenWithGap;
+    support::g_systemCalls.createFileA = &OpenWithGap;
     const struct {
         const char* name;
         Gap gap;

@@ -102,6 +102,13 @@ class LoaderExecutable(unittest.TestCase):
                          (product_ms >> 16, product_ms & 0xFFFF, product_ls >> 16, product_ls & 0xFFFF))
         self.assertIn("4.1 Build 314".encode("utf-16-le"), data)
 
+    def test_calls_the_system_through_its_own_table_not_a_tests(self):
+        # The link map beside the template lists every object file that went into it.
+        with open(TEMPLATE[: -len(".exe")] + ".map", encoding="latin-1") as f:
+            linked = f.read()
+        self.assertIn("libvofoundation.a(VoSystemCalls.cpp.obj)", linked)
+        self.assertNotIn("SystemCallsHook", linked)
+
     def test_is_made_from_its_template_with_the_packed_installer(self):
         with open(PAYLOAD, "rb") as f:
             assert_made_from(self, LOADER, TEMPLATE, f.read())

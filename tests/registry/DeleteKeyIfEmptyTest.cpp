@@ -1,6 +1,7 @@
 // DKIE against the real registry of the test's Wine prefix, with the trace records it
 // writes. Every test removes its keys before and after it runs.
 #include <string>
+#include "tests/support/SystemCallsHook.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,7 @@ protected:
     void SetUp() override { Clean(); }
     void TearDown() override
     {
-        loader::g_beforeEmptyKeyDeletion = nullptr;
+        support::RestoreSystemCalls();
         Clean();
     }
     static void Clean()
@@ -118,8 +119,14 @@ TEST_F(DeleteKeyIfEmptyTest, RunningOutOfMemoryAnywhereDeletesNothingElse)
 TEST_F(DeleteKeyIfEmptyTest, AKeyThatGainsASubKeyBeforeItsDeletionStaysWithIt)
 {
     ASSERT_TRUE(regtest::CreateKey(kVendor));
-    loader::g_beforeEmptyKeyDeletion = [] {
+    // Right after the key's counts are read.
+    support::g_systemCalls.regQueryInfoKeyA = [](HKEY key, LPSTR, LPDWORD, LPDWORD, LPDWORD subKeys,
+                                                 LPDWORD, LPDWORD, LPDWORD values, LPDWORD, LPDWORD,
+                                                 LPDWORD, PFILETIME) -> LONG WINAPI {
+        LONG result = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, subKeys, nullptr, nullptr,
+                                       values, nullptr, nullptr, nullptr, nullptr);
         regtest::SetText("Software\\OrvaTestVendor\\Orvadesk", "InstallDir", "C:\\Orvadesk");
+        return result;
     };
     TraceCapture trace;
     EXPECT_FALSE(loader::DKIE(VoString(kVendorPath)));

@@ -1,6 +1,7 @@
 // The silent-install test, the cases in which the loader refuses to schedule its own
 // deletion, and those in which it gives it up, called directly.
 #include "loader/Launch.h"
+#include "tests/support/SystemCallsHook.h"
 #include "loaderlog/LoaderLog.h"
 #include "loader/PrivateFolder.h"
 #include "loader/SelfDeletion.h"
@@ -91,15 +92,29 @@ int __stdcall RecordAsUserAndRefuse(void*, const char* program, char* commandLin
     return FALSE;
 }
 
-// The user's own token as the token check finds it: a copy of this process's, or none.
-unsigned long OwnToken(void** token)
+// The token check's answers: an administrator or not, and a run elevated through the user's
+// consent (with the user's own token linked to it: a copy of this process's) or not.
+bool g_member;
+bool g_linked;
+
+BOOL WINAPI AnswerMembership(HANDLE, PSID, PBOOL member)
 {
-    return OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, token) ? 0 : GetLastError();
+    *member = g_member;
+    return TRUE;
 }
-unsigned long NoToken(void** token)
+
+BOOL WINAPI AnswerTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, LPVOID information,
+                                   DWORD length, PDWORD needed)
 {
-    *token = nullptr;
-    return ERROR_NO_SUCH_LOGON_SESSION;
+    if (kind == TokenElevationType) {
+        *static_cast<TOKEN_ELEVATION_TYPE*>(information) =
+            g_linked ? TokenElevationTypeFull : TokenElevationTypeDefault;
+        return TRUE;
+    }
+    if (kind == TokenLinkedToken)
+        return OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS,
+                                &static_cast<TOKEN_LINKED_TOKEN*>(information)->LinkedToken);
+    return GetTokenInformation(token, kind, information, length, needed);
 }
 
 int __stdcall FailWithDiskFull(void*, const void*, unsigned long, unsigned long* written,
@@ -128,7 +143,7 @@ TEST_F(SelfDeletionStep, GivesUpWithTheErrorOfTheCallThatFailed)
     ASSERT_EQ(259u, longest.size());
     const struct {
         const char* name;
-        payload::WriteFileFunction write;
+        decltype(VoSystemCalls::writeFile) write;
         const char* logged;
         DWORD error;
         bool started;
@@ -138,15 +153,16 @@ TEST_F(SelfDeletionStep, GivesUpWithTheErrorOfTheCallThatFailed)
         {"write fails", &FailWithDiskFull, "Could not write batch file.", ERROR_DISK_FULL, false},
         {"write comes up short", &WriteHalf, "Could not write batch file.", ERROR_DISK_FULL, false},
     };
-    loader::g_createProcess = &RecordAndRefuse;
-    loader::g_isPrivilegedRun = [](const char*) { return false; };
+    support::g_systemCalls.createProcessA = &RecordAndRefuse;
+    support::g_systemCalls.checkTokenMembership = &AnswerMembership;
+    g_member = false;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         clearLog();
         g_processCalls.clear();
-        loader::g_writeBatchFile = c.write;
+        support::g_systemCalls.writeFile = c.write;
         loader::ScheduleSelfDeletion(_folder.c_str(), longest.c_str(), true);
-        loader::g_writeBatchFile = &WriteFile;
+        support::g_systemCalls.writeFile = &WriteFile;
 
         EXPECT_NE(std::string::npos,
                   log().find(std::string(c.logged) + "\r\nGetLastError() returned " +
@@ -161,8 +177,7 @@ TEST_F(SelfDeletionStep, GivesUpWithTheErrorOfTheCallThatFailed)
                       g_processCalls[0].commandLine);
         }
     }
-    loader::g_createProcess = &CreateProcessA;
-    loader::g_isPrivilegedRun = &loader::IsPrivilegedRun;
+    support::RestoreSystemCalls();
 }
 
 // Run with raised rights, the batch runs with the user's own token, or, where there is none and
@@ -174,22 +189,23 @@ TEST_F(SelfDeletionStep, TheBatchHasNoMoreRightsThanTheUserWhoCouldDeleteTheFile
     const struct {
         const char* name;
         bool privileged;
-        loader::UserTokenSource token;
+        bool linked;
         int started;  // -1: skipped, 0: with the loader's rights, 1: with the user's token
     } cases[] = {
-        {"elevated, with the user's token", true, &OwnToken, 1},
-        {"elevated, without it", true, &NoToken, -1},
-        {"without privileges", false, &NoToken, 0},
+        {"elevated, with the user's token", true, true, 1},
+        {"elevated, without it", true, false, -1},
+        {"without privileges", false, false, 0},
     };
-    loader::g_createProcess = &RecordAndRefuse;
-    loader::g_createProcessAsUser = &RecordAsUserAndRefuse;
+    support::g_systemCalls.createProcessA = &RecordAndRefuse;
+    support::g_systemCalls.createProcessAsUserA = &RecordAsUserAndRefuse;
+    support::g_systemCalls.checkTokenMembership = &AnswerMembership;
+    support::g_systemCalls.getTokenInformation = &AnswerTokenInformation;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         clearLog();
         g_processCalls.clear();
-        loader::g_linkedUserToken = c.token;
-        loader::g_isPrivilegedRun =
-            c.privileged ? [](const char*) { return true; } : [](const char*) { return false; };
+        g_linked = c.linked;
+        g_member = c.privileged;
         loader::ScheduleSelfDeletion(_folder.c_str(), loader.c_str(), true);
         ASSERT_EQ(c.started < 0 ? 0u : 1u, g_processCalls.size()) << log();
         if (c.started >= 0) {
@@ -199,10 +215,7 @@ TEST_F(SelfDeletionStep, TheBatchHasNoMoreRightsThanTheUserWhoCouldDeleteTheFile
                                             "the loader's path.") != std::string::npos)
             << log();
     }
-    loader::g_createProcess = &CreateProcessA;
-    loader::g_createProcessAsUser = &CreateProcessAsUserA;
-    loader::g_isPrivilegedRun = &loader::IsPrivilegedRun;
-    loader::g_linkedUserToken = &loader::LinkedUserToken;
+    support::RestoreSystemCalls();
 }
 
 TEST_F(SelfDeletionStep, SilentOnlyWithDashSAndDashAFirstOfThreeOrMore)

@@ -1,6 +1,7 @@
 // The descriptor the loader builds for its folders, the folders it makes with it, and its
 // check of a folder it finds in their place.
 #include "loader/PrivateFolder.h"
+#include "tests/support/SystemCallsHook.h"
 
 #include "FolderSecurity.h"
 #include "Sandbox.h"
@@ -47,14 +48,13 @@ TEST(PrivateFolderAccess, BuildsTheProtectedDescriptorForTheProcessUser)
 TEST(PrivateFolderAccess, GivesTheUserFullControlWhenTheRunHasNoPrivileges)
 {
     EXPECT_TRUE(loader::IsPrivilegedRun("S-1-5-18"));
-    static std::string askedFor;
-    loader::g_isPrivilegedRun = [](const char* userSid) {
-        askedFor = userSid;
-        return false;
+    support::g_systemCalls.checkTokenMembership = [](HANDLE, PSID, PBOOL member) -> BOOL WINAPI {
+        *member = FALSE;
+        return TRUE;
     };
     loader::PrivateFolderAccess access;
-    loader::g_isPrivilegedRun = &loader::IsPrivilegedRun;
-    EXPECT_EQ(support::CurrentUserSid(), askedFor);
+    support::RestoreSystemCalls();
+    EXPECT_FALSE(access.privileged());
     ASSERT_NE(nullptr, access.descriptor());
     const std::string dacl = DaclSddl(access.descriptor());
     EXPECT_NE(std::string::npos, dacl.find("(A;OICI;FA;;;" + support::CurrentUserSid() + ")"))
@@ -110,10 +110,13 @@ TEST_F(HeldFolders, AFolderFoundInPlaceIsJudgedThroughItsHandle)
     const bool linked = support::MakeFolderLink(_box.temp() + "link", _box.temp() + "plain");
     static const char* s_sddl;
     // Descriptors as Windows keeps them; Wine's say only what its mode bits can.
-    loader::g_readFolderSddl = [](void*, char** sddl) -> unsigned long {
-        *sddl = static_cast<char*>(LocalAlloc(LMEM_FIXED, lstrlenA(s_sddl) + 1));
-        lstrcpyA(*sddl, s_sddl);
-        return 0;
+    support::g_systemCalls.getSecurityInfo = [](HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*,
+                                                PSID*, PACL*, PACL*,
+                                                PSECURITY_DESCRIPTOR* descriptor) -> DWORD WINAPI {
+        return ConvertStringSecurityDescriptorToSecurityDescriptorA(s_sddl, SDDL_REVISION_1,
+                                                                    descriptor, nullptr)
+                   ? ERROR_SUCCESS
+                   : GetLastError();
     };
     const std::string user = support::CurrentUserSid();
     const std::string own = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;" + user + ")";
@@ -141,7 +144,7 @@ TEST_F(HeldFolders, AFolderFoundInPlaceIsJudgedThroughItsHandle)
         EXPECT_EQ(c.verdict, Hold(c.folder, false, held));
         EXPECT_EQ(c.verdict == 0, bool(held));
     }
-    loader::g_readFolderSddl = &loader::ReadFolderSddl;
+    support::RestoreSystemCalls();
     // A folder that is missing is made, and needs no judging.
     VoUniqueHandle held;
     EXPECT_EQ(0, Hold("missing", false, held));
