@@ -107,7 +107,7 @@ bool BaselineExtract(const Payload& payload, const char* path)
 bool LoaderExtract(const char* path)
 {
     void* held = nullptr;
-    const bool ok = payload::ExtractPayload(kPayloadResourceId, path, 1, &held) == 0;
+    const bool ok = payload::ExtractPayloadFile(kPayloadResourceId, path, true, &held) == 0;
     if (held != nullptr)
         CloseHandle(held);
     return ok;

@@ -27,12 +27,13 @@ void ShowCannotStartBox()
     // as not visible too: the reason is in the log either way, and a hang costs more than a box.
     USEROBJECTFLAGS station = {};
     DWORD needed = 0;
-    const long error = VoCalls().getUserObjectInformationA(GetProcessWindowStation(), UOI_FLAGS,
-                                                           &station, sizeof(station), &needed)
-                           ? kNoErrorCode
-                           : long(GetLastError());
-    if (error != kNoErrorCode || (station.dwFlags & WSF_VISIBLE) == 0) {
-        WriteLoaderLog(kBoxNotShownLine, error);
+    if (!VoCalls().getUserObjectInformationA(GetProcessWindowStation(), UOI_FLAGS, &station,
+                                             sizeof(station), &needed)) {
+        WriteLoaderLog(kBoxNotShownLine, (long)GetLastError());
+        return;
+    }
+    if ((station.dwFlags & WSF_VISIBLE) == 0) {
+        WriteLoaderLog(kBoxNotShownLine, kNoErrorCode);
         return;
     }
     char text[kBoxTextChars];

@@ -72,7 +72,7 @@ void MoveLogAndRemoveTempLogFolder(LoaderRun& run)
     WriteLoaderLog("Moving log files to main temp folder...");
     MoveLoaderLogOrDelay(run.mainTempPath);
 
-    long error = RemoveHeldFolder(run.tempLogFolderLock);
+    DWORD error = RemoveHeldFolder(run.tempLogFolderLock);
     if (error == 0)
         return;
     run.tempLogFolderLock.reset();

@@ -27,14 +27,14 @@ struct LoaderRun {
     bool tempLogFolderCreated;
     VoUniqueHandle tempLogFolderLock;  // the temp log folder, held against renaming and
                                        // deletion from its making until its removal
-    long tempLogFolderError;           // why it was not made (logged); 0 when it was
+    unsigned long tempLogFolderError;  // why it was not made (logged); 0 when it was
     char installerPath[kPathChars];    // in the temp log folder; empty when there is none
     char buildFolderName[kPathChars];
     char commandLine[kCommandLineChars];
     char customParams[kCommandLineChars];
     VoUniqueHandle installerLock;  // Setup.exe held read-only and checked until it is
                                    // started; null when there is none to start
-    long installerError;           // why there is none: logged with the failed start
+    unsigned long installerError;  // why there is none: logged with the failed start
 };
 
 }  // namespace loader

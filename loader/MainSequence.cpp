@@ -48,11 +48,11 @@ unsigned long SystemTempPath2(char (&ansi)[kPathChars], wchar_t (&wide)[kPathCha
 
 // A folder path as both forms of a call give it: the ANSI form, unless it names another folder
 // than the wide one (see VoAnsiNameOf). Returns 0 or the error.
-long CheckedFolderPath(char (&path)[kPathChars], DWORD length, wchar_t (&wide)[kPathChars],
-                       DWORD wideLength)
+DWORD CheckedFolderPath(char (&path)[kPathChars], DWORD length, wchar_t (&wide)[kPathChars],
+                        DWORD wideLength)
 {
     if (length == 0 || wideLength == 0)
-        return (long)GetLastError();
+        return GetLastError();
     if (length >= (DWORD)kPathChars || wideLength >= (DWORD)kPathChars)
         return ERROR_INSUFFICIENT_BUFFER;
     return VoAnsiNameOf(wide, path, kPathChars) ? 0 : ERROR_NO_UNICODE_TRANSLATION;
@@ -61,17 +61,17 @@ long CheckedFolderPath(char (&path)[kPathChars], DWORD length, wchar_t (&wide)[k
 // The system temp path: for a SYSTEM run the system's own temp folder for SYSTEM where there
 // is one, otherwise GetTempPathA's; when that fails, does not fit the buffer or cannot be
 // named in the ANSI code page, the Windows folder's Temp folder (judged and used as any temp
-// folder is). Returns the error to log, or kNoErrorCode.
-long QuerySystemTempPath(char (&path)[kPathChars], bool systemRun)
+// folder is). Returns the error to log, or 0.
+DWORD QuerySystemTempPath(char (&path)[kPathChars], bool systemRun)
 {
     wchar_t wide[kPathChars];
     DWORD length = systemRun ? SystemTempPath2(path, wide) : 0;
     if (length != 0 && length < (DWORD)kPathChars && VoAnsiNameOf(wide, path, kPathChars))
-        return kNoErrorCode;
+        return 0;
     DWORD wideLength = GetTempPathW(kPathChars, wide);
-    long error = CheckedFolderPath(path, GetTempPathA(kPathChars, path), wide, wideLength);
+    DWORD error = CheckedFolderPath(path, GetTempPathA(kPathChars, path), wide, wideLength);
     if (error == 0)
-        return kNoErrorCode;
+        return 0;
     char windows[kPathChars];
     wideLength = GetWindowsDirectoryW(wide, kPathChars);
     UINT windowsLength = GetWindowsDirectoryA(windows, kPathChars);
@@ -91,14 +91,14 @@ bool HoldsCharacterNotAllowedInNames(const char* text)
 // Makes this run's own folder, held from its making, inside the folder held by parent (whose
 // path is folder): the installer is extracted into it. Its name is random, so that no one can
 // take up the names beforehand. 0, or the error; *noName tells that no name could be had.
-long MakeRunFolder(LoaderRun& run, const PrivateFolderAccess& access, void* parent,
-                   const char* folder, bool* noName)
+DWORD MakeRunFolder(LoaderRun& run, const PrivateFolderAccess& access, void* parent,
+                    const char* folder, bool* noName)
 {
     *noName = false;
     size_t longestFile = TextLength(g_logFileName);
     if (longestFile < sizeof(kInstallerFileName) - 1)
         longestFile = sizeof(kInstallerFileName) - 1;
-    long error = ERROR_ALREADY_EXISTS;
+    DWORD error = ERROR_ALREADY_EXISTS;
     for (int attempt = 0; attempt < kRunFolderTries && error == ERROR_ALREADY_EXISTS; ++attempt) {
         unsigned long random = 0;
         char name[kRunFolderNameChars];
@@ -132,7 +132,7 @@ long MakeRunFolder(LoaderRun& run, const PrivateFolderAccess& access, void* pare
 // (or the user of a run without privileges) chose where it is or can change it, and only when
 // this run can make its own folder in it.
 void MakeMainTempFolder(LoaderRun& run, const PrivateFolderAccess& access, void* systemTemp,
-                        long systemTempError)
+                        DWORD systemTempError)
 {
     wsprintfA(run.buildFolderName, "Qx_%ld\\", (long)kBuildNumber);
     if (!TextAppend(run.mainTempPath, run.buildFolderName)) {
@@ -145,9 +145,9 @@ void MakeMainTempFolder(LoaderRun& run, const PrivateFolderAccess& access, void*
     }
     WriteLoaderLog("Trying to create/find our main temp folder.");
 
-    long error = systemTempError != 0 ? systemTempError
-                                      : access.HoldFolder(systemTemp, run.mainTempPath, false,
-                                                          run.mainTempFolderLock);
+    DWORD error = systemTempError != 0 ? systemTempError
+                                       : access.HoldFolder(systemTemp, run.mainTempPath, false,
+                                                           run.mainTempFolderLock);
     if (error == 0) {
         bool noName = false;
         error = MakeRunFolder(run, access, run.mainTempFolderLock.get(), run.mainTempPath, &noName);
@@ -162,7 +162,7 @@ void MakeMainTempFolder(LoaderRun& run, const PrivateFolderAccess& access, void*
 
 // Leaves the temp log path at the main temp path after logging why no folder was made; the
 // error is kept as the reason why no installer is extracted.
-void KeepMainTempPathForLogs(LoaderRun& run, const char* line, long error)
+void KeepMainTempPathForLogs(LoaderRun& run, const char* line, DWORD error)
 {
     WriteLoaderLogF(error, line, run.tempLogPath);
     TextCopy(run.tempLogPath, run.mainTempPath);
@@ -172,13 +172,13 @@ void KeepMainTempPathForLogs(LoaderRun& run, const char* line, long error)
 // The installer is extracted into this folder too, so it is made with the protected
 // descriptor and held from its making; it may have been made in the main temp folder already.
 void MakeTempLogFolder(LoaderRun& run, const PrivateFolderAccess& access, void* systemTemp,
-                       long systemTempError)
+                       DWORD systemTempError)
 {
     WriteLoaderLog("Trying to create temp log folder.");
     if (run.tempLogFolderCreated)
         return;
     bool noName = false;
-    long error = systemTempError;
+    DWORD error = systemTempError;
     if (error == 0)
         error = MakeRunFolder(run, access, systemTemp, run.mainTempPath, &noName);
     if (error == 0)
@@ -230,7 +230,7 @@ void PrepareTempFolders(LoaderRun& run)
     // name into the system temp folder, where others may have put a file or a link of theirs.
     // (The access object reads the run's user first: a SYSTEM run has a temp folder of its own.)
     PrivateFolderAccess access;
-    long tempPathError =
+    DWORD tempPathError =
         QuerySystemTempPath(run.systemTempPath, lstrcmpA(access.userSid(), kSystemSid) == 0);
     TextCopy(run.mainTempPath, run.systemTempPath);
     SetLoaderLogPath(run.systemTempPath, g_logFileName);
@@ -238,11 +238,11 @@ void PrepareTempFolders(LoaderRun& run)
     // Only opened to find the old log and to make folders inside: the folders are judged, not
     // the one above.
     VoUniqueHandle systemTemp;
-    long systemTempError = OpenParentFolder(run.systemTempPath, systemTemp);
+    DWORD systemTempError = OpenParentFolder(run.systemTempPath, systemTemp);
     DeleteOldLoaderLog(systemTemp.get());
 
     WriteLoaderLog("Preparing loader...");
-    if (tempPathError != kNoErrorCode)
+    if (tempPathError != 0)
         WriteLoaderLogF(tempPathError, "GetTempPath() failed, must use %s as system temp path.",
                         run.systemTempPath);
 
@@ -261,7 +261,7 @@ namespace {
 
 // Extracts the installer into this run's own folder and keeps it held, checked, until it is
 // started. Returns 0, or the error that keeps it from being started.
-long ExtractInstaller(LoaderRun& run)
+DWORD ExtractInstaller(LoaderRun& run)
 {
     run.installerPath[0] = '\0';
     run.installerLock.reset();
@@ -277,11 +277,12 @@ long ExtractInstaller(LoaderRun& run)
         return ERROR_FILENAME_EXCED_RANGE;
     }
     WriteLoaderLog(run.installerPath);
-    if (payload::ExtractPayload(kPayloadResourceId, run.installerPath, 1,
-                                run.installerLock.out()) != 0)
-        return (long)GetLastError();
-    WriteLoaderLog("Success!");
-    return 0;
+    // Quiet: a file that cannot be made or written is told once, by the failed start's box.
+    DWORD error = payload::ExtractPayloadFile(kPayloadResourceId, run.installerPath, true,
+                                              run.installerLock.out());
+    if (error == 0)
+        WriteLoaderLog("Success!");
+    return error;
 }
 
 }  // namespace

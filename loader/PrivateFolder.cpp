@@ -147,11 +147,11 @@ PrivateFolderAccess::PrivateFolderAccess() : _userSid(), _privileged(true), _des
         error = GetLastError();
     }
     if (!_descriptor)
-        _error = error != ERROR_SUCCESS ? (long)error : (long)ERROR_INVALID_SECURITY_DESCR;
+        _error = error != ERROR_SUCCESS ? error : (DWORD)ERROR_INVALID_SECURITY_DESCR;
 }
 
-long PrivateFolderAccess::HoldFolder(void* parent, const char* path, bool mustBeNew,
-                                     VoUniqueHandle& held) const
+DWORD PrivateFolderAccess::HoldFolder(void* parent, const char* path, bool mustBeNew,
+                                      VoUniqueHandle& held) const
 {
     held.reset();
     if (!_descriptor)
@@ -166,17 +166,17 @@ long PrivateFolderAccess::HoldFolder(void* parent, const char* path, bool mustBe
     DWORD error = MakeHeldFolder(parent, FileNamePart(bare), _descriptor.get(), !mustBeNew,
                                  held.out(), &made);
     if (error != ERROR_SUCCESS)
-        return (long)error;
+        return error;
     if (!made) {
         // Found, not made by this call: someone may have chosen where it leads and who may
         // change it.
         char* sddl = nullptr;
         error = ReadFolderSddl(held.get(), &sddl);
         VoUniqueLocal sddlBlock(sddl);
-        long verdict = error != ERROR_SUCCESS
-                           ? (long)error
-                           : FoundFolderVerdict(HeldFolderAttributes(held.get(), bare), sddl,
-                                                _userSid, _privileged);
+        DWORD verdict = error != ERROR_SUCCESS
+                            ? error
+                            : FoundFolderVerdict(HeldFolderAttributes(held.get(), bare), sddl,
+                                                 _userSid, _privileged);
         if (verdict != 0) {
             held.reset();
             return verdict;
@@ -185,20 +185,20 @@ long PrivateFolderAccess::HoldFolder(void* parent, const char* path, bool mustBe
     return 0;
 }
 
-long OpenParentFolder(const char* path, VoUniqueHandle& folder)
+DWORD OpenParentFolder(const char* path, VoUniqueHandle& folder)
 {
     folder.reset(CreateFileA(path, FILE_LIST_DIRECTORY | SYNCHRONIZE,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return folder ? 0 : (long)GetLastError();
+    return folder ? 0 : GetLastError();
 }
 
-long RemoveHeldFolder(VoUniqueHandle& folder)
+DWORD RemoveHeldFolder(VoUniqueHandle& folder)
 {
     FILE_DISPOSITION_INFO disposition = {TRUE};
     if (!SetFileInformationByHandle(folder.get(), FileDispositionInfo, &disposition,
                                     sizeof(disposition)))
-        return (long)GetLastError();
+        return GetLastError();
     folder.reset();  // the folder goes with its last handle
     return 0;
 }

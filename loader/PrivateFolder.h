@@ -37,7 +37,8 @@ public:
     // a held folder) and holds it in *held. A folder this call makes is new and has the
     // protected descriptor; one it finds (mustBeNew false) is judged through the handle (see
     // FoundFolderVerdict) and let go unless it may be used. 0, or the error to log.
-    long HoldFolder(void* parent, const char* path, bool mustBeNew, VoUniqueHandle& held) const;
+    unsigned long HoldFolder(void* parent, const char* path, bool mustBeNew,
+                             VoUniqueHandle& held) const;
 
     // What was built: the user's SID as text ("" when unknown), whether the run has
     // privileges, and the descriptor (null when it could not be built).
@@ -49,15 +50,15 @@ private:
     char _userSid[kSidChars];
     bool _privileged;
     VoUniqueLocal _descriptor;  // from ConvertStringSecurityDescriptorToSecurityDescriptorA
-    long _error;                // why there is no descriptor
+    unsigned long _error;       // why there is no descriptor
 };
 
 // Opens a folder named by path (the system temp folder) to make folders inside; it is not
 // judged and not held against renaming. 0 or the error.
-long OpenParentFolder(const char* path, VoUniqueHandle& folder);
+unsigned long OpenParentFolder(const char* path, VoUniqueHandle& folder);
 
 // Deletes the held folder through its handle when it is empty and lets go of it; 0 or the error
 // (the hold is kept then).
-long RemoveHeldFolder(VoUniqueHandle& folder);
+unsigned long RemoveHeldFolder(VoUniqueHandle& folder);
 
 }  // namespace loader

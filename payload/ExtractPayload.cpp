@@ -14,8 +14,8 @@ namespace payload {
 namespace {
 
 // What a failure without a Win32 error of its own leaves as the last error.
-constexpr long kDamagedData = ERROR_INVALID_DATA;
-constexpr long kNoMemory = ERROR_NOT_ENOUGH_MEMORY;
+constexpr DWORD kDamagedData = ERROR_INVALID_DATA;
+constexpr DWORD kNoMemory = ERROR_NOT_ENOUGH_MEMORY;
 
 // Logs format (one "%s") with the output path.
 void LogPathLine(const char* format, const char* path, long errorCode)
@@ -76,12 +76,12 @@ bool ReadFromFile(void* context, unsigned char* data, size_t capacity, size_t* g
 }
 
 // The error a failure leaves behind: its Win32 error, or, when it has none, damaged data.
-long FailureCode(long logged)
+DWORD FailureCode(long logged)
 {
-    return logged == loader::kNoErrorCode ? kDamagedData : logged;
+    return logged == loader::kNoErrorCode ? kDamagedData : (DWORD)logged;
 }
 
-long FailWithBox(const char* format, const char* path, long errorCode)
+DWORD FailWithBox(const char* format, const char* path, long errorCode)
 {
     LogPathLine(format, path, errorCode);
     loader::ShowCannotStartBox();
@@ -89,20 +89,12 @@ long FailWithBox(const char* format, const char* path, long errorCode)
 }
 
 // A failure of the file itself: the box only unless quiet.
-long FailQuietly(const char* format, const char* path, long errorCode, int quietIo)
+DWORD FailQuietly(const char* format, const char* path, long errorCode, bool quiet)
 {
     LogPathLine(format, path, errorCode);
-    if (quietIo != 1)
+    if (!quiet)
         loader::ShowCannotStartBox();
     return FailureCode(errorCode);
-}
-
-int Finish(long error)
-{
-    if (error == 0)
-        return 0;
-    SetLastError(DWORD(error));
-    return -1;
 }
 
 // Opens the finished file read-only with read sharing only, then reads it back through that
@@ -110,13 +102,13 @@ int Finish(long error)
 // file was closed after its writing, so someone may have replaced it before the hold was taken.
 // Returns 0 with *heldFile set (or the hold let go when heldFile is null), or the failure's
 // error after logging it; a payload that does not match its own trailer leaves no file.
-long HoldAndCheck(MemberInflater& inflater, const char* path, int quietIo, void** heldFile)
+DWORD HoldAndCheck(MemberInflater& inflater, const char* path, bool quiet, void** heldFile)
 {
     VoUniqueHandle held(VoCalls().createFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!held) {
         return FailQuietly("Could not hold extracted executable for <%s>.", path,
-                           long(GetLastError()), quietIo);
+                           long(GetLastError()), quiet);
     }
     FileSink source{held.get(), loader::kNoErrorCode};
     const InflateResult checked = inflater.CheckReadBack({&ReadFromFile, &source});
@@ -128,11 +120,11 @@ long HoldAndCheck(MemberInflater& inflater, const char* path, int quietIo, void*
     case InflateStatus::ReadFailed:
         held.reset();
         return FailQuietly("Could not hold extracted executable for <%s>.", path, source.error,
-                           quietIo);
+                           quiet);
     case InflateStatus::ContentChanged:
         held.reset();
         return FailQuietly("Extracted executable changed after it was written for <%s>.", path,
-                           loader::kNoErrorCode, quietIo);
+                           loader::kNoErrorCode, quiet);
     default:
         inflater.Release();
         CloseAndDelete(held, path);
@@ -141,8 +133,8 @@ long HoldAndCheck(MemberInflater& inflater, const char* path, int quietIo, void*
     }
 }
 
-long ExtractFromMemory(const unsigned char* data, size_t size, const char* outputPath, int quietIo,
-                       void** heldFile)
+DWORD ExtractFromMemory(const unsigned char* data, size_t size, const char* outputPath, bool quiet,
+                        void** heldFile)
 {
     const long noCode = loader::kNoErrorCode;
 
@@ -179,7 +171,7 @@ long ExtractFromMemory(const unsigned char* data, size_t size, const char* outpu
     if (!file) {
         const long error = long(GetLastError());
         inflater.Release();
-        return FailQuietly("Could not create temporary file for <%s>.", outputPath, error, quietIo);
+        return FailQuietly("Could not create temporary file for <%s>.", outputPath, error, quiet);
     }
 
     FileSink sink{file.get(), noCode};
@@ -190,8 +182,7 @@ long ExtractFromMemory(const unsigned char* data, size_t size, const char* outpu
     case InflateStatus::WriteFailed:
         inflater.Release();
         CloseAndDelete(file, outputPath);
-        return FailQuietly("Could not write data to file for <%s>.", outputPath, sink.error,
-                           quietIo);
+        return FailQuietly("Could not write data to file for <%s>.", outputPath, sink.error, quiet);
     case InflateStatus::IntegrityFailed:
         inflater.Release();
         CloseAndDelete(file, outputPath);
@@ -205,45 +196,42 @@ long ExtractFromMemory(const unsigned char* data, size_t size, const char* outpu
         return kDamagedData;
     }
     file.reset();
-    return HoldAndCheck(inflater, outputPath, quietIo, heldFile);
+    return HoldAndCheck(inflater, outputPath, quiet, heldFile);
 }
 
 }  // namespace
 
-int ExtractPayload(int resourceId, const char* outputPath, int quietIo, void** heldFile)
+DWORD ExtractPayloadFile(int resourceId, const char* outputPath, bool quiet, void** heldFile)
 {
     if (heldFile != nullptr)
         *heldFile = nullptr;
     HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(resourceId), RT_RCDATA);
     if (resource == nullptr) {
-        return Finish(
-            FailWithBox("Could not find resource for <%s>.", outputPath, long(GetLastError())));
+        return FailWithBox("Could not find resource for <%s>.", outputPath, long(GetLastError()));
     }
     const DWORD size = SizeofResource(nullptr, resource);
     if (size == 0) {
-        return Finish(FailWithBox("Could not get size of resource for <%s>.", outputPath,
-                                  long(GetLastError())));
+        return FailWithBox("Could not get size of resource for <%s>.", outputPath,
+                           long(GetLastError()));
     }
     HGLOBAL loaded = LoadResource(nullptr, resource);
     if (loaded == nullptr) {
-        return Finish(
-            FailWithBox("Could not load resource for <%s>.", outputPath, long(GetLastError())));
+        return FailWithBox("Could not load resource for <%s>.", outputPath, long(GetLastError()));
     }
     const void* data = LockResource(loaded);
     if (data == nullptr) {
-        return Finish(
-            FailWithBox("Could not lock resource for <%s>.", outputPath, loader::kNoErrorCode));
+        return FailWithBox("Could not lock resource for <%s>.", outputPath, loader::kNoErrorCode);
     }
-    return ExtractPayloadData(static_cast<const unsigned char*>(data), size, outputPath, quietIo,
+    return ExtractPayloadData(static_cast<const unsigned char*>(data), size, outputPath, quiet,
                               heldFile);
 }
 
-int ExtractPayloadData(const unsigned char* data, size_t size, const char* outputPath, int quietIo,
-                       void** heldFile)
+DWORD ExtractPayloadData(const unsigned char* data, size_t size, const char* outputPath, bool quiet,
+                         void** heldFile)
 {
     if (heldFile != nullptr)
         *heldFile = nullptr;
-    return Finish(ExtractFromMemory(data, size, outputPath, quietIo, heldFile));
+    return ExtractFromMemory(data, size, outputPath, quiet, heldFile);
 }
 
 }  // namespace payload

@@ -63,7 +63,7 @@ bool ComposeBatchSddl(char* sddl, size_t capacity, const char* userSid)
     return ComposeSddl(sddl, capacity, userSid, "FR;;;", ")");
 }
 
-long FolderKindVerdict(unsigned long attributes)
+unsigned long FolderKindVerdict(unsigned long attributes)
 {
     if (attributes == kInvalidAttributes || !(attributes & kAttributeDirectory))
         return kNotAFolder;
@@ -74,10 +74,10 @@ long FolderKindVerdict(unsigned long attributes)
     return 0;
 }
 
-long FoundFolderVerdict(unsigned long attributes, const char* sddl, const char* userSid,
-                        bool privilegedRun)
+unsigned long FoundFolderVerdict(unsigned long attributes, const char* sddl, const char* userSid,
+                                 bool privilegedRun)
 {
-    if (long verdict = FolderKindVerdict(attributes))
+    if (unsigned long verdict = FolderKindVerdict(attributes))
         return verdict;
     switch (VoJudgeDescriptor(sddl, userSid, !privilegedRun, kVoFolderWriteRights)) {
     case kVoTrusted:

@@ -32,19 +32,19 @@ constexpr unsigned long kAttributeDirectory = 0x10;
 constexpr unsigned long kAttributeReparsePoint = 0x400;
 
 // The errors logged when an existing folder is not used.
-constexpr long kNotAFolder = 183;             // ERROR_ALREADY_EXISTS: something else has the name
-constexpr long kFolderIsReparsePoint = 4395;  // ERROR_REPARSE_POINT_ENCOUNTERED
-constexpr long kFolderOwnerUntrusted = 1307;  // ERROR_INVALID_OWNER
-constexpr long kFolderDaclUntrusted = 1336;   // ERROR_INVALID_ACL: others may change it
+constexpr unsigned long kNotAFolder = 183;  // ERROR_ALREADY_EXISTS: something else has the name
+constexpr unsigned long kFolderIsReparsePoint = 4395;  // ERROR_REPARSE_POINT_ENCOUNTERED
+constexpr unsigned long kFolderOwnerUntrusted = 1307;  // ERROR_INVALID_OWNER
+constexpr unsigned long kFolderDaclUntrusted = 1336;   // ERROR_INVALID_ACL: others may change it
 
 // 0 when these attributes are a real folder's; otherwise kNotAFolder, or kFolderIsReparsePoint
 // for a junction or symbolic link.
-long FolderKindVerdict(unsigned long attributes);
+unsigned long FolderKindVerdict(unsigned long attributes);
 
 // 0 when a folder found in place, with these attributes and this descriptor (owner and DACL as
 // SDDL), may be used by a run as userSid; otherwise the reason, one of the four errors above.
-long FoundFolderVerdict(unsigned long attributes, const char* sddl, const char* userSid,
-                        bool privilegedRun);
+unsigned long FoundFolderVerdict(unsigned long attributes, const char* sddl, const char* userSid,
+                                 bool privilegedRun);
 
 // The per-run folder's name: "log", eight hexadecimal digits of a random number, ".tmp".
 constexpr size_t kRunFolderNameChars = 16;  // terminator included

@@ -128,7 +128,7 @@ protected:
         RemoveDirectoryA(folder_.c_str());
     }
 
-    int Extract(const Bytes& member, int quiet = 1)
+    DWORD Extract(const Bytes& member, bool quiet = true)
     {
         return payload::ExtractPayloadData(member.data(), member.size(), path_.c_str(), quiet);
     }
@@ -171,8 +171,8 @@ TEST_F(ExtractPayloadTest, ExtractsItsOwnResourceByteForByte)
 
 TEST_F(ExtractPayloadTest, MissingResourceIsLoggedWithTheLastErrorAndShowsTheBox)
 {
-    EXPECT_EQ(-1, payload::ExtractPayload(kMissingResource, path_.c_str(), 1));
-    EXPECT_EQ(DWORD(ERROR_RESOURCE_NAME_NOT_FOUND), GetLastError());  // left for the caller
+    EXPECT_EQ(DWORD(ERROR_RESOURCE_NAME_NOT_FOUND),
+              payload::ExtractPayloadFile(kMissingResource, path_.c_str(), true));
     ASSERT_EQ(2u, g_log.size());
     EXPECT_EQ(Line("Could not find resource for <%s>."), g_log[0].text);
     EXPECT_EQ(long(ERROR_RESOURCE_NAME_NOT_FOUND), g_log[0].code);
@@ -238,9 +238,8 @@ TEST_F(ExtractPayloadTest, DamagedPayloadsAreLoggedBoxedAndLeaveNoFile)
         SCOPED_TRACE(c.name);
         g_log.clear();
         g_boxes.clear();
-        // quiet 1 keeps the box only for file failures, so these still show it.
-        EXPECT_EQ(-1, Extract(c.member, 1));
-        EXPECT_EQ(DWORD(ERROR_INVALID_DATA), GetLastError());
+        // quiet keeps the box only for file failures, so these still show it.
+        EXPECT_EQ(DWORD(ERROR_INVALID_DATA), Extract(c.member, true));
         std::vector<LogLine> expected;
         for (const auto& line : c.lines)
             expected.push_back({Line(line.first), line.second});
@@ -253,21 +252,26 @@ TEST_F(ExtractPayloadTest, DamagedPayloadsAreLoggedBoxedAndLeaveNoFile)
 TEST_F(ExtractPayloadTest, WritesComeIn16KPiecesIntoANewFileOnly)
 {
     const Bytes data = SampleData(2 * payload::kOutputBufferBytes, 4);
-    EXPECT_EQ(0, Extract(GzipMemberBytes(data)));
+    EXPECT_EQ(0u, Extract(GzipMemberBytes(data)));
     EXPECT_TRUE(data == FileBytes());
     EXPECT_EQ((std::vector<unsigned long>{16384, 16384}), g_writeSizes);
     EXPECT_TRUE(g_log.empty());
     // A file found at the path is neither written through nor replaced.
-    EXPECT_EQ(-1, Extract(GzipMemberBytes(SampleData(100, 2)), 1));
-    EXPECT_EQ(DWORD(ERROR_FILE_EXISTS), GetLastError());
+    EXPECT_EQ(DWORD(ERROR_FILE_EXISTS), Extract(GzipMemberBytes(SampleData(100, 2)), true));
     EXPECT_TRUE(data == FileBytes());
+    // The form that answers 0 or -1 is quiet for exactly 1 alone.
+    for (int quietIo : {1, 0, 2}) {
+        g_boxes.clear();
+        EXPECT_EQ(-1, payload::ExtractPayload(kPayloadResource, path_.c_str(), quietIo));
+        EXPECT_EQ(quietIo == 1 ? 0u : 1u, g_boxes.size()) << quietIo;
+    }
 }
 
 TEST_F(ExtractPayloadTest, PartialWritesAreContinuedUntilTheBufferIsOut)
 {
     support::g_systemCalls.writeFile = &WriteAtMost1000;
     const Bytes data = SampleData(payload::kOutputBufferBytes + 2500, 6);
-    EXPECT_EQ(0, Extract(GzipMemberBytes(data)));
+    EXPECT_EQ(0u, Extract(GzipMemberBytes(data)));
     EXPECT_TRUE(data == FileBytes());
     EXPECT_EQ(16u + 1u + 3u, g_writeSizes.size());  // 16,384 in 17 calls, 2,500 in 3
 }
@@ -297,17 +301,16 @@ TEST_F(ExtractPayloadTest, FileFailuresShowTheBoxUnlessQuietIsExactlyOne)
             DeleteFileA(path_.c_str());
         }
         support::g_systemCalls.writeFile = c.write != nullptr ? c.write : &RecordWrites;
-        for (int quiet : {1, 0, 2}) {
+        for (bool quiet : {true, false}) {
             SCOPED_TRACE(std::string(c.name) + ", quiet " + std::to_string(quiet));
             g_log.clear();
             g_boxes.clear();
             g_writeSizes.clear();
-            EXPECT_EQ(-1, Extract(member, quiet));
-            EXPECT_EQ(DWORD(c.code == -1 ? ERROR_INVALID_DATA : c.code), GetLastError());
+            EXPECT_EQ(DWORD(c.code == -1 ? ERROR_INVALID_DATA : c.code), Extract(member, quiet));
             ASSERT_FALSE(g_log.empty());
             EXPECT_EQ((LogLine{Line(c.line), c.code}), g_log[0]);
-            EXPECT_EQ(quiet == 1 ? 0u : 1u, g_boxes.size());
-            EXPECT_EQ(quiet == 1 ? 1u : 2u, g_log.size());
+            EXPECT_EQ(quiet ? 0u : 1u, g_boxes.size());
+            EXPECT_EQ(quiet ? 1u : 2u, g_log.size());
             if (c.write != nullptr) {
                 EXPECT_EQ(1u, g_writeSizes.size());  // no retry after a failed write
                 EXPECT_FALSE(FileExists());
@@ -323,8 +326,8 @@ TEST_F(ExtractPayloadTest, TheFinishedFileCanBeHeldReadOnly)
     const Bytes data = SampleData(5000, 12);
     const Bytes member = GzipMemberBytes(data);
     void* held = nullptr;
-    ASSERT_EQ(0,
-              payload::ExtractPayloadData(member.data(), member.size(), path_.c_str(), 1, &held));
+    ASSERT_EQ(
+        0u, payload::ExtractPayloadData(member.data(), member.size(), path_.c_str(), true, &held));
     ASSERT_NE(nullptr, held);
     HANDLE writer = CreateFileA(path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, 0, nullptr);
@@ -334,7 +337,7 @@ TEST_F(ExtractPayloadTest, TheFinishedFileCanBeHeldReadOnly)
     CloseHandle(held);
 
     void* none = &held;
-    EXPECT_EQ(-1, payload::ExtractPayloadData(nullptr, 0, path_.c_str(), 1, &none));
+    EXPECT_NE(0u, payload::ExtractPayloadData(nullptr, 0, path_.c_str(), true, &none));
     EXPECT_EQ(nullptr, none);
 }
 
@@ -403,31 +406,29 @@ TEST_F(ExtractPayloadTest, OnlyAnUnchangedFileIsHeldAndHandedOver)
          ERROR_INVALID_DATA},
     };
     for (const auto& c : cases) {
-        for (int quiet : {1, 0}) {
+        for (bool quiet : {true, false}) {
             SCOPED_TRACE(std::string(c.name) + ", quiet " + std::to_string(quiet));
             g_gap = c.gap;
             g_opens.clear();
             g_log.clear();
             g_boxes.clear();
             void* held = nullptr;
-            const int result = payload::ExtractPayloadData(member.data(), member.size(),
-                                                           path_.c_str(), quiet, &held);
-            const DWORD lastError = GetLastError();
+            const DWORD result = payload::ExtractPayloadData(member.data(), member.size(),
+                                                             path_.c_str(), quiet, &held);
             // Written once, then opened once for the hold; never reopened for writing.
             EXPECT_EQ((std::vector<DWORD>{GENERIC_WRITE, GENERIC_READ}), g_opens);
             if (c.line == nullptr) {
-                EXPECT_EQ(0, result);
+                EXPECT_EQ(0u, result);
                 ASSERT_NE(nullptr, held);
                 EXPECT_TRUE(g_log.empty());
                 CloseHandle(held);
                 EXPECT_TRUE(DeleteFileA(path_.c_str()));
                 continue;
             }
-            EXPECT_EQ(-1, result);
             EXPECT_EQ(nullptr, held);
-            EXPECT_EQ(c.lastError, lastError);
+            EXPECT_EQ(c.lastError, result);
             std::vector<LogLine> expected{{Line(c.line), c.code}};
-            if (quiet != 1)
+            if (!quiet)
                 expected.push_back({kBoxMarker, 0});
             EXPECT_EQ(expected, g_log);
             // Nothing is left holding the file, so the clean-up can delete it.

@@ -72,7 +72,7 @@ TEST(FoundFolder, IsUsedOnlyWhenARealFolderOfSystemOrAdministratorsThatNoOneElse
         unsigned long attributes;
         std::string sddl;
         bool privileged;
-        long verdict;
+        unsigned long verdict;
     } cases[] = {
         {"made by an earlier run as SYSTEM", folder, "O:SY" + own, true, 0},
         {"made by an earlier elevated run", folder, "O:BA" + own, true, 0},

@@ -66,7 +66,7 @@ TEST(PrivateFolderAccess, GivesTheUserFullControlWhenTheRunHasNoPrivileges)
 class HeldFolders : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(0, loader::OpenParentFolder(_box.temp().c_str(), _parent)); }
-    long Hold(const std::string& name, bool mustBeNew, VoUniqueHandle& held)
+    unsigned long Hold(const std::string& name, bool mustBeNew, VoUniqueHandle& held)
     {
         return _access.HoldFolder(_parent.get(), (_box.temp() + name).c_str(), mustBeNew, held);
     }
@@ -95,10 +95,10 @@ TEST_F(HeldFolders, AreMadeNewWithTheDescriptorAndHeldAgainstRenamingAndDeletion
     ASSERT_TRUE(support::WriteFile(made + "\\Setup.exe", "x"));
     EXPECT_FALSE(MoveFileA(made.c_str(), moved.c_str()));
     EXPECT_FALSE(RemoveDirectoryA(made.c_str()));
-    EXPECT_EQ(ERROR_DIR_NOT_EMPTY, loader::RemoveHeldFolder(held));
+    EXPECT_EQ(DWORD(ERROR_DIR_NOT_EMPTY), loader::RemoveHeldFolder(held));
     ASSERT_TRUE(held) << "let go of a folder that stays";
     EXPECT_TRUE(DeleteFileA((made + "\\Setup.exe").c_str()));
-    EXPECT_EQ(0, loader::RemoveHeldFolder(held));
+    EXPECT_EQ(0u, loader::RemoveHeldFolder(held));
     EXPECT_FALSE(held);
     EXPECT_FALSE(support::FolderExists(made));
 }
@@ -124,7 +124,7 @@ TEST_F(HeldFolders, AFolderFoundInPlaceIsJudgedThroughItsHandle)
         const char* name;
         const char* folder;
         std::string sddl;
-        long verdict;
+        unsigned long verdict;
     } cases[] = {
         {"a folder of SYSTEM's", "plain", "O:SY" + own, 0},
         {"a folder of the run's user", "plain", "O:" + user + own, loader::kFolderOwnerUntrusted},
@@ -147,7 +147,7 @@ TEST_F(HeldFolders, AFolderFoundInPlaceIsJudgedThroughItsHandle)
     support::RestoreSystemCalls();
     // A folder that is missing is made, and needs no judging.
     VoUniqueHandle held;
-    EXPECT_EQ(0, Hold("missing", false, held));
+    EXPECT_EQ(0u, Hold("missing", false, held));
     EXPECT_TRUE(support::FolderExists(_box.temp() + "missing"));
     if (linked) {
         EXPECT_TRUE(support::RemoveFolderLink(_box.temp() + "link"));
