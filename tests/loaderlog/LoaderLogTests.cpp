@@ -90,6 +90,18 @@ TEST_F(LoaderLogTest, AddsTheLastErrorLineForEveryCodeButMinusOne)
               Log());
 }
 
+// A formatted line longer than wvsprintfA's limit is cut at 1,024 characters, never overrun.
+TEST_F(LoaderLogTest, AFormattedLineIsCutAtTheFormattersLimit)
+{
+    const std::string part(1500, 'p');
+    loader::WriteLoaderLogF(7, "%d: %s", 42, part.c_str());
+    // 1,023 characters and the terminator here; the system may allow one more.
+    const std::string log = Log();
+    const std::string cut = Prefix() + "*) - 42: " + part.substr(0, 1019);
+    const std::string end = "\r\nGetLastError() returned 7 for the preceeding failure!\r\n";
+    EXPECT_TRUE(log == cut + end || log == cut + "p" + end) << log.size();
+}
+
 TEST_F(LoaderLogTest, ANullTextWritesNothingAndCreatesNoFile)
 {
     WriteLoaderLog(nullptr, 5);
