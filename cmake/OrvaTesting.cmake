@@ -59,9 +59,12 @@ if(ORVA_CAN_RUN_WINE)
     USES_TERMINAL)
 endif()
 
-# orva_add_wine_test(<name> SOURCES ... [LIBRARIES ...] [REGISTRY] [TIMEOUT s])
+include(${CMAKE_SOURCE_DIR}/tests/UnitTests.cmake)
+
+# orva_add_wine_test(<name> [SOURCES ...] [LIBRARIES ...] [REGISTRY] [TIMEOUT s])
 # A GoogleTest program run by CTest under Wine, in the one Wine session of the test run (the
-# wine_session fixture of tests/). Built only where this host can run it.
+# wine_session fixture of tests/). Built only where this host can run it. A program of
+# tests/UnitTests.cmake takes its files from there, besides SOURCES.
 # REGISTRY: the test writes the registry, or runs the loader (which does): such tests never
 # run at the same time as each other.
 function(orva_add_wine_test name)
@@ -69,7 +72,8 @@ function(orva_add_wine_test name)
   if(NOT ORVA_CAN_RUN_WINE)
     return()
   endif()
-  add_executable(${name} ${T_SOURCES})
+  orva_unit_test_files(unit_files WINE ${name})
+  add_executable(${name} ${T_SOURCES} ${unit_files})
   target_link_libraries(${name} PRIVATE ${T_LIBRARIES} gtest gtest_main)
   target_compile_options(${name} PRIVATE -Wall -Wextra)
   orva_windows_program(${name})
