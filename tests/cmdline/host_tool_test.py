@@ -91,8 +91,6 @@ def take_arguments(count):
     """Takes the script's first count arguments, the last of them its work folder, which is
     made fresh; what follows them is left to unittest (test names, options)."""
     global WORK
-    if len(sys.argv) <= count:
-        sys.exit("usage: %s" % sys.modules["__main__"].__doc__)
     taken = sys.argv[1:count + 1]
     del sys.argv[1:count + 1]
     WORK = taken[-1]

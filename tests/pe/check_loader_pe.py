@@ -95,19 +95,18 @@ class LoaderExecutable(unittest.TestCase):
         self.assertEqual({(16, 16, 4), (32, 32, 8)}, images)
 
     def test_version_resource_and_manifest_carry_the_project_version(self):
-        major, minor, build = (int(n) for n in VERSION.split("."))
+        major, minor, build = VERSION.split(".")
         data = next(iter(self.res[RT_VERSION][1].values()))
-        at = data.index(struct.pack("<I", 0xFEEF04BD))
-        file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<IIII", data, at + 8)
-        split = lambda ms, ls: (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
-        self.assertEqual((major, minor, 0, build), split(file_ms, file_ls))
-        self.assertEqual((major, minor, build, 0), split(product_ms, product_ls))
+        fixed = struct.unpack_from("<8H", data, data.index(struct.pack("<I", 0xFEEF04BD)) + 8)
+        # File version major.minor.0.build, product version major.minor.build.0, each as two
+        # 32-bit numbers of which the low half comes first.
+        self.assertEqual([minor, major, build, "0", minor, major, "0", build], [str(n) for n in fixed])
         text = data.decode("utf-16-le", "replace")
         for key in ("FileVersion", "ProductVersion"):
-            self.assertEqual(["%d.%d Build %d" % (major, minor, build)],
+            self.assertEqual([major + "." + minor + " Build " + build],
                              re.findall(key + "\0+([^\0]*)\0", text), key)
         manifest = next(iter(self.res[RT_MANIFEST][1].values())).decode("utf-8")
-        self.assertEqual(["%d.%d.0.%d" % (major, minor, build)],
+        self.assertEqual([".".join((major, minor, "0", build))],
                          re.findall(r'<assemblyIdentity [^>]*version="([^"]*)"', manifest))
 
     def test_is_made_from_its_template_with_the_packed_installer(self):
