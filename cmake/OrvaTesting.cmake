@@ -59,13 +59,16 @@ if(ORVA_CAN_RUN_WINE)
     USES_TERMINAL)
 endif()
 
+include(${CMAKE_SOURCE_DIR}/tests/UnitTests.cmake)
+
 # Every test program links this table of system calls in place of the program's own, so that
 # its tests can fake a call (tests/support/SystemCallsHook.h).
 set(ORVA_TEST_SYSTEM_CALLS ${CMAKE_SOURCE_DIR}/tests/support/SystemCallsHook.cpp)
 
-# orva_add_wine_test(<name> SOURCES ... [LIBRARIES ...] [REGISTRY] [TIMEOUT s])
+# orva_add_wine_test(<name> [SOURCES ...] [LIBRARIES ...] [REGISTRY] [TIMEOUT s])
 # A GoogleTest program run by CTest under Wine, in the one Wine session of the test run (the
-# wine_session fixture of tests/). Built only where this host can run it.
+# wine_session fixture of tests/). Built only where this host can run it. A program of
+# tests/UnitTests.cmake takes its files from there, besides SOURCES.
 # REGISTRY: the test writes the registry, or runs the loader (which does): such tests never
 # run at the same time as each other.
 function(orva_add_wine_test name)
@@ -73,7 +76,8 @@ function(orva_add_wine_test name)
   if(NOT ORVA_CAN_RUN_WINE)
     return()
   endif()
-  add_executable(${name} ${T_SOURCES} ${ORVA_TEST_SYSTEM_CALLS})
+  orva_unit_test_files(unit_files WINE ${name})
+  add_executable(${name} ${T_SOURCES} ${unit_files} ${ORVA_TEST_SYSTEM_CALLS})
   target_link_libraries(${name} PRIVATE ${T_LIBRARIES} gtest gtest_main ntdll)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_options(${name} PRIVATE -Wall -Wextra)

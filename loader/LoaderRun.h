@@ -3,11 +3,12 @@
 #pragma once
 
 #include "VoFoundation/VoLimits.h"
+#include "loader/LoaderVersion.h"
 #include "VoFoundation/VoOwners.h"
 
 namespace loader {
 
-constexpr int kBuildNumber = 314;
+constexpr int kBuildNumber = ORVA_BUILD_NUMBER;
 constexpr int kPathChars = kVoPathChars;  // the Windows path limit, terminator included
 constexpr int kCommandLineChars = 2048;   // installer command line and custom-parameter text
 constexpr int kPayloadResourceId = 102;

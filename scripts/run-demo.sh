@@ -25,7 +25,9 @@ temp="$WINEPREFIX/drive_c/users/$(whoami)/Temp"
 [ -d "$temp" ] || temp="$(ls -d "$WINEPREFIX"/drive_c/users/*/Temp | head -n 1)"
 # A fresh start each time: under Wine every folder reads back as the user's own, so a privileged
 # run would rightly refuse a main temp folder that an earlier run left behind.
-rm -rf "$temp/demo-installer.txt" "$temp/Qx_314" "$temp/loader.log"
+# The main temp folder is named after the build number, the configured tree's.
+main_temp="$temp/Qx_$(sed -n 's/^CMAKE_PROJECT_VERSION_PATCH:STATIC=//p' "$build/CMakeCache.txt")"
+rm -rf "$temp/demo-installer.txt" "$main_temp" "$temp/loader.log"
 
 echo "== under Wine, with no arguments (the parameter block applies)"
 set +e
@@ -34,7 +36,7 @@ code=$?
 set -e
 "${WINESERVER:-wineserver}" -w
 echo "== Exit code: $code"
-log="$temp/Qx_314/loader.log"
+log="$main_temp/loader.log"
 [ -f "$log" ] || log="$temp/loader.log"  # where a run without a folder of its own keeps it
 echo "== Loader log ($log):"
 cat "$log" 2>/dev/null || echo "(none)"

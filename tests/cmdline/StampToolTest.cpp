@@ -169,7 +169,7 @@ TEST(CertificateTable, DirectoryWithoutASecurityEntryMeansUnsigned)
     EXPECT_FALSE(table.present);
 }
 
-// The value a checksum gets is checked against the signing tool (check_stamp_signatures.py).
+// The value a checksum gets is checked against the signing tool (check_loader_stamp.py).
 TEST(PeChecksum, AnImageWithoutOneKeepsNone)
 {
     test::PeImageBuilder builder(false);

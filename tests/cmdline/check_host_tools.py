@@ -12,93 +12,23 @@ build), and ORVA_NATIVE_TOOLS the folder of the build machine's tools to compare
 import gzip
 import os
 import re
-import select
-import shutil
 import struct
-import subprocess
-import sys
-import time
 import unittest
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "pe"))
-from check_loader_pe import assert_made_from  # noqa: E402
-from pe_file import PeFile  # noqa: E402
-TOOLS = LOADER = TEMPLATE = VERSION = WORK = None
+from host_tool_test import HERE, PeFile, Work, read, run, run_on_terminal, take_arguments
+from check_loader_pe import assert_made_from  # tests/pe, on the path through host_tool_test
+TOOLS = LOADER = TEMPLATE = VERSION = None
 RUNNER = []  # what starts a tool: nothing for the build machine's, Wine for the Windows build
-TIME_LIMIT = 120  # seconds for any one run
 
 
 def tool(name):
     return RUNNER + [os.path.join(TOOLS, name, name + (".exe" if RUNNER else ""))]
 
 
-def command(args):
-    return [str(w) for a in args for w in (a if isinstance(a, list) else [a])]
-
-
-def run(*args):
-    return subprocess.run(command(args), capture_output=True, text=True,
-                          stdin=subprocess.DEVNULL, timeout=TIME_LIMIT)
-
-
-def run_on_terminal(*args):
-    """Runs a tool with its standard error on a pseudo-terminal and its standard output on a
-    pipe. Returns the exit code, the standard output and what the terminal received."""
-    master, slave = os.openpty()
-    try:
-        process = subprocess.Popen(command(args), stdin=subprocess.DEVNULL,
-                                   stdout=subprocess.PIPE, stderr=slave)
-    finally:
-        os.close(slave)
-    received = b""
-    deadline = time.monotonic() + TIME_LIMIT
-    try:
-        while True:
-            left = deadline - time.monotonic()
-            if left <= 0:
-                process.kill()
-                raise AssertionError("%s did not end within %d s" % (args, TIME_LIMIT))
-            if not select.select([master], [], [], left)[0]:
-                continue
-            try:
-                chunk = os.read(master, 65536)
-            except OSError:  # the program's side of the terminal is closed: it has ended
-                break
-            if not chunk:
-                break
-            received += chunk
-    finally:
-        os.close(master)
-    output = process.stdout.read().decode()
-    process.stdout.close()
-    return process.wait(timeout=TIME_LIMIT), output, received.decode()
-
-
 def libdeflate_version():
     header = os.path.join(HERE, "..", "..", "third_party", "libdeflate", "libdeflate.h")
     with open(header) as f:
         return re.search(r'LIBDEFLATE_VERSION_STRING\s+"([^"]+)"', f.read()).group(1)
-
-
-class Work:
-    """A folder of its own for each test."""
-    def __init__(self, test):
-        self.dir = os.path.join(WORK, test.id().rsplit(".", 1)[-1])
-        shutil.rmtree(self.dir, ignore_errors=True)
-        os.makedirs(self.dir)
-
-    def path(self, name):
-        return os.path.join(self.dir, name)
-
-    def write(self, name, data):
-        with open(self.path(name), "wb") as f:
-            f.write(data)
-        return self.path(name)
-
-    def read(self, name):
-        with open(self.path(name), "rb") as f:
-            return f.read()
 
 
 class HelpAndVersion(unittest.TestCase):
@@ -165,11 +95,9 @@ class Errors(unittest.TestCase):
         installer = self.work.write("installer.exe", b"MZ" + bytes(range(256)) * 64)
         odd_name = self.work.write("odd\nname.exe", b"MZ")
         not_loader = self.work.write("text.exe", b"MZ not really")
-        loader = self.work.path("loader.exe")
-        shutil.copyfile(LOADER, loader)
+        loader = self.work.copy(LOADER, "loader.exe")
         # A name so long that no file can be made beside it, so writing fails.
-        blocked = self.work.path("b" * (255 - len(".exe")) + ".exe")
-        shutil.copyfile(LOADER, blocked)
+        blocked = self.work.copy(LOADER, "b" * (255 - len(".exe")) + ".exe")
         folder = self.work.path("folder.exe")
         os.makedirs(folder)
         missing = self.work.path("missing.exe")
@@ -215,7 +143,7 @@ class Errors(unittest.TestCase):
         # Nothing half-written is left behind, and the stamped files are as they were.
         self.assertFalse(os.path.exists(os.path.dirname(no_folder)))
         for path in (loader, blocked):
-            self.assertEqual(open(LOADER, "rb").read(), open(path, "rb").read())
+            self.assertEqual(read(LOADER), read(path))
         self.assertEqual(sorted(os.listdir(self.work.dir)),
                          sorted(["empty.exe", "folder.exe", "installer.exe", "odd\nname.exe",
                                  "text.exe", "loader.exe", os.path.basename(blocked)] +
@@ -228,8 +156,7 @@ class Template(unittest.TestCase):
         self.installer = self.work.write("Setup.exe", b"MZ" + bytes(range(256)) * 512)
 
     def test_a_loader_made_from_the_template_carries_the_installer_and_keeps_its_block(self):
-        stamped = self.work.path("stamped-template.exe")
-        shutil.copyfile(TEMPLATE, stamped)
+        stamped = self.work.copy(TEMPLATE, "stamped-template.exe")
         self.assertEqual(0, run(tool("loader-stamp"), stamped, "--switch", "Lang=en").returncode)
         packed, made, remade = (self.work.path(n) for n in ("Setup.gz", "made.exe", "remade.exe"))
         for args in ([self.installer, packed], ["--into", stamped, self.installer, made],
@@ -260,8 +187,7 @@ class Template(unittest.TestCase):
         self.work.write("other.exe", image.replace(b".orvapb", b".data2", 1))
         # A certificate table of 8 bytes at the end, named by its directory entry.
         pe = PeFile(TEMPLATE)
-        struct.pack_into("<II", image, pe.opt + (96 if pe.magic == 0x10B else 112) + 4 * 8,
-                         len(image), 8)
+        struct.pack_into("<II", image, pe.directories_at + 4 * 8, len(image), 8)
         with open(signed, "wb") as f:
             f.write(image + bytes(8))
         out = self.work.path("out.exe")
@@ -347,9 +273,6 @@ class Progress(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    TOOLS, LOADER, TEMPLATE, VERSION, WORK = sys.argv[1:6]
+    TOOLS, LOADER, TEMPLATE, VERSION, _ = take_arguments(5)
     RUNNER = [os.environ["ORVA_TOOL_RUNNER"]] if os.environ.get("ORVA_TOOL_RUNNER") else []
-    del sys.argv[1:6]
-    shutil.rmtree(WORK, ignore_errors=True)
-    os.makedirs(WORK)
     unittest.main(verbosity=2)

@@ -13,20 +13,14 @@ using namespace e2e;
 
 namespace {
 
-constexpr char kCurrentVendor[] = "Software\\Pemrod";
-constexpr char kFormerVendor[] = "Software\\Brightholm";
+using regtest::kCurrentVendor;
+using regtest::kFormerVendor;
 
 class LoaderRegistry : public ::testing::Test {
 protected:
     void SetUp() override { Clean(); }
     void TearDown() override { Clean(); }
-    static void Clean()
-    {
-        for (REGSAM view : {regtest::kProgramView, regtest::kOtherView}) {
-            regtest::DeleteTree(kCurrentVendor, HKEY_LOCAL_MACHINE, view);
-            regtest::DeleteTree(kFormerVendor, HKEY_LOCAL_MACHINE, view);
-        }
-    }
+    static void Clean() { regtest::DeleteVendorKeys(); }
 };
 
 TEST_F(LoaderRegistry, EmptyFormerVendorKeyIsGoneAfterTheRun)

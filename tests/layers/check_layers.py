@@ -76,8 +76,9 @@ def product_files(root):
 
 
 def resolve(root, including, name):
-    """The included file relative to the root: from the root, else beside the includer."""
-    if os.path.isfile(os.path.join(root, name)):
+    """The included file relative to the root: from the root (or its template <name>.in, which
+    the configure step writes out), else beside the includer."""
+    if os.path.isfile(os.path.join(root, name)) or os.path.isfile(os.path.join(root, name + ".in")):
         return os.path.normpath(name).replace(os.sep, "/")
     beside = os.path.join(os.path.dirname(including), name)
     if os.path.isfile(os.path.join(root, beside)):

@@ -3,7 +3,8 @@
 system DLLs only and carries its icon group, version resource and elevation manifest, made
 from its template with the packed installer as its payload.
 
-  check_loader_pe.py <loader.exe> <template.exe> <packed payload>"""
+  check_loader_pe.py <loader.exe> <template.exe> <packed payload> <project version>"""
+import re
 import struct
 import sys
 import unittest
@@ -13,7 +14,7 @@ from pe_file import PeFile
 RT_ICON, RT_RCDATA, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 10, 14, 16, 24
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "msvcrt.dll", "ole32.dll", "ntdll.dll"}
 
-LOADER = TEMPLATE = PAYLOAD = None
+LOADER = TEMPLATE = PAYLOAD = VERSION = None
 
 
 def assert_made_from(test, loader_path, template_path, payload):
@@ -93,14 +94,20 @@ class LoaderExecutable(unittest.TestCase):
             images.add((width, height, header_bits))
         self.assertEqual({(16, 16, 4), (32, 32, 8)}, images)
 
-    def test_version_resource_names_build_314(self):
+    def test_version_resource_and_manifest_carry_the_project_version(self):
+        major, minor, build = VERSION.split(".")
         data = next(iter(self.res[RT_VERSION][1].values()))
-        at = data.index(struct.pack("<I", 0xFEEF04BD))
-        file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<IIII", data, at + 8)
-        self.assertEqual((4, 1, 0, 314), (file_ms >> 16, file_ms & 0xFFFF, file_ls >> 16, file_ls & 0xFFFF))
-        self.assertEqual((4, 1, 314, 0),
-                         (product_ms >> 16, product_ms & 0xFFFF, product_ls >> 16, product_ls & 0xFFFF))
-        self.assertIn("4.1 Build 314".encode("utf-16-le"), data)
+        fixed = struct.unpack_from("<8H", data, data.index(struct.pack("<I", 0xFEEF04BD)) + 8)
+        # File version major.minor.0.build, product version major.minor.build.0, each as two
+        # 32-bit numbers of which the low half comes first.
+        self.assertEqual([minor, major, build, "0", minor, major, "0", build], [str(n) for n in fixed])
+        text = data.decode("utf-16-le", "replace")
+        for key in ("FileVersion", "ProductVersion"):
+            self.assertEqual([major + "." + minor + " Build " + build],
+                             re.findall(key + "\0+([^\0]*)\0", text), key)
+        manifest = next(iter(self.res[RT_MANIFEST][1].values())).decode("utf-8")
+        self.assertEqual([".".join((major, minor, "0", build))],
+                         re.findall(r'<assemblyIdentity [^>]*version="([^"]*)"', manifest))
 
     def test_calls_the_system_through_its_own_table_not_a_tests(self):
         # The link map beside the template lists every object file that went into it.
@@ -116,10 +123,11 @@ class LoaderExecutable(unittest.TestCase):
     def test_manifest_requires_administrator_and_names_supported_systems(self):
         manifest = next(iter(self.res[RT_MANIFEST][1].values())).decode("utf-8")
         self.assertIn('level="requireAdministrator"', manifest)
+        self.assertEqual(5, manifest.count("<supportedOS "))  # Vista, 7, 8, 8.1, 10 and 11
         self.assertIn("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", manifest)  # Windows 10 and 11
 
 
 if __name__ == "__main__":
-    LOADER, TEMPLATE, PAYLOAD = sys.argv[1:4]
-    del sys.argv[1:4]
+    LOADER, TEMPLATE, PAYLOAD, VERSION = sys.argv[1:5]
+    del sys.argv[1:5]
     unittest.main(verbosity=2)

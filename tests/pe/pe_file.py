@@ -4,7 +4,8 @@ import struct
 
 class PeFile:
     def __init__(self, path):
-        self.data = open(path, "rb").read()
+        with open(path, "rb") as f:
+            self.data = f.read()
         d = self.data
         if d[:2] != b"MZ":
             raise ValueError("not an MZ executable")
@@ -20,8 +21,9 @@ class PeFile:
         self.section_alignment, self.file_alignment = struct.unpack_from("<II", d, self.opt + 32)
         self.size_of_image, self.size_of_headers, self.checksum = struct.unpack_from("<III", d,
                                                                                     self.opt + 56)
-        dirs = self.opt + (96 if self.magic == 0x10B else 112)
-        self.directories = [struct.unpack_from("<II", d, dirs + 8 * i) for i in range(16)]
+        self.directories_at = self.opt + (96 if self.magic == 0x10B else 112)
+        self.directories = [struct.unpack_from("<II", d, self.directories_at + 8 * i)
+                            for i in range(16)]
         self.sections = []
         table = self.opt + self.optional_size
         for i in range(self.section_count):

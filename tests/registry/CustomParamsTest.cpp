@@ -15,8 +15,8 @@
 
 namespace {
 
-constexpr char kCurrentVendor[] = "Software\\Pemrod";
-constexpr char kFormerVendor[] = "Software\\Brightholm";
+using regtest::kCurrentVendor;
+using regtest::kFormerVendor;
 constexpr char kProduct[] = "Software\\Pemrod\\Orvadesk";
 constexpr char kCustomParams[] = "Software\\Pemrod\\Orvadesk\\CustomParams";
 constexpr char kFormerProduct[] = "Software\\Brightholm\\Orvadesk";
@@ -53,13 +53,7 @@ class PersistCustomParamsTest : public ::testing::Test {
 protected:
     void SetUp() override { Clean(); }
     void TearDown() override { Clean(); }
-    static void Clean()
-    {
-        for (REGSAM view : {regtest::kProgramView, regtest::kOtherView}) {
-            regtest::DeleteTree(kCurrentVendor, HKEY_LOCAL_MACHINE, view);
-            regtest::DeleteTree(kFormerVendor, HKEY_LOCAL_MACHINE, view);
-        }
-    }
+    static void Clean() { regtest::DeleteVendorKeys(); }
 };
 
 struct Case {

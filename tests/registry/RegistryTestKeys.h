@@ -75,6 +75,20 @@ inline bool SetText(const char* path, const char* name, const std::string& text,
                     view);
 }
 
+// The vendors' keys: a loader run writes its custom parameters below the current vendor's and
+// removes an empty one of the former vendor's.
+constexpr char kCurrentVendor[] = "Software\\Pemrod";
+constexpr char kFormerVendor[] = "Software\\Brightholm";
+
+// Removes both vendors' keys, in both views.
+inline void DeleteVendorKeys()
+{
+    for (REGSAM view : {kProgramView, kOtherView}) {
+        DeleteTree(kCurrentVendor, HKEY_LOCAL_MACHINE, view);
+        DeleteTree(kFormerVendor, HKEY_LOCAL_MACHINE, view);
+    }
+}
+
 // Gives the key (in the program's view) the DACL written as SDDL; its owner can always change it.
 inline bool SetKeyDacl(const char* path, const char* sddl)
 {

@@ -1,32 +1,22 @@
 #!/usr/bin/env python3
-"""loader-stamp on signed loaders and with code pages, against the real signing tool.
+"""loader-stamp on copies of the built loader: stamping, showing, stamping again, resetting and
+the refusals that leave the file as it was (Stamping); on signed loaders, against the real
+signing tool, and with code pages (SignedLoader, CodePages).
 
-  check_stamp_signatures.py <loader-stamp> <loader.exe> <work folder>
+  check_loader_stamp.py <loader-stamp> <loader.exe> <a program that is no loader>
+                        <work folder> [test classes]
 
 Signs copies of the loader with a throwaway self-signed certificate made with openssl."""
 import os
-import shutil
-import subprocess
-import sys
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "pe"))
-from pe_file import PeFile  # noqa: E402
+from host_tool_test import PeFile, Work, read, run, take_arguments
 
-STAMP = LOADER = WORK = None
-
-
-def run(*args):
-    return subprocess.run([str(a) for a in args], capture_output=True, text=True)
+STAMP = LOADER = OTHER = None
 
 
 def stamp(*args):
     return run(STAMP, *args)
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
 
 
 def block_of(path):
@@ -37,20 +27,70 @@ def block_of(path):
     raise AssertionError("no parameter block in %s" % path)
 
 
-class Work:
-    """Files in the work folder, made fresh for each test."""
-    def __init__(self, test):
-        self.dir = os.path.join(WORK, test.id().rsplit(".", 1)[-1])
-        shutil.rmtree(self.dir, ignore_errors=True)
-        os.makedirs(self.dir)
+class Stamping(unittest.TestCase):
+    def setUp(self):
+        self.work = Work(self)
+        self.target = self.work.copy(LOADER, "loader.exe")
 
-    def copy(self, source, name):
-        path = os.path.join(self.dir, name)
-        shutil.copyfile(source, path)
-        return path
+    def test_stamping_shows_replaces_the_whole_block_keeps_the_size_and_resets(self):
+        built = read(LOADER)
+        self.assertIn("sign", stamp("--help").stdout)
+        steps = [
+            # arguments, what --show then writes
+            ([], ["command line:\n  []", "Custom-parameter text (256 characters)"]),
+            (["--switch", "Lang=en", "--switch", "Silent", "--custom", "a=1&b=2"],
+             ['[ /Lang "en" /Silent]', "Custom-parameter text (7 characters):\n  [a=1&b=2]"]),
+            (["--switch", "X"], ["command line:\n  [ /X]", "Custom-parameter text (0 characters)"]),
+            # "/CustomParams " and 257 characters and the closing quote fill the 273 exactly.
+            (["--custom", "c" * 257], ["Custom-parameter text (257 characters)"]),
+        ]
+        for args, shown in steps:
+            result = stamp(self.target, *args, "--show")
+            self.assertEqual(0, result.returncode, (args, result.stderr))
+            for text in shown:
+                self.assertIn(text, result.stdout, args)
+            self.assertEqual(len(built), os.path.getsize(self.target), args)
+        self.assertEqual(0, stamp(self.target, "--reset").returncode)
+        self.assertEqual(built, read(self.target))
 
-    def path(self, name):
-        return os.path.join(self.dir, name)
+    def test_a_refusal_names_the_option_and_the_reason_and_leaves_the_file_as_it_was(self):
+        self.assertEqual(0, stamp(self.target, "--switch", "X").returncode)
+        other = self.work.copy(OTHER, "other.exe")
+        text = self.work.write("text.exe", b"MZ not really")
+        loader = self.target
+        rows = [
+            # the file, the arguments, what the message holds
+            (loader, ["--custom", "v" * 300], "the parameter block holds 273"),
+            (loader, ["--custom", "c" * 258], "the parameter block holds 273"),
+            (loader, ["--switch", 'Name=say "hi"'],
+             '--switch Name=say "hi": the value holds a double quote'),
+            (loader, ["--custom", 'a="1"'],
+             '--custom a="1": the custom-parameter text holds a double quote'),
+            (loader, ["--switch", "My Name=1"], "--switch My Name=1: the name holds a blank"),
+            (loader, ["--switch", "CustomParams=a=1"], "use --custom"),
+            (loader, ["--switch", "=value"], "--switch =value: the switch has no name"),
+            (loader, ["--switch", "Name=Zo\u00eb"],
+             "--switch Name=Zo\u00eb: the value holds text outside printable ASCII"),
+            (loader, ["--custom", "n=\u65e5"], "--codepage 1252"),
+            (loader, ["--codepage", "1252", "--custom", "n=\u65e5"],
+             "--custom n=\u65e5: the custom-parameter text holds a character that code page "
+             "1252 cannot represent"),
+            (loader, ["--codepage", "932", "--switch", "Dir=\u8868"],
+             "in code page 932, in the byte of a backslash"),
+            # A backslash before the closing quote would make the installer swallow the
+            # switches after it.
+            (loader, ["--switch", "Dir=C:\\App\\"],
+             "--switch Dir=C:\\App\\: the value ends in a backslash"),
+            (other, ["--switch", "X"], "not a loader"),
+            (text, ["--show"], "not a Windows executable"),
+        ]
+        for path, args, reason in rows:
+            before = read(path)
+            result = stamp(path, *args)
+            self.assertEqual(1, result.returncode, args)
+            self.assertIn(reason, result.stderr, args)
+            self.assertIn("the file is left as it was", result.stderr, args)
+            self.assertEqual(before, read(path), args)
 
 
 def sign(source, target):
@@ -66,15 +106,12 @@ def verifies(path):
 class SignedLoader(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        keys = os.path.join(WORK, "keys")
-        os.makedirs(keys, exist_ok=True)
-        cls.key, cls.cert = os.path.join(keys, "key.pem"), os.path.join(keys, "cert.pem")
+        keys = Work(cls, "keys")
+        cls.key, cls.cert = keys.path("key.pem"), keys.path("cert.pem")
         made = run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
                    "-subj", "/CN=Throwaway test signer", "-keyout", cls.key, "-out", cls.cert)
         assert made.returncode == 0, made.stderr
-        cls.unsigned = os.path.join(keys, "unsigned.exe")
-        cls.signed = os.path.join(keys, "signed.exe")
-        shutil.copyfile(LOADER, cls.unsigned)
+        cls.unsigned, cls.signed = keys.copy(LOADER, "unsigned.exe"), keys.path("signed.exe")
         sign(cls.unsigned, cls.signed)
         assert verifies(cls.signed)
 
@@ -170,8 +207,5 @@ class CodePages(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    STAMP, LOADER, WORK = sys.argv[1:4]
-    del sys.argv[1:4]
-    shutil.rmtree(WORK, ignore_errors=True)
-    os.makedirs(WORK)
+    STAMP, LOADER, OTHER, _ = take_arguments(4)
     unittest.main(verbosity=2)
