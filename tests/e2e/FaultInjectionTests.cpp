@@ -73,7 +73,7 @@ TEST(FaultInjection, InstallerAndLogHeldOpenAtCleanUpStayWholeAndGoAtTheNextRebo
     // Once the installer has written its record, another process (a scanner) opens its file and
     // the log, letting them be read and written but not deleted or moved, and keeps them open
     // past the loader's end.
-    ASSERT_TRUE(WaitUntil(&FileExists, box.temp() + "demo-installer.txt", 60000));
+    ASSERT_TRUE(WaitUntil([&] { return box.installerRecords().size() == 1; }, 60000));
     const std::string setup = OnlyInstallerSelf(box);
     const std::string folder = setup.substr(0, setup.rfind('\\') + 1);
     std::vector<HANDLE> holders;
@@ -166,7 +166,7 @@ TEST(FaultInjection, WaitsForAnInstallerThatTakesLongWithoutTouchingItsFile)
     std::string loader = box.install("download.exe");
     RunningProgram run = box.start(loader, "\"DemoPauseMs " + std::to_string(kInstallerMs) +
                                                "\" \"DemoExitCode 3010\"");
-    ASSERT_TRUE(WaitUntil(&FileExists, box.temp() + "demo-installer.txt", 60000));
+    ASSERT_TRUE(WaitUntil([&] { return box.installerRecords().size() == 1; }, 60000));
     const std::string setup = OnlyInstallerSelf(box);
     // No time limit: while the installer runs, the loader waits and leaves its file whole.
     EXPECT_FALSE(run.wait(kInstallerMs - 1000));

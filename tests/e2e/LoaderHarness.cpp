@@ -56,10 +56,12 @@ std::vector<std::string> Sandbox::installerRecords() const
     std::string content = ReadFile(temp() + "demo-installer.txt");
     size_t start = 0;
     while ((start = content.find("run\r\n", start)) != std::string::npos) {
+        // A record still being written is not one yet.
         size_t end = content.find("end\r\n", start);
-        records.push_back(
-            content.substr(start, end == std::string::npos ? std::string::npos : end - start));
-        start = end == std::string::npos ? content.size() : end;
+        if (end == std::string::npos)
+            break;
+        records.push_back(content.substr(start, end - start));
+        start = end;
     }
     return records;
 }

@@ -56,7 +56,7 @@ TEST(TrustedRun, InstallerRunsFromAPrivateFolderOfItsOwnThatIsGoneAfterwards)
     ASSERT_NE(FolderSddl(reference), FolderSddl(plain));
 
     RunningProgram run = box.start(loader, "\"DemoPauseMs 3000\"");
-    ASSERT_TRUE(WaitUntil(&FileExists, box.temp() + "demo-installer.txt", kRecordWithinMs));
+    ASSERT_TRUE(WaitUntil([&] { return box.installerRecords().size() == 1; }, kRecordWithinMs));
     const std::string self = OnlyInstallerSelf(box);
     const std::string runFolder = FolderOf(self);
     // Read while the installer runs: afterwards the folder is gone.
