@@ -15,7 +15,7 @@ import re
 import struct
 import unittest
 
-from host_tool_test import HERE, PeFile, Work, read, run, run_on_terminal, take_arguments
+from host_tool_test import HERE, PeFile, ToolTest, read, run, run_on_terminal, take_arguments
 from check_loader_pe import assert_made_from  # tests/pe, on the path through host_tool_test
 TOOLS = LOADER = TEMPLATE = VERSION = None
 RUNNER = []  # what starts a tool: nothing for the build machine's, Wine for the Windows build
@@ -35,8 +35,7 @@ class HelpAndVersion(unittest.TestCase):
     def test_help_lists_every_option_and_the_exit_codes_on_standard_output(self):
         rows = [
             ("loader-pack", ["--best", "--fast", "-j, --jobs N", "--name NAME", "-q, --quiet",
-                             "-h, --help",
-                             "-V, --version", "when standard error is a terminal",
+                             "-h, --help", "-V, --version", "when standard error is a terminal",
                              "Exit status: 0 packed; 1 INPUT refused", "2 wrong usage",
                              "3 a file could not be read or written"]),
             ("loader-stamp", ["--switch NAME[=VALUE]", "--custom TEXT", "--codepage CP",
@@ -66,10 +65,13 @@ class HelpAndVersion(unittest.TestCase):
                          (stamp.returncode, stamp.stdout, stamp.stderr))
 
 
-class Errors(unittest.TestCase):
-    def setUp(self):
-        self.work = Work(self)
+def assert_fails(test, result, code, prefix, args):
+    """Exit code code, nothing on standard output, and standard error starting with prefix."""
+    test.assertEqual((code, ""), (result.returncode, result.stdout), (args, result.stderr))
+    test.assertTrue(result.stderr.startswith(prefix), result.stderr)
 
+
+class Errors(ToolTest):
     def test_usage_errors_exit_with_2_and_say_where_help_is(self):
         rows = [
             ("loader-pack", [], "INPUT and OUTPUT are needed"),
@@ -86,8 +88,7 @@ class Errors(unittest.TestCase):
         ]
         for name, args, message in rows:
             result = run(tool(name), *args)
-            self.assertEqual((2, ""), (result.returncode, result.stdout), args)
-            self.assertTrue(result.stderr.startswith("%s: %s" % (name, message)), result.stderr)
+            assert_fails(self, result, 2, "%s: %s" % (name, message), args)
             self.assertTrue(result.stderr.endswith("\nTry '%s --help'.\n" % name), result.stderr)
 
     def test_a_failure_names_the_file_and_the_reason_on_one_line(self):
@@ -130,16 +131,14 @@ class Errors(unittest.TestCase):
         ]
         for name, args, code, file, reason in rows:
             result = run(tool(name), *args)
-            self.assertEqual(code, result.returncode, (args, result.stderr))
             if code == 0:
                 # A name with a line break stays on one line of the closing output.
+                self.assertEqual(0, result.returncode, (args, result.stderr))
                 self.assertEqual(1, result.stdout.count("\n"), result.stdout)
                 self.assertIn("odd\\x0Aname.exe", result.stdout)
                 continue
-            self.assertEqual("", result.stdout, args)
+            assert_fails(self, result, code, "%s: %s: %s" % (name, file, reason), args)
             self.assertEqual(1, result.stderr.count("\n"), result.stderr)
-            self.assertTrue(result.stderr.startswith("%s: %s: %s" % (name, file, reason)),
-                            result.stderr)
         # Nothing half-written is left behind, and the stamped files are as they were.
         self.assertFalse(os.path.exists(os.path.dirname(no_folder)))
         for path in (loader, blocked):
@@ -150,14 +149,14 @@ class Errors(unittest.TestCase):
                                 ([] if RUNNER else ["odd\nname.exe.gz"])))
 
 
-class Template(unittest.TestCase):
+class Template(ToolTest):
     def setUp(self):
-        self.work = Work(self)
+        super().setUp()
         self.installer = self.work.write("Setup.exe", b"MZ" + bytes(range(256)) * 512)
 
     def test_a_loader_made_from_the_template_carries_the_installer_and_keeps_its_block(self):
         stamped = self.work.copy(TEMPLATE, "stamped-template.exe")
-        self.assertEqual(0, run(tool("loader-stamp"), stamped, "--switch", "Lang=en").returncode)
+        self.succeeds(tool("loader-stamp"), stamped, "--switch", "Lang=en")
         packed, made, remade = (self.work.path(n) for n in ("Setup.gz", "made.exe", "remade.exe"))
         for args in ([self.installer, packed], ["--into", stamped, self.installer, made],
                      ["--packed", "--into", stamped, packed, remade]):
@@ -178,18 +177,13 @@ class Template(unittest.TestCase):
                                      {"kernel32.dll", "msvcrt.dll"}, name)
 
     def test_what_is_no_loader_template_is_refused_and_nothing_is_written(self):
-        signed, trailing, other = (self.work.path(n) for n in ("signed.exe", "trailing.exe",
-                                                               "other.exe"))
-        with open(TEMPLATE, "rb") as f:
-            image = bytearray(f.read())
-        self.work.write("trailing.exe", image + b"more")
+        image = bytearray(read(TEMPLATE))
+        trailing = self.work.write("trailing.exe", image + b"more")
         # A program that is no loader: the template less its parameter block's section.
-        self.work.write("other.exe", image.replace(b".orvapb", b".data2", 1))
+        other = self.work.write("other.exe", image.replace(b".orvapb", b".data2", 1))
         # A certificate table of 8 bytes at the end, named by its directory entry.
-        pe = PeFile(TEMPLATE)
-        struct.pack_into("<II", image, pe.directories_at + 4 * 8, len(image), 8)
-        with open(signed, "wb") as f:
-            f.write(image + bytes(8))
+        struct.pack_into("<II", image, PeFile(TEMPLATE).directories_at + 4 * 8, len(image), 8)
+        signed = self.work.write("signed.exe", image + bytes(8))
         out = self.work.path("out.exe")
         rows = [
             # arguments, exit code, the file named, the reason
@@ -207,23 +201,23 @@ class Template(unittest.TestCase):
              "--packed takes INPUT as packed"),
         ]
         for args, code, file, reason in rows:
-            result = run(tool("loader-pack"), *args)
-            self.assertEqual((code, ""), (result.returncode, result.stdout), args)
             prefix = "loader-pack: " + (file + ": " if file else "") + reason
-            self.assertTrue(result.stderr.startswith(prefix), result.stderr)
+            assert_fails(self, run(tool("loader-pack"), *args), code, prefix, args)
             self.assertFalse(os.path.exists(out))
 
 
-class Progress(unittest.TestCase):
+class Progress(ToolTest):
     LINE = re.compile(r"^loader-pack: (\d+) % of 8\.0 MiB(, [\d.]+ MiB/s(, \d+:\d\d left)?)?$")
 
     def setUp(self):
-        self.work = Work(self)
+        super().setUp()
         # Three chunks at --best: two of 4 MiB, each a second or two of work, and one byte.
         self.data = bytes(8 * 1024 * 1024 + 1)
         self.input = self.work.write("big.exe", self.data)
+        self.packed = self.work.path("big.gz")
 
-    def assert_closing_line(self, output, packed):
+    def assert_closing_line(self, output):
+        packed = self.packed
         match = re.fullmatch(r"loader-pack: (.+): (\d+) bytes -> (.+): (\d+) bytes "
                              r"\((\d+\.\d\d) % of the input\) in (\d+\.\d\d) s\n", output)
         self.assertIsNotNone(match, output)
@@ -235,10 +229,9 @@ class Progress(unittest.TestCase):
         self.assertEqual(self.data, gzip.decompress(self.work.read(os.path.basename(packed))))
 
     def test_a_terminal_sees_the_share_packed_and_the_rate_then_a_clean_line(self):
-        packed = self.work.path("big.gz")
-        code, output, terminal = run_on_terminal(tool("loader-pack"), self.input, packed)
+        code, output, terminal = run_on_terminal(tool("loader-pack"), self.input, self.packed)
         self.assertEqual(0, code, terminal)
-        self.assert_closing_line(output.replace("\r\n", "\n"), packed)
+        self.assert_closing_line(output.replace("\r\n", "\n"))
         if RUNNER:
             # Wine draws the program's console on the terminal with its own control sequences:
             # the progress reaches it, not byte for byte.
@@ -249,26 +242,22 @@ class Progress(unittest.TestCase):
         self.assertTrue(terminal.startswith("\r") and terminal.endswith("\r"), repr(terminal))
         updates = terminal[1:-1].split("\r")
         self.assertEqual("", updates[-1].strip(), repr(terminal))
-        shares = []
-        for update in updates[:-1]:
-            match = self.LINE.match(update.rstrip(" "))
-            self.assertIsNotNone(match, repr(update))
-            shares.append(int(match.group(1)))
+        matches = [self.LINE.match(update.rstrip(" ")) for update in updates[:-1]]
+        self.assertTrue(all(matches), repr(updates))
+        shares = [int(match.group(1)) for match in matches]
         self.assertEqual(0, shares[0], shares)
         self.assertEqual(sorted(shares), shares)
         self.assertTrue(any(0 < share < 100 for share in shares), shares)
         self.assertTrue(any("MiB/s" in update and "left" in update for update in updates))
 
     def test_nothing_but_the_closing_line_without_a_terminal_and_nothing_with_quiet(self):
-        packed = self.work.path("big.gz")
-        result = run(tool("loader-pack"), "--fast", self.input, packed)
-        self.assertEqual((0, ""), (result.returncode, result.stderr))
-        self.assert_closing_line(result.stdout, packed)
-        os.remove(packed)
+        result = self.succeeds(tool("loader-pack"), "--fast", self.input, self.packed)
+        self.assertEqual("", result.stderr)
+        self.assert_closing_line(result.stdout)
+        os.remove(self.packed)
         for quiet in ("--quiet", "-q"):
-            self.assertEqual((0, "", ""),
-                             run_on_terminal(tool("loader-pack"), quiet, "--fast", self.input,
-                                             packed))
+            self.assertEqual((0, "", ""), run_on_terminal(tool("loader-pack"), quiet, "--fast",
+                                                          self.input, self.packed))
             self.assertEqual(self.data, gzip.decompress(self.work.read("big.gz")))
 
 

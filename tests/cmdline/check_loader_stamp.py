@@ -10,7 +10,7 @@ Signs copies of the loader with a throwaway self-signed certificate made with op
 import os
 import unittest
 
-from host_tool_test import PeFile, Work, read, run, take_arguments
+from host_tool_test import PeFile, ToolTest, Work, read, run, take_arguments
 
 STAMP = LOADER = OTHER = None
 
@@ -27,9 +27,9 @@ def block_of(path):
     raise AssertionError("no parameter block in %s" % path)
 
 
-class Stamping(unittest.TestCase):
+class Stamping(ToolTest):
     def setUp(self):
-        self.work = Work(self)
+        super().setUp()
         self.target = self.work.copy(LOADER, "loader.exe")
 
     def test_stamping_shows_replaces_the_whole_block_keeps_the_size_and_resets(self):
@@ -45,19 +45,18 @@ class Stamping(unittest.TestCase):
             (["--custom", "c" * 257], ["Custom-parameter text (257 characters)"]),
         ]
         for args, shown in steps:
-            result = stamp(self.target, *args, "--show")
-            self.assertEqual(0, result.returncode, (args, result.stderr))
+            result = self.succeeds(STAMP, self.target, *args, "--show")
             for text in shown:
                 self.assertIn(text, result.stdout, args)
             self.assertEqual(len(built), os.path.getsize(self.target), args)
-        self.assertEqual(0, stamp(self.target, "--reset").returncode)
+        self.succeeds(STAMP, self.target, "--reset")
         self.assertEqual(built, read(self.target))
 
     def test_a_refusal_names_the_option_and_the_reason_and_leaves_the_file_as_it_was(self):
-        self.assertEqual(0, stamp(self.target, "--switch", "X").returncode)
+        loader = self.target
+        self.succeeds(STAMP, loader, "--switch", "X")
         other = self.work.copy(OTHER, "other.exe")
         text = self.work.write("text.exe", b"MZ not really")
-        loader = self.target
         rows = [
             # the file, the arguments, what the message holds
             (loader, ["--custom", "v" * 300], "the parameter block holds 273"),
@@ -103,7 +102,7 @@ def verifies(path):
     return run("osslsigncode", "verify", "-in", path, "-CAfile", SignedLoader.cert).returncode == 0
 
 
-class SignedLoader(unittest.TestCase):
+class SignedLoader(ToolTest):
     @classmethod
     def setUpClass(cls):
         keys = Work(cls, "keys")
@@ -116,42 +115,39 @@ class SignedLoader(unittest.TestCase):
         assert verifies(cls.signed)
 
     def setUp(self):
-        self.work = Work(self)
+        super().setUp()
+        self.target = self.work.copy(self.signed, "loader.exe")
 
     def test_stamping_a_signed_file_is_refused_and_leaves_it_as_it_was(self):
-        target = self.work.copy(self.signed, "loader.exe")
+        target = self.target
         for args in (["--switch", "Lang=en"], ["--custom", "a=1"], ["--reset"], ["--clear"]):
             result = stamp(target, *args)
             self.assertEqual(1, result.returncode, args)
-            self.assertIn("the file is signed, and stamping would break its signature", result.stderr)
-            self.assertIn("sign it after stamping", result.stderr)
-            self.assertIn("--remove-signature", result.stderr)
+            for text in ("the file is signed, and stamping would break its signature",
+                         "sign it after stamping", "--remove-signature"):
+                self.assertIn(text, result.stderr, args)
             self.assertEqual(read(self.signed), read(target), args)
         self.assertTrue(verifies(target))
 
     def test_show_reads_a_signed_file(self):
-        result = stamp(self.work.copy(self.signed, "loader.exe"), "--show")
-        self.assertEqual(0, result.returncode, result.stderr)
+        result = self.succeeds(STAMP, self.target, "--show")
         self.assertIn("Custom-parameter text (256 characters)", result.stdout)
         self.assertIn("Signature: signed (certificate table of ", result.stdout)
 
     def test_removing_the_signature_gives_back_the_file_before_signing(self):
-        target = self.work.copy(self.signed, "loader.exe")
-        result = stamp(target, "--remove-signature")
-        self.assertEqual(0, result.returncode, result.stderr)
-        self.assertIn("sign it again", result.stdout)
+        target = self.target
+        self.assertIn("sign it again", self.succeeds(STAMP, target, "--remove-signature").stdout)
         self.assertEqual(read(self.unsigned), read(target))
         self.assertIn("not signed", stamp(target, "--remove-signature").stdout)
 
     def test_removing_and_stamping_gives_a_valid_unsigned_file_to_sign_again(self):
-        target = self.work.copy(self.signed, "loader.exe")
-        result = stamp(target, "--remove-signature", "--switch", "Lang=en", "--show")
-        self.assertEqual(0, result.returncode, result.stderr)
+        target = self.target
+        result = self.succeeds(STAMP, target, "--remove-signature", "--switch", "Lang=en", "--show")
         self.assertIn("[ /Lang \"en\"]", result.stdout)
         self.assertIn("Signature: none", result.stdout)
         self.assertFalse(verifies(target))
         reference = self.work.copy(self.unsigned, "reference.exe")
-        self.assertEqual(0, stamp(reference, "--switch", "Lang=en").returncode)
+        self.succeeds(STAMP, reference, "--switch", "Lang=en")
         self.assertEqual(read(reference), read(target))
         resigned = self.work.path("resigned.exe")
         sign(target, resigned)
@@ -160,29 +156,23 @@ class SignedLoader(unittest.TestCase):
     def test_stamping_keeps_the_header_checksum_the_signing_tool_computes(self):
         # osslsigncode recomputes the checksum when it removes a signature: after signing and
         # removing, the stamped file must come back byte for byte.
-        target = self.work.copy(self.unsigned, "loader.exe")
-        self.assertEqual(0, stamp(target, "--switch", "Lang=en", "--custom", "a=1").returncode)
+        target = self.work.copy(self.unsigned, "unsigned.exe")
+        self.succeeds(STAMP, target, "--switch", "Lang=en", "--custom", "a=1")
         signed, removed = self.work.path("signed.exe"), self.work.path("removed.exe")
         sign(target, signed)
-        result = run("osslsigncode", "remove-signature", "-in", signed, "-out", removed)
-        self.assertEqual(0, result.returncode, result.stdout + result.stderr)
+        self.succeeds("osslsigncode", "remove-signature", "-in", signed, "-out", removed)
         self.assertEqual(read(removed), read(target))
 
     def test_a_signature_that_other_data_follow_is_not_cut_off(self):
-        target = self.work.copy(self.signed, "loader.exe")
-        with open(target, "ab") as f:
-            f.write(b"appended after the signature")
-        before = read(target)
-        result = stamp(target, "--remove-signature", "--switch", "X")
+        before = read(self.signed) + b"appended after the signature"
+        self.work.write("loader.exe", before)
+        result = stamp(self.target, "--remove-signature", "--switch", "X")
         self.assertEqual(1, result.returncode)
         self.assertIn("other data follow the certificate table", result.stderr)
-        self.assertEqual(before, read(target))
+        self.assertEqual(before, read(self.target))
 
 
-class CodePages(unittest.TestCase):
-    def setUp(self):
-        self.work = Work(self)
-
+class CodePages(ToolTest):
     def test_texts_are_converted_into_the_named_code_page(self):
         rows = [
             # code page, --switch text, the block's entry, how --show writes the value
@@ -194,16 +184,15 @@ class CodePages(unittest.TestCase):
         ]
         for codepage, text, entry, shown in rows:
             target = self.work.copy(LOADER, "loader-%s.exe" % codepage)
-            result = stamp(target, "--codepage", codepage, "--switch", text, "--show")
-            self.assertEqual(0, result.returncode, result.stderr)
+            result = self.succeeds(STAMP, target, "--codepage", codepage, "--switch", text,
+                                   "--show")
             self.assertEqual(entry, block_of(target)[:len(entry)], codepage)
             self.assertIn('"%s"' % shown, result.stdout, codepage)
 
     def test_show_without_a_code_page_escapes_what_is_not_ascii(self):
         target = self.work.copy(LOADER, "loader.exe")
-        self.assertEqual(0, stamp(target, "--codepage", "1252", "--custom", "n=Zo\u00eb").returncode)
-        result = stamp(target, "--show")
-        self.assertIn("[n=Zo\\xEB]", result.stdout)
+        self.succeeds(STAMP, target, "--codepage", "1252", "--custom", "n=Zo\u00eb")
+        self.assertIn("[n=Zo\\xEB]", stamp(target, "--show").stdout)
 
 
 if __name__ == "__main__":

@@ -1,12 +1,14 @@
 """What the host-tool tests share: running a program with a time limit (with its standard
-error on a pseudo-terminal, too), a work folder of its own for each test, the PE reader of
-tests/pe, and taking a script's leading arguments."""
+error on a pseudo-terminal, too), a work folder of its own for each test, a test case that
+has one and runs programs that must succeed, the PE reader of tests/pe, and taking a script's
+leading arguments."""
 import os
 import select
 import shutil
 import subprocess
 import sys
 import time
+import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "pe"))
@@ -35,22 +37,18 @@ def run_on_terminal(*args):
                                    stdout=subprocess.PIPE, stderr=slave)
     finally:
         os.close(slave)
-    received = b""
+    received, chunk = b"", b"-"
     deadline = time.monotonic() + TIME_LIMIT
     try:
-        while True:
+        while chunk:
             left = deadline - time.monotonic()
-            if left <= 0:
+            if left <= 0 or not select.select([master], [], [], left)[0]:
                 process.kill()
                 raise AssertionError("%s did not end within %d s" % (args, TIME_LIMIT))
-            if not select.select([master], [], [], left)[0]:
-                continue
             try:
                 chunk = os.read(master, 65536)
             except OSError:  # the program's side of the terminal is closed: it has ended
-                break
-            if not chunk:
-                break
+                chunk = b""
             received += chunk
     finally:
         os.close(master)
@@ -85,6 +83,18 @@ class Work:
     def copy(self, source, name):
         shutil.copyfile(source, self.path(name))
         return self.path(name)
+
+
+class ToolTest(unittest.TestCase):
+    """A test with a work folder of its own."""
+    def setUp(self):
+        self.work = Work(self)
+
+    def succeeds(self, *args):
+        """Runs a program that must exit with 0; returns its result."""
+        result = run(*args)
+        self.assertEqual(0, result.returncode, (command(args), result.stdout, result.stderr))
+        return result
 
 
 def take_arguments(count):

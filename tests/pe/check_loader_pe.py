@@ -52,9 +52,7 @@ class LoaderExecutable(unittest.TestCase):
         cls.res = cls.pe.resources()
 
     def test_is_a_32_bit_gui_program_for_intel_386(self):
-        self.assertEqual(0x14C, self.pe.machine)
-        self.assertEqual(0x10B, self.pe.magic)
-        self.assertEqual(2, self.pe.subsystem)
+        self.assertEqual((0x14C, 0x10B, 2), (self.pe.machine, self.pe.magic, self.pe.subsystem))
 
     def test_imports_system_dlls_only(self):
         imported = {dll.lower() for dll in self.pe.imported_dlls()}
@@ -81,8 +79,7 @@ class LoaderExecutable(unittest.TestCase):
         self.assertIn("__getmainargs", self.pe.imports()["msvcrt.dll"])
 
     def test_icon_group_101_holds_a_16_colour_16x16_and_a_256_colour_32x32_image(self):
-        group = self.res[RT_GROUP_ICON][101]
-        data = next(iter(group.values()))
+        data = next(iter(self.res[RT_GROUP_ICON][101].values()))
         _, kind, count = struct.unpack_from("<HHH", data, 0)
         self.assertEqual((1, 2), (kind, count))
         images = set()
@@ -90,8 +87,7 @@ class LoaderExecutable(unittest.TestCase):
             width, height, colours, _, _, bits, size, ident = struct.unpack_from("<BBBBHHIH", data, 6 + 14 * i)
             icon = next(iter(self.res[RT_ICON][ident].values()))
             self.assertEqual(size, len(icon))
-            header_bits = struct.unpack_from("<H", icon, 14)[0]
-            images.add((width, height, header_bits))
+            images.add((width, height, struct.unpack_from("<H", icon, 14)[0]))
         self.assertEqual({(16, 16, 4), (32, 32, 8)}, images)
 
     def test_version_resource_and_manifest_carry_the_project_version(self):
