@@ -170,10 +170,10 @@ class Template(ToolTest):
         if RUNNER:  # the same bytes as the build machine's tool makes; nothing but system DLLs
             native = self.work.path("native.exe")
             pack = os.path.join(os.environ["ORVA_NATIVE_TOOLS"], "loader-pack", "loader-pack")
-            run(pack, "-q", "--fast", "--into", stamped, self.installer, native)
+            self.succeeds(pack, "-q", "--fast", "--into", stamped, self.installer, native)
             self.assertEqual(self.work.read("made.exe"), self.work.read("native.exe"))
             for name in ("loader-pack", "loader-stamp"):
-                self.assertLessEqual({d.lower() for d in PeFile(tool(name)[-1]).imported_dlls()},
+                self.assertLessEqual({d.lower() for d in PeFile(tool(name)[-1]).imports()},
                                      {"kernel32.dll", "msvcrt.dll"}, name)
 
     def test_what_is_no_loader_template_is_refused_and_nothing_is_written(self):
@@ -217,16 +217,15 @@ class Progress(ToolTest):
         self.packed = self.work.path("big.gz")
 
     def assert_closing_line(self, output):
-        packed = self.packed
         match = re.fullmatch(r"loader-pack: (.+): (\d+) bytes -> (.+): (\d+) bytes "
                              r"\((\d+\.\d\d) % of the input\) in (\d+\.\d\d) s\n", output)
         self.assertIsNotNone(match, output)
-        self.assertEqual((self.input, len(self.data), packed, os.path.getsize(packed)),
+        self.assertEqual((self.input, len(self.data), self.packed, os.path.getsize(self.packed)),
                          (match.group(1), int(match.group(2)), match.group(3),
                           int(match.group(4))))
-        self.assertAlmostEqual(100.0 * os.path.getsize(packed) / len(self.data),
+        self.assertAlmostEqual(100.0 * os.path.getsize(self.packed) / len(self.data),
                                float(match.group(5)), places=2)
-        self.assertEqual(self.data, gzip.decompress(self.work.read(os.path.basename(packed))))
+        self.assertEqual(self.data, gzip.decompress(read(self.packed)))
 
     def test_a_terminal_sees_the_share_packed_and_the_rate_then_a_clean_line(self):
         code, output, terminal = run_on_terminal(tool("loader-pack"), self.input, self.packed)
@@ -258,7 +257,7 @@ class Progress(ToolTest):
         for quiet in ("--quiet", "-q"):
             self.assertEqual((0, "", ""), run_on_terminal(tool("loader-pack"), quiet, "--fast",
                                                           self.input, self.packed))
-            self.assertEqual(self.data, gzip.decompress(self.work.read("big.gz")))
+            self.assertEqual(self.data, gzip.decompress(read(self.packed)))
 
 
 if __name__ == "__main__":

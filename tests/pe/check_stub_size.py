@@ -13,17 +13,13 @@ RT_RCDATA, PAYLOAD_ID = 10, 102
 BUDGET_BYTES = 56 * 1024
 
 
-def stub_size(path):
-    return PeFile(path).size_without_resource(RT_RCDATA, PAYLOAD_ID)
-
-
 def main(argv):
     report_only = "--report" in argv
     paths = [a for a in argv if a != "--report"]
     if len(paths) != 1:
         print(__doc__.strip(), file=sys.stderr)
         return 2
-    size = stub_size(paths[0])
+    size = PeFile(paths[0]).size_without_resource(RT_RCDATA, PAYLOAD_ID)
     print("loader stub: %d bytes (budget %d, %d left)" % (size, BUDGET_BYTES, BUDGET_BYTES - size))
     if report_only or size <= BUDGET_BYTES:
         return 0

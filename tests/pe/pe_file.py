@@ -50,18 +50,13 @@ class PeFile:
     def cstring(self, offset):
         return self.data[offset:self.data.index(b"\0", offset)].decode("latin-1")
 
-    def imported_dlls(self):
-        return list(self.imports())
-
     def imports(self):
         """Imported functions by DLL name: names, or "#<n>" for imports by ordinal."""
         rva, size = self.directories[1]
         imports = {}
         if not rva:
             return imports
-        wide = self.magic != 0x10B
-        thunk_format, ordinal_flag = ("<Q", 1 << 63) if wide else ("<I", 1 << 31)
-        thunk_size = struct.calcsize(thunk_format)
+        thunk_format, ordinal_flag = ("<I", 1 << 31) if self.magic == 0x10B else ("<Q", 1 << 63)
         at = self.rva_to_offset(rva)
         while True:
             fields = struct.unpack_from("<IIIII", self.data, at)
@@ -77,7 +72,7 @@ class PeFile:
                     names.append("#%d" % (entry & 0xFFFF))
                 else:
                     names.append(self.cstring(self.rva_to_offset(entry & 0x7FFFFFFF) + 2))
-                thunk += thunk_size
+                thunk += struct.calcsize(thunk_format)
             at += 20
 
     def resources(self):

@@ -36,13 +36,12 @@ def main(ninja, build, *best):
         counts = collections.Counter(p[column] for p in found)
         problems += ["%s %s is packed %d times" % (what, f, n) for f, n in counts.items() if n > 1]
     for level, payload, packed in found:
+        print("%s %s -> %s" % (level, payload, packed))
         expected = "--best" if packed in best else "--fast"
         if level != expected:
             problems.append("%s is packed %s, not %s" % (payload, level, expected))
     if not any(packed in best for _, _, packed in found):
         problems.append("the shipped loader's payload is not among the packings")
-    for level, payload, packed in found:
-        print("%s %s -> %s" % (level, payload, packed))
     for problem in problems:
         print("FAILED: " + problem)
     return 1 if problems else 0

@@ -1,14 +1,8 @@
 #!/usr/bin/env bash
 # The release path as a user takes it: scripts/release.sh, run from a copy of the sources in
 # another folder with a build folder of its own, makes a stamped loader signed with a PKCS#12
-# key and time-stamped by a local time-stamp server. Checks that the signature verifies, that
-# the SHA-256 file matches, that without its signature the file is byte for byte this tree's
-# loader stamped the same way (so no folder or time reaches it), that it names no folder of
-# the build machine, that SOURCE_DATE_EPOCH sets its time stamp, that a refused stamp leaves no
-# delivered file, and that its bill of materials validates against the CycloneDX schema and
-# names the files it describes. Then the kit, laid out by scripts/kit.sh from the copy: it
-# checks out against its SHA256SUMS, is the same as this tree's kit, and its tools alone, with
-# no build tool on PATH, make the same loader as release.sh.
+# key and time-stamped by a local time-stamp server, and scripts/kit.sh lays out the kit from
+# the copy; each check below says what it holds them to.
 #
 #   release-path.sh <source folder> <this tree's loader.exe> <this tree's loader-stamp>
 #                   <installer file, or "" for the demo installer> <this tree's PE time stamp>

@@ -9,7 +9,6 @@ import http.server
 import os
 import subprocess
 import sys
-import tempfile
 
 CONFIG = """[ tsa ]
 default_tsa = tsa_config
@@ -31,19 +30,13 @@ ess_cert_id_alg = sha256
 class Reply(http.server.BaseHTTPRequestHandler):
     def do_POST(self):
         query = self.rfile.read(int(self.headers.get("Content-Length", 0)))
-        with tempfile.TemporaryDirectory() as scratch:
-            query_file = os.path.join(scratch, "query")
-            reply_file = os.path.join(scratch, "reply")
-            with open(query_file, "wb") as f:
-                f.write(query)
-            made = subprocess.run(["openssl", "ts", "-reply", "-config", self.server.config,
-                                   "-queryfile", query_file, "-out", reply_file],
-                                  capture_output=True)
-            if made.returncode != 0:
-                self.send_error(500, made.stderr.decode(errors="replace"))
-                return
-            with open(reply_file, "rb") as f:
-                reply = f.read()
+        made = subprocess.run(["openssl", "ts", "-reply", "-config", self.server.config,
+                               "-queryfile", "/dev/stdin", "-out", "/dev/stdout"],
+                              input=query, capture_output=True)
+        if made.returncode != 0:
+            self.send_error(500, made.stderr.decode(errors="replace"))
+            return
+        reply = made.stdout
         self.send_response(200)
         self.send_header("Content-Type", "application/timestamp-reply")
         self.send_header("Content-Length", str(len(reply)))

@@ -47,13 +47,11 @@ failures=0
 # check <case> <missing> <update results> <refused pkg=reason> <expected exit> <expected lines
 # (one extended regular expression a line)> <expected refreshes> <installed afterwards>
 check() {
-  local name="$1" calls status output
-  export STATE="$work/$name" MISSING="$2" UPDATE_RESULTS="$3" REFUSE="$4"
-  export ORVA_NODE_TOOLS="$STATE/node"
+  local name="$1" calls status output problems=""
+  export STATE="$work/$name" MISSING="$2" UPDATE_RESULTS="$3" REFUSE="$4" ORVA_NODE_TOOLS="$work/$name/node"
   mkdir -p "$STATE"; : > "$STATE/calls"; : > "$STATE/installed"
   output=$(PATH="$work/bin:$PATH" ORVA_APT_PAUSE=0 bash "$setup" 2>&1) && status=0 || status=$?
   calls=$(grep -c '^apt-get update' "$STATE/calls")
-  local problems=""
   [ $((status != 0)) = $(($5 != 0)) ] || problems+=" exit $status;"
   local -a want got
   mapfile -t want <<<"$6"; mapfile -t got <<<"$output"
@@ -61,12 +59,9 @@ check() {
   for i in "${!want[@]}"; do [[ "${got[$i]:-}" =~ ${want[$i]} ]] || problems+=" line $((i + 1));"; done
   [ "$calls" = "$7" ] || problems+=" $calls refreshes;"
   for p in $8; do grep -qx -- "$p" "$STATE/installed" || problems+=" $p not installed;"; done
-  if [ -n "$problems" ]; then
-    failures=$((failures + 1))
-    printf 'FAIL %s:%s\n--- output:\n%s\n' "$name" "$problems" "$output"
-  else
-    echo "ok   $name"
-  fi
+  [ -z "$problems" ] && { echo "ok   $name"; return; }
+  failures=$((failures + 1))
+  printf 'FAIL %s:%s\n--- output:\n%s\n' "$name" "$problems" "$output"
 }
 
 partial='^setup: the package index refreshed only in part \(E: Failed to fetch .*Mirror sync in progress\?\); going on'
