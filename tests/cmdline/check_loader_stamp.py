@@ -119,15 +119,14 @@ class SignedLoader(ToolTest):
         self.target = self.work.copy(self.signed, "loader.exe")
 
     def test_stamping_a_signed_file_is_refused_and_leaves_it_as_it_was(self):
-        target = self.target
         for args in (["--switch", "Lang=en"], ["--custom", "a=1"], ["--reset"], ["--clear"]):
-            result = stamp(target, *args)
+            result = stamp(self.target, *args)
             self.assertEqual(1, result.returncode, args)
             for text in ("the file is signed, and stamping would break its signature",
                          "sign it after stamping", "--remove-signature"):
                 self.assertIn(text, result.stderr, args)
-            self.assertEqual(read(self.signed), read(target), args)
-        self.assertTrue(verifies(target))
+            self.assertEqual(read(self.signed), read(self.target), args)
+        self.assertTrue(verifies(self.target))
 
     def test_show_reads_a_signed_file(self):
         result = self.succeeds(STAMP, self.target, "--show")
@@ -135,22 +134,22 @@ class SignedLoader(ToolTest):
         self.assertIn("Signature: signed (certificate table of ", result.stdout)
 
     def test_removing_the_signature_gives_back_the_file_before_signing(self):
-        target = self.target
-        self.assertIn("sign it again", self.succeeds(STAMP, target, "--remove-signature").stdout)
-        self.assertEqual(read(self.unsigned), read(target))
-        self.assertIn("not signed", stamp(target, "--remove-signature").stdout)
+        result = self.succeeds(STAMP, self.target, "--remove-signature")
+        self.assertIn("sign it again", result.stdout)
+        self.assertEqual(read(self.unsigned), read(self.target))
+        self.assertIn("not signed", stamp(self.target, "--remove-signature").stdout)
 
     def test_removing_and_stamping_gives_a_valid_unsigned_file_to_sign_again(self):
-        target = self.target
-        result = self.succeeds(STAMP, target, "--remove-signature", "--switch", "Lang=en", "--show")
+        result = self.succeeds(STAMP, self.target, "--remove-signature", "--switch", "Lang=en",
+                               "--show")
         self.assertIn("[ /Lang \"en\"]", result.stdout)
         self.assertIn("Signature: none", result.stdout)
-        self.assertFalse(verifies(target))
+        self.assertFalse(verifies(self.target))
         reference = self.work.copy(self.unsigned, "reference.exe")
         self.succeeds(STAMP, reference, "--switch", "Lang=en")
-        self.assertEqual(read(reference), read(target))
+        self.assertEqual(read(reference), read(self.target))
         resigned = self.work.path("resigned.exe")
-        sign(target, resigned)
+        sign(self.target, resigned)
         self.assertTrue(verifies(resigned))
 
     def test_stamping_keeps_the_header_checksum_the_signing_tool_computes(self):

@@ -20,15 +20,13 @@ check() {  # check <what> <command...>: runs the command, reports and counts a f
 }
 pe_time_stamp() { od -An -tu4 -j $(( $(od -An -tu4 -j 60 -N4 "$1") + 8 )) -N4 "$1" | tr -d ' '; }
 
+copy="$work/sources-elsewhere/orvadesk" keys="$work/keys"
 rm -rf "$work"
-mkdir -p "$work/keys" "$work/out"
-copy="$work/sources-elsewhere/orvadesk"
-mkdir -p "$copy"
+mkdir -p "$keys" "$work/out" "$copy"
 tar -C "$source_dir" --exclude='./build*' --exclude=./.git --exclude=./dist -cf - . |
   tar -C "$copy" -xf -
 
 # A throwaway signer in a PKCS#12 file with a password, and a throwaway time-stamp server.
-keys="$work/keys"
 echo "not-a-real-password" > "$keys/password"
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Throwaway release signer" \
   -keyout "$keys/signer.key" -out "$keys/signer.crt" 2>/dev/null
@@ -119,9 +117,6 @@ check "SOURCE_DATE_EPOCH=1234567890 is the PE time stamp" \
   test "$(pe_time_stamp "$work/out/dated.exe")" = 1234567890
 check "an unsigned delivery says so" grep -q "^Signed by: not signed" "$work/dated.log"
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures check(s) failed; the files are in $work"
-  exit 1
-fi
+[ "$failures" = 0 ] || { echo "$failures check(s) failed; the files are in $work"; exit 1; }
 rm -rf "$work"
 echo "release path: all checks passed"
