@@ -77,7 +77,8 @@ check "built from other folders, the unsigned loader is byte for byte this tree'
 check "the printed unsigned SHA-256 is that file's" \
   grep -q "^Unsigned: *$(sha256sum "$work/unsigned.exe" | cut -d' ' -f1)" "$work/release.log"
 check "the PE time stamp is $time_stamp" test "$(pe_time_stamp "$work/unsigned.exe")" = "$time_stamp"
-for folder in "$source_dir" "$copy" "$work" "$(dirname "$(dirname "$tree_loader")")"; do
+tree="$(dirname "$(dirname "$tree_loader")")"
+for folder in "$source_dir" "$copy" "$work" "$tree"; do
   check "no trace of $folder in the loader" \
     bash -c "! grep -a -q -F '$folder' '$work/unsigned.exe'"
 done
@@ -89,7 +90,6 @@ check "the bill of materials validates and names the loader and the installer" \
 # The kit: from the copy, and from this tree; its tools alone make what release.sh made.
 "$copy/scripts/kit.sh" --output "$work/kit" --build-dir "$work/build" > "$work/kit.log"
 kit="$(echo "$work"/kit/orvadesk-loader-kit-*)"
-tree="$(dirname "$(dirname "$tree_loader")")"
 cmake --build "$tree" --target kit > "$work/tree-kit.log"
 check "the kit checks out against its SHA256SUMS" bash -c "cd '$kit' && sha256sum --quiet -c SHA256SUMS"
 check "the kit from other folders is this tree's, file for file" \
