@@ -20,6 +20,7 @@ namespace {
 class SelfDeletionStep : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(loader::SetLoaderLogPath(_folder.c_str(), "test.log")); }
+    void TearDown() override { support::RestoreSystemCalls(); }
     std::string log() const { return support::ReadFile(_folder + "test.log"); }
     void clearLog() const { DeleteFileA((_folder + "test.log").c_str()); }
 
@@ -175,7 +176,6 @@ TEST_F(SelfDeletionStep, GivesUpWithTheErrorOfTheCallThatFailed)
                       g_processCalls[0].commandLine);
         }
     }
-    support::RestoreSystemCalls();
 }
 
 // Run with raised rights, the batch runs with the user's own token, or, where there is none and
@@ -213,7 +213,6 @@ TEST_F(SelfDeletionStep, TheBatchHasNoMoreRightsThanTheUserWhoCouldDeleteTheFile
                                             "the loader's path.") != std::string::npos)
             << log();
     }
-    support::RestoreSystemCalls();
 }
 
 TEST_F(SelfDeletionStep, SilentOnlyWithDashSAndDashAFirstOfThreeOrMore)
