@@ -40,8 +40,13 @@ bool VoSystemFilePath(const char* fileName, char* path, int32 capacity)
 
 bool VoAnsiNameOf(const wchar_t* wide, char* ansi, int32 capacity)
 {
+    return VoNameInCodePage(CP_ACP, wide, ansi, capacity);
+}
+
+bool VoNameInCodePage(unsigned codePage, const wchar_t* wide, char* ansi, int32 capacity)
+{
     wchar_t back[kVoPathChars];
-    int length = MultiByteToWideChar(CP_ACP, 0, ansi, -1, back, kVoPathChars);
+    int length = MultiByteToWideChar(codePage, 0, ansi, -1, back, kVoPathChars);
     if (length > 0 && memcmp(back, wide, length * sizeof(wchar_t)) == 0)
         return true;
     wchar_t shortName[kVoPathChars];

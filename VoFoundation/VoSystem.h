@@ -19,6 +19,8 @@ bool VoSystemFilePath(const char* fileName, char* path, int32 capacity);
 // name or another file's: then ansi becomes the short name of wide, where that is plain ASCII.
 // False, ansi unchanged, when neither names it.
 bool VoAnsiNameOf(const wchar_t* wide, char* ansi, int32 capacity);
+// The same for text in another code page (the OEM one of the command interpreter).
+bool VoNameInCodePage(unsigned codePage, const wchar_t* wide, char* text, int32 capacity);
 
 // The owner and DACL of the object behind handle (objectType: an SE_OBJECT_TYPE, such as
 // SE_FILE_OBJECT or SE_REGISTRY_KEY) as SDDL, in *sddl, to be freed with LocalFree. 0, or the

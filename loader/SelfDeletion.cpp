@@ -107,17 +107,11 @@ bool FolderOnPathMayBeChanged(const char* modulePath)
 bool OemPath(const char* ansiPath, char (&oem)[kPathChars])
 {
     wchar_t wide[kPathChars];
-    wchar_t back[kPathChars];
-    BOOL lossy = FALSE;
     if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansiPath, -1, wide, kPathChars) == 0)
         return false;
-    if (WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, wide, -1, oem, kPathChars, nullptr,
-                            &lossy) > 0 &&
-        !lossy && MultiByteToWideChar(CP_OEMCP, 0, oem, -1, back, kPathChars) > 0 &&
-        wcscmp(back, wide) == 0)
-        return true;
-    oem[0] = '\0';
-    return VoAnsiNameOf(wide, oem, kPathChars);
+    if (WideCharToMultiByte(CP_OEMCP, 0, wide, -1, oem, kPathChars, nullptr, nullptr) == 0)
+        oem[0] = '\0';
+    return VoNameInCodePage(CP_OEMCP, wide, oem, kPathChars);
 }
 
 // Creates the first batch name that does not exist yet, with the batch's own descriptor; false
