@@ -21,7 +21,7 @@ BOOL WINAPI WriteUntilFull(HANDLE file, LPCVOID data, DWORD size, LPDWORD writte
 {
     char path[MAX_PATH];
     DWORD length = GetFinalPathNameByHandleA(file, path, MAX_PATH, 0);
-    if (length < 10 || length >= MAX_PATH || lstrcmpiA(path + length - 10, "\\Setup.exe") != 0)
+    if (length == 0 || length >= MAX_PATH || !e2e_hooks::IsInstallerFile(path))
         return WriteFile(file, data, size, written, overlapped);
     const DWORD room = kRoomBytes - g_used;
     if (room == 0) {
@@ -47,8 +47,8 @@ int WINAPI RecordAndShowBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style)
 BOOL WINAPI AnswerForStation(HANDLE object, int index, PVOID information, DWORD length,
                              LPDWORD needed)
 {
-    char answer[8] = "";
-    GetEnvironmentVariableA("ORVA_HOOK_WINDOW_STATION", answer, sizeof(answer));
+    char answer[MAX_PATH] = "";
+    e2e_hooks::Setting("ORVA_HOOK_WINDOW_STATION", answer);
     SetLastError(ERROR_ACCESS_DENIED);
     BOOL ok = lstrcmpA(answer, "unknown") != 0 &&
               GetUserObjectInformationA(object, index, information, length, needed);

@@ -37,10 +37,7 @@ TEST(FaultInjection, DiskFullDuringExtractionLeavesNoPartialInstallerAndABoxOnly
         SCOPED_TRACE(row.station);
         Sandbox box;
         box.setEnvironment("ORVA_HOOK_WINDOW_STATION", row.station);
-        std::string loader = box.install("download.exe", DiskFullLoaderExe());
-        RunResult result = box.run(loader);
-        ASSERT_TRUE(result.finished) << "start error " << result.startError;
-        EXPECT_EQ(0u, result.exitCode);
+        ASSERT_TRUE(Ended(box.run(box.install("download.exe", DiskFullLoaderExe())), 0));
 
         std::string log = RunLog(box, "download.log");
         std::vector<std::string> texts = LogTexts(log);
@@ -88,9 +85,7 @@ TEST(FaultInjection, InstallerAndLogHeldOpenAtCleanUpStayWholeAndGoAtTheNextRebo
         if (holder != INVALID_HANDLE_VALUE)
             CloseHandle(holder);
     }
-    const RunResult& result = run.result();
-    ASSERT_TRUE(result.finished);
-    EXPECT_EQ(0u, result.exitCode);
+    ASSERT_TRUE(Ended(run.result(), 0));
 
     // The log stayed in the per-run folder, and every line of the run is in it.
     std::string log = ReadFile(folder + "download.log");
@@ -123,11 +118,9 @@ TEST(FaultInjection, AnOldLogHeldOpenWithoutSharingIsLeftAloneAndNoLineIsLost)
     HANDLE holder =
         CreateFileA(oldLog.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, holder);
-    std::string loader = box.install("download.exe");
-    RunResult result = box.run(loader);
+    RunResult result = box.run(box.install("download.exe"));
     CloseHandle(holder);
-    ASSERT_TRUE(result.finished);
-    EXPECT_EQ(0u, result.exitCode);
+    ASSERT_TRUE(Ended(result, 0));
 
     // The held file is neither deleted nor written; the first lines wait in memory until the
     // per-run folder exists, so the log is whole and ends in the main temp folder.
@@ -145,9 +138,7 @@ TEST(FaultInjection, InstallerThatCrashesIsCleanedUpAfter)
     Sandbox box;
     std::string loader = box.install("download.exe");
     // One argument holding a blank: the installer receives /DemoCrash "1".
-    RunResult result = box.run(loader, "\"DemoCrash 1\"");
-    ASSERT_TRUE(result.finished);
-    EXPECT_EQ(0u, result.exitCode);
+    ASSERT_TRUE(Ended(box.run(loader, "\"DemoCrash 1\""), 0));
     const std::string setup = OnlyInstallerSelf(box);
     EXPECT_EQ(setup + " /DemoCrash \"1\"", OnlyInstallerCommandLine(box));
 
@@ -205,10 +196,7 @@ TEST(FaultInjection, PathsAtThePathLimit)
             const std::string temp = MakeFolderOfLength(box, total - join.tail);
             ASSERT_EQ(total - join.tail, temp.size());
             box.setTemp(temp);
-            std::string loader = box.install("d.exe");
-            RunResult result = box.run(loader);
-            ASSERT_TRUE(result.finished) << "start error " << result.startError;
-            EXPECT_EQ(0u, result.exitCode);
+            ASSERT_TRUE(Ended(box.run(box.install("d.exe")), 0));
 
             std::string log = RunLog(box, "d.log");
             if (log.empty())
@@ -268,9 +256,8 @@ TEST(FaultInjection, StoredParameterListAroundTheReadLimit)
         ASSERT_TRUE(regtest::SetText(product, "InstallerCPList", "p=" + value));
         ASSERT_TRUE(regtest::SetText(custom, "earlier", "1"));
         Sandbox box;
-        RunResult result =
-            box.run(box.install("download.exe"), "\"CustomParams xxxxxxxxplaceholder\"");
-        ASSERT_TRUE(result.finished);
+        ASSERT_TRUE(
+            Ended(box.run(box.install("download.exe"), "\"CustomParams xxxxxxxxplaceholder\"")));
         std::vector<std::string> records = box.installerRecords();
         ASSERT_EQ(1u, records.size());
         const std::string params = "reg: " + std::string(custom) + "|";
@@ -312,9 +299,7 @@ TEST(FaultInjection, StampedBlockWithoutClosingQuoteOrZeroByte)
         Sandbox box;
         const std::string loader = box.bin() + "download.exe";
         ASSERT_TRUE(WriteFile(loader, patched));
-        RunResult result = box.run(loader);
-        ASSERT_TRUE(result.finished) << "start error " << result.startError;
-        EXPECT_EQ(0u, result.exitCode);
+        ASSERT_TRUE(Ended(box.run(loader), 0));
         EXPECT_EQ(OnlyInstallerSelf(box) + row.appended, OnlyInstallerCommandLine(box));
         EXPECT_EQ("Exiting loader...", LogTexts(RunLog(box, "download.log")).back());
     }

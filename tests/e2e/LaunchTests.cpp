@@ -17,10 +17,7 @@ TEST(Launch, PausesFiveSecondsAfterTheInstallerEndsThenCleansUp)
 {
     Sandbox box;
     box.setEnvironment(kRealPauseVariable, "1");
-    std::string loader = box.install("download.exe");
-    RunResult result = box.run(loader);
-    ASSERT_TRUE(result.finished);
-    EXPECT_EQ(0u, result.exitCode);
+    ASSERT_TRUE(Ended(box.run(box.install("download.exe")), 0));
     ASSERT_EQ(1u, box.installerRecords().size());
 
     std::string log = ReadFile(box.mainTemp() + "download.log");
@@ -48,10 +45,7 @@ TEST(Launch, FailedStartIsLoggedAndTheCleanUpStillRuns)
 {
     Sandbox box;  // this loader carries no installer
     box.setEnvironment(kRealPauseVariable, "1");
-    std::string loader = box.install("download.exe", NoPayloadLoaderExe());
-    RunResult result = box.run(loader);
-    ASSERT_TRUE(result.finished);
-    EXPECT_EQ(0u, result.exitCode);
+    ASSERT_TRUE(Ended(box.run(box.install("download.exe", NoPayloadLoaderExe())), 0));
 
     std::string log = ReadFile(box.mainTemp() + "download.log");
     std::vector<LogLine> lines = ParseLog(log);
@@ -72,8 +66,7 @@ TEST(Launch, TempLogFolderWithALeftFileIsMarkedForDeletionAtReboot)
 {
     ClearPendingRenames();
     Sandbox box;
-    std::string loader = box.install("download.exe");
-    ASSERT_TRUE(box.run(loader, "\"/DemoLeaveFileInRunFolders 1\"").finished);
+    ASSERT_TRUE(box.run(box.install("download.exe"), "\"/DemoLeaveFileInRunFolders 1\"").finished);
 
     std::string log = ReadFile(box.mainTemp() + "download.log");
     std::vector<LogLine> lines = ParseLog(log);

@@ -87,6 +87,15 @@ std::string OnlyInstallerField(const Sandbox& box, const std::string& label)
 
 }  // namespace
 
+::testing::AssertionResult Ended(const RunResult& result, long exitCode)
+{
+    if (!result.finished)
+        return ::testing::AssertionFailure() << "start error " << result.startError;
+    if (exitCode >= 0 && result.exitCode != (unsigned long)exitCode)
+        return ::testing::AssertionFailure() << "exit code " << result.exitCode;
+    return ::testing::AssertionSuccess();
+}
+
 std::string OnlyInstallerCommandLine(const Sandbox& box)
 {
     return OnlyInstallerField(box, "cmdline");

@@ -11,6 +11,8 @@
 #include "Sandbox.h"
 #include "TestFiles.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -87,6 +89,9 @@ public:
 
 // The value of the first "label: " line of a demo installer record ("<no label>" if none).
 std::string RecordField(const std::string& record, const std::string& label);
+
+// Success when the run ended (else "start error N") and, with an exitCode, ended with it.
+::testing::AssertionResult Ended(const RunResult& result, long exitCode = -1);
 
 // The command line of the only installer run recorded in box; fails the test otherwise.
 std::string OnlyInstallerCommandLine(const Sandbox& box);

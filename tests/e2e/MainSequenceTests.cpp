@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <algorithm>
-
 using namespace e2e;
 
 namespace {
@@ -34,8 +32,7 @@ TEST(MainSequence, LogsEveryPreparationStepInOrderAndExitsWithZero)
     Sandbox box;
     std::string loader = box.install("download.exe");
     RunResult result = box.run(loader);
-    ASSERT_TRUE(result.finished) << "start error " << result.startError;
-    EXPECT_EQ(0u, result.exitCode);
+    ASSERT_TRUE(Ended(result, 0));
 
     std::string log = RunLog(box, "download.log");
     ASSERT_FALSE(log.empty());
@@ -64,8 +61,7 @@ TEST(MainSequence, LogsEveryPreparationStepInOrderAndExitsWithZero)
 TEST(MainSequence, NamesTheLogAfterItsOwnFileUpToTheFirstDot)
 {
     Sandbox box;
-    std::string loader = box.install("my.setup.exe");
-    ASSERT_TRUE(box.run(loader).finished);
+    ASSERT_TRUE(box.run(box.install("my.setup.exe")).finished);
     EXPECT_FALSE(RunLog(box, "my.log").empty());
     EXPECT_TRUE(RunLog(box, "my.setup.log").empty());
 }
@@ -97,8 +93,7 @@ TEST(MainSequence, ReusesAMainTempFolderFoundInPlaceOnlyWhenNoOneElseCanChangeIt
         box.setEnvironment("ORVA_HOOK_FOLDER_SDDL", c.sddl);
         if (!c.privileged)
             box.setEnvironment("ORVA_HOOK_UNPRIVILEGED", "1");
-        std::string loader = box.install("download.exe", HookedLoaderExe());
-        ASSERT_TRUE(box.run(loader).finished);
+        ASSERT_TRUE(box.run(box.install("download.exe", HookedLoaderExe())).finished);
         std::string log = RunLog(box, "download.log");
         std::vector<std::string> texts = LogTexts(log);
         const std::string folder = c.refusal ? box.temp() : box.mainTemp();
@@ -120,19 +115,14 @@ TEST(MainSequence, FallsBackToTheSystemTempFolderWhenAFileStandsInTheFolderPlace
 {
     Sandbox box;
     ASSERT_TRUE(WriteFile(box.temp() + "Qx_314", "not a folder"));
-    std::string loader = box.install("download.exe");
-    RunResult result = box.run(loader);
-    ASSERT_TRUE(result.finished) << "start error " << result.startError;
-    EXPECT_EQ(0u, result.exitCode);
+    ASSERT_TRUE(Ended(box.run(box.install("download.exe")), 0));
 
     std::string log = RunLog(box, "download.log");
     std::vector<std::string> texts = LogTexts(log);
-    auto failure =
-        std::find(texts.begin(), texts.end(),
-                  "CreateDirectory(" + box.mainTemp() + ") failed, must use system temp path.");
-    ASSERT_NE(texts.end(), failure) << log;
-    ASSERT_NE(texts.end(), failure + 1);
-    EXPECT_EQ("GetLastError() returned 183 for the preceeding failure!", *(failure + 1));
+    EXPECT_EQ(
+        LastErrorLine(ERROR_ALREADY_EXISTS),
+        After(texts, "CreateDirectory(" + box.mainTemp() + ") failed, must use system temp path."))
+        << log;
     EXPECT_TRUE(Contains(texts, "Using " + box.temp() + " as main temp path."));
     // The per-run folder is made in the system temp folder itself, and the installer in it.
     EXPECT_EQ(0u, TempLogPathFromLog(texts).find(box.temp() + "log"));
@@ -146,9 +136,7 @@ TEST(MainSequence, RunsToItsEndWhenTheTempFolderIsMissing)
     std::string missing = box.root() + "no-such-folder\\";
     box.setTemp(missing);
     std::string loader = box.install("download.exe");
-    RunResult result = box.run(loader);
-    ASSERT_TRUE(result.finished) << "start error " << result.startError;
-    EXPECT_EQ(0u, result.exitCode);
+    ASSERT_TRUE(Ended(box.run(loader), 0));
     // Nothing can be written there, and the loader does not make the folder itself.
     EXPECT_FALSE(FolderExists(missing));
 }
@@ -161,10 +149,7 @@ TEST(MainSequence, KeepsTheLogInANewFileOfItsOwnWhenThePerRunFolderCannotBeNamed
     std::string temp = MakeFolderOfLength(box, 241);
     ASSERT_TRUE(FolderExists(temp));
     box.setTemp(temp);
-    std::string loader = box.install("d.exe");
-    RunResult result = box.run(loader);
-    ASSERT_TRUE(result.finished) << "start error " << result.startError;
-    EXPECT_EQ(0u, result.exitCode);
+    ASSERT_TRUE(Ended(box.run(box.install("d.exe")), 0));
 
     std::string log = ReadFile(temp + "d.log");
     std::vector<std::string> texts = LogTexts(log);
@@ -193,10 +178,7 @@ TEST(MainSequence, KeepsLoggingWhereItIsWhenTheLogPathWouldExceedThePathLimit)
     Sandbox box;
     std::string temp = MakeFolderOfLength(box, 236);
     box.setTemp(temp);
-    std::string loader = box.install("download.exe");
-    RunResult result = box.run(loader);
-    ASSERT_TRUE(result.finished) << "start error " << result.startError;
-    EXPECT_EQ(0u, result.exitCode);
+    ASSERT_TRUE(Ended(box.run(box.install("download.exe")), 0));
 
     // No per-run folder could hold the log: every line stays in TEMP.
     std::vector<std::string> texts = LogTexts(ReadFile(temp + "download.log"));
@@ -218,8 +200,7 @@ TEST(MainSequence, DeletesAnOldLogAtStartAndNothingElse)
         if (link) {
             ASSERT_TRUE(support::MakeFolderLink(old, target)) << "no link can be made here";
         }
-        std::string loader = box.install("download.exe");
-        ASSERT_TRUE(box.run(loader).finished);
+        ASSERT_TRUE(box.run(box.install("download.exe")).finished);
         EXPECT_EQ(link, FileExists(old));
         if (link) {
             EXPECT_EQ("OLD RUN\r\n", ReadFile(target));

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 
 using namespace e2e;
@@ -14,9 +13,7 @@ namespace {
 std::vector<std::string> RunAndReadLog(Sandbox& box, const std::string& loader,
                                        const std::string& logName)
 {
-    RunResult result = box.run(loader);
-    EXPECT_TRUE(result.finished) << "start error " << result.startError;
-    EXPECT_EQ(0u, result.exitCode);
+    EXPECT_TRUE(Ended(box.run(loader), 0));
     return LogTexts(RunLog(box, logName));
 }
 
@@ -31,11 +28,6 @@ std::string FileDigest(const std::string& path)
     return text;
 }
 
-size_t IndexOf(const std::vector<std::string>& lines, const std::string& text)
-{
-    return std::find(lines.begin(), lines.end(), text) - lines.begin();
-}
-
 }  // namespace
 
 TEST(Payload, TheDefaultInstallerIsExtractedAndReportedAsSuccess)
@@ -44,9 +36,7 @@ TEST(Payload, TheDefaultInstallerIsExtractedAndReportedAsSuccess)
     std::vector<std::string> lines =
         RunAndReadLog(box, box.install("download.exe"), "download.log");
     const std::string installer = TempLogPathFromLog(lines) + "Setup.exe";
-    size_t path = IndexOf(lines, installer);
-    ASSERT_LT(path + 1, lines.size());
-    EXPECT_EQ("Success!", lines[path + 1]);
+    EXPECT_EQ("Success!", After(lines, installer));
     // What ran is the demo installer, byte for byte: it records a digest of its own file.
     std::vector<std::string> records = box.installerRecords();
     ASSERT_EQ(1u, records.size());
@@ -62,9 +52,9 @@ TEST(Payload, ALoaderBuiltWithAnotherInstallerOrMadeWithItFromTheTemplateRunsTha
     for (const std::string& source : {OtherPayloadLoaderExe(), TemplateMadeLoaderExe()}) {
         SCOPED_TRACE(source);
         Sandbox box;
-        std::string loader = box.install("download.exe", source);
-        std::vector<std::string> lines = RunAndReadLog(box, loader, "download.log");
-        EXPECT_NE(lines.size(), IndexOf(lines, "Success!"));
+        std::vector<std::string> lines =
+            RunAndReadLog(box, box.install("download.exe", source), "download.log");
+        EXPECT_TRUE(Contains(lines, "Success!"));
         EXPECT_EQ("Exiting loader...", lines.back());
         std::vector<std::string> records = box.installerRecords();
         ASSERT_EQ(1u, records.size());
@@ -78,13 +68,12 @@ TEST(Payload, ALoaderBuiltWithAnotherInstallerOrMadeWithItFromTheTemplateRunsTha
 TEST(Payload, ALoaderWithoutPayloadLogsTheMissingResourceAndGoesOn)
 {
     Sandbox box;
-    std::string loader = box.install("download.exe", NoPayloadLoaderExe());
-    std::vector<std::string> lines = RunAndReadLog(box, loader, "download.log");
-    size_t failure =
-        IndexOf(lines, "Could not find resource for <" + TempLogPathFromLog(lines) + "Setup.exe>.");
-    ASSERT_LT(failure + 1, lines.size());
-    EXPECT_EQ(LastErrorLine(ERROR_RESOURCE_TYPE_NOT_FOUND), lines[failure + 1]);
-    EXPECT_EQ(lines.size(), IndexOf(lines, "Success!"));
+    std::vector<std::string> lines =
+        RunAndReadLog(box, box.install("download.exe", NoPayloadLoaderExe()), "download.log");
+    EXPECT_EQ(
+        LastErrorLine(ERROR_RESOURCE_TYPE_NOT_FOUND),
+        After(lines, "Could not find resource for <" + TempLogPathFromLog(lines) + "Setup.exe>."));
+    EXPECT_FALSE(Contains(lines, "Success!"));
     EXPECT_EQ("Exiting loader...", lines.back());
 }
 
@@ -101,7 +90,7 @@ TEST(Payload, AnEarlierInstallerStillHeldOpenInTheMainTempFolderIsLeftAlone)
     CloseHandle(held);
 
     // This run extracts into a folder of its own and runs its own installer.
-    EXPECT_NE(lines.size(), IndexOf(lines, "Success!"));
+    EXPECT_TRUE(Contains(lines, "Success!"));
     EXPECT_EQ(1u, box.installerRecords().size());
     EXPECT_EQ("an installer of an earlier run, still running", ReadFile(setup));
 }

@@ -27,8 +27,7 @@ TEST_F(LoaderRegistry, EmptyFormerVendorKeyIsGoneAfterTheRun)
 {
     ASSERT_TRUE(regtest::CreateKey(kFormerVendor));
     Sandbox box;
-    RunResult result = box.run(box.install("download.exe"));
-    ASSERT_TRUE(result.finished) << "start error " << result.startError;
+    ASSERT_TRUE(Ended(box.run(box.install("download.exe"))));
     EXPECT_FALSE(regtest::KeyExists(kFormerVendor));
 }
 
@@ -37,8 +36,7 @@ TEST_F(LoaderRegistry, FormerVendorKeyThatHoldsAnythingStays)
     ASSERT_TRUE(regtest::SetText(kFormerVendor, "kept", "1"));
     ASSERT_TRUE(regtest::CreateKey("Software\\Brightholm\\Other"));
     Sandbox box;
-    RunResult result = box.run(box.install("download.exe"));
-    ASSERT_TRUE(result.finished) << "start error " << result.startError;
+    ASSERT_TRUE(Ended(box.run(box.install("download.exe"))));
     EXPECT_TRUE(regtest::KeyExists(kFormerVendor));
     EXPECT_TRUE(regtest::KeyExists("Software\\Brightholm\\Other"));
 }
@@ -46,8 +44,7 @@ TEST_F(LoaderRegistry, FormerVendorKeyThatHoldsAnythingStays)
 TEST_F(LoaderRegistry, CustomParamsArgumentIsInTheRegistryBeforeTheInstallerStarts)
 {
     Sandbox box;
-    RunResult result = box.run(box.install("download.exe"), "\"CustomParams a=1&b=hello+world\"");
-    ASSERT_TRUE(result.finished) << "start error " << result.startError;
+    ASSERT_TRUE(Ended(box.run(box.install("download.exe"), "\"CustomParams a=1&b=hello+world\"")));
     std::vector<std::string> records = box.installerRecords();
     ASSERT_EQ(1u, records.size());
     const std::string& record = records[0];
@@ -67,8 +64,7 @@ TEST_F(LoaderRegistry, CustomParamsLandInTheThirtyTwoBitViewOnly)
         GTEST_SKIP() << "this system has a single registry view";
     const REGSAM other = regtest::kOtherView;
     Sandbox box;
-    RunResult result = box.run(box.install("download.exe"), "\"CustomParams a=1&b=hello+world\"");
-    ASSERT_TRUE(result.finished) << "start error " << result.startError;
+    ASSERT_TRUE(Ended(box.run(box.install("download.exe"), "\"CustomParams a=1&b=hello+world\"")));
     const char* redirected = "Software\\WOW6432Node\\Pemrod\\Orvadesk";
     EXPECT_EQ(regtest::GetText("Software\\WOW6432Node\\Pemrod\\Orvadesk\\CustomParams", "b", other),
               "hello world");
@@ -85,8 +81,7 @@ TEST_F(LoaderRegistry, FormerVendorKeysCountInTheThirtyTwoBitViewOnly)
     const REGSAM other = regtest::kOtherView;
     ASSERT_TRUE(regtest::CreateKey("Software\\Brightholm\\Orvadesk", HKEY_LOCAL_MACHINE, other));
     Sandbox box;
-    RunResult first = box.run(box.install("download.exe"), "\"CustomParams a=1\"");
-    ASSERT_TRUE(first.finished) << "start error " << first.startError;
+    ASSERT_TRUE(Ended(box.run(box.install("download.exe"), "\"CustomParams a=1\"")));
     EXPECT_EQ(regtest::GetText("Software\\Pemrod\\Orvadesk\\CustomParams", "a"), "1");
     EXPECT_FALSE(regtest::KeyExists(kFormerVendor));
     EXPECT_FALSE(regtest::KeyExists("Software\\Brightholm\\Orvadesk\\CustomParams",
@@ -96,14 +91,12 @@ TEST_F(LoaderRegistry, FormerVendorKeysCountInTheThirtyTwoBitViewOnly)
     // empty, stays.
     regtest::DeleteTree("Software\\Brightholm\\Orvadesk", HKEY_LOCAL_MACHINE, other);
     ASSERT_TRUE(regtest::CreateKey("Software\\Brightholm\\Orvadesk"));
-    RunResult second = box.run(box.install("second.exe"), "\"CustomParams a=2\"");
-    ASSERT_TRUE(second.finished) << "start error " << second.startError;
+    ASSERT_TRUE(Ended(box.run(box.install("second.exe"), "\"CustomParams a=2\"")));
     EXPECT_EQ(regtest::GetText("Software\\Brightholm\\Orvadesk\\CustomParams", "a"), "2");
     EXPECT_TRUE(regtest::KeyExists(kFormerVendor, HKEY_LOCAL_MACHINE, other));
 
     regtest::DeleteTree("Software\\Brightholm\\Orvadesk");
-    RunResult third = box.run(box.install("third.exe"));
-    ASSERT_TRUE(third.finished) << "start error " << third.startError;
+    ASSERT_TRUE(Ended(box.run(box.install("third.exe"))));
     EXPECT_FALSE(regtest::KeyExists(kFormerVendor));
     EXPECT_TRUE(regtest::KeyExists(kFormerVendor, HKEY_LOCAL_MACHINE, other));
 }

@@ -5,9 +5,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <algorithm>
-#include <cstdio>
-
 using namespace e2e;
 
 namespace {
@@ -35,40 +32,30 @@ bool LogHas(const Sandbox& box, const std::string& logName, const std::string& t
     return Contains(LogTexts(RunLog(box, logName)), text);
 }
 
-struct KeepCase {
-    const char* name;
-    const char* arguments;
-    bool silent;
-};
-
-TEST(SelfDeletion, KeepsTheLoaderWithoutArgumentsAndInASilentInstall)
+TEST(SelfDeletion, DeletesTheLoaderAndTheBatchOnlyWithArgumentsAndNotSilent)
 {
-    const KeepCase cases[] = {
-        {"no arguments", "", false},
-        {"-s -a and a third argument", "-s -a x", true},
-        {"-silent -all and more", "-silent -all x y", true},
+    const struct {
+        const char* arguments;
+        bool silent;  // and the loader kept
+    } cases[] = {
+        {"", false},        {"-s -a x", true}, {"-silent -all x y", true},
+        {"-a -s x", false}, {"-s -a", false},  {"-S -a x", false},
+        {"x", false},
     };
-    for (const KeepCase& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("arguments: ") + c.arguments);
         Sandbox box;
         std::string loader = box.install("download.exe");
-        ASSERT_TRUE(box.run(loader, c.arguments).finished) << c.name;
-        // A batch would be in place before the loader ends, and would go only after the loader.
-        EXPECT_TRUE(FileExists(loader)) << c.name;
-        EXPECT_TRUE(NoBatchIn(box.temp())) << c.name;
-        EXPECT_EQ(c.silent, LogHas(box, "download.log", kSilentLine)) << c.name;
-    }
-}
-
-TEST(SelfDeletion, DeletesTheLoaderAndTheBatchWhenNotSilent)
-{
-    const char* const cases[] = {"-a -s x", "-s -a", "-S -a x", "x"};
-    for (const char* arguments : cases) {
-        Sandbox box;
-        std::string loader = box.install("download.exe");
-        ASSERT_TRUE(box.run(loader, arguments).finished) << arguments;
-        EXPECT_TRUE(WaitUntilGone(loader, kGoneWithinMs)) << arguments;
-        EXPECT_TRUE(WaitUntil(NoBatchIn, box.temp(), kGoneWithinMs)) << arguments;
-        EXPECT_FALSE(LogHas(box, "download.log", kSilentLine)) << arguments;
+        ASSERT_TRUE(box.run(loader, c.arguments).finished);
+        if (c.silent || !*c.arguments) {
+            // A batch would be in place before the loader ends, and would go only after it.
+            EXPECT_TRUE(FileExists(loader));
+            EXPECT_TRUE(NoBatchIn(box.temp()));
+        } else {
+            EXPECT_TRUE(WaitUntilGone(loader, kGoneWithinMs));
+            EXPECT_TRUE(WaitUntil(NoBatchIn, box.temp(), kGoneWithinMs));
+        }
+        EXPECT_EQ(c.silent, LogHas(box, "download.log", kSilentLine));
     }
 }
 

@@ -1,8 +1,24 @@
 #include "TempRecord.h"
 
-#include <windows.h>
-
 namespace e2e_hooks {
+
+bool Setting(const char* name, char (&value)[MAX_PATH])
+{
+    DWORD length = GetEnvironmentVariableA(name, value, MAX_PATH);
+    return length > 0 && length < MAX_PATH;
+}
+
+bool IsSet(const char* name)
+{
+    char value[MAX_PATH];
+    return Setting(name, value);
+}
+
+bool IsInstallerFile(const char* path)
+{
+    size_t length = lstrlenA(path);
+    return length >= 10 && lstrcmpiA(path + length - 10, "\\Setup.exe") == 0;
+}
 
 void AppendToTempRecord(const char* fileName, const char* first, const char* second)
 {
@@ -16,9 +32,9 @@ void AppendToTempRecord(const char* fileName, const char* first, const char* sec
     if (file == INVALID_HANDLE_VALUE)
         return;
     DWORD done;
-    WriteFile(file, first, lstrlenA(first), &done, nullptr);
+    WriteFile(file, first ? first : "", lstrlenA(first), &done, nullptr);
     WriteFile(file, "|", 1, &done, nullptr);
-    WriteFile(file, second, lstrlenA(second), &done, nullptr);
+    WriteFile(file, second ? second : "", lstrlenA(second), &done, nullptr);
     WriteFile(file, "\r\n", 2, &done, nullptr);
     CloseHandle(file);
 }

@@ -26,32 +26,15 @@
 
 #include <sddl.h>
 
+using namespace e2e_hooks;
+
 namespace {
-
-bool Setting(const char* name, char (&value)[MAX_PATH])
-{
-    DWORD length = GetEnvironmentVariableA(name, value, MAX_PATH);
-    return length > 0 && length < MAX_PATH;
-}
-
-bool IsSet(const char* name)
-{
-    char value[MAX_PATH];
-    return Setting(name, value);
-}
-
-bool IsInstallerFile(const char* path)
-{
-    size_t length = lstrlenA(path);
-    return length >= 10 && lstrcmpiA(path + length - 10, "\\Setup.exe") == 0;
-}
 
 BOOL WINAPI RecordProcess(LPCSTR program, LPSTR commandLine, LPSECURITY_ATTRIBUTES ps,
                           LPSECURITY_ATTRIBUTES ts, BOOL inherit, DWORD flags, LPVOID environment,
                           LPCSTR folder, LPSTARTUPINFOA startup, LPPROCESS_INFORMATION process)
 {
-    e2e_hooks::AppendToTempRecord("processes.txt", program ? program : "",
-                                  commandLine ? commandLine : "");
+    e2e_hooks::AppendToTempRecord("processes.txt", program, commandLine);
     return CreateProcessA(program, commandLine, ps, ts, inherit, flags, environment, folder,
                           startup, process);
 }
@@ -62,9 +45,8 @@ BOOL WINAPI RecordProcessAsUser(HANDLE token, LPCSTR program, LPSTR commandLine,
                                 DWORD flags, LPVOID environment, LPCSTR folder,
                                 LPSTARTUPINFOA startup, LPPROCESS_INFORMATION process)
 {
-    e2e_hooks::AppendToTempRecord("processes.txt", program ? program : "",
-                                  commandLine ? commandLine : "");
-    e2e_hooks::AppendToTempRecord("as-user.txt", program ? program : "", "");
+    e2e_hooks::AppendToTempRecord("processes.txt", program, commandLine);
+    e2e_hooks::AppendToTempRecord("as-user.txt", program, "");
     return CreateProcessAsUserA(token, program, commandLine, ps, ts, inherit, flags, environment,
                                 folder, startup, process);
 }

@@ -19,11 +19,6 @@ namespace {
 constexpr unsigned long kRecordWithinMs = 60000;
 constexpr unsigned long kRunEndsWithinMs = 120000;
 
-bool StartsWith(const std::string& text, const std::string& head)
-{
-    return text.compare(0, head.size(), head) == 0;
-}
-
 // The folder part of a path, final backslash included.
 std::string FolderOf(const std::string& path)
 {
@@ -66,7 +61,7 @@ TEST(TrustedRun, InstallerRunsFromAPrivateFolderOfItsOwnThatIsGoneAfterwards)
 
     std::vector<std::string> texts = LogTexts(RunLog(box, "download.log"));
     EXPECT_EQ(runFolder, TempLogPathFromLog(texts));
-    EXPECT_TRUE(StartsWith(runFolder, box.mainTemp() + "log")) << runFolder;
+    EXPECT_EQ(0u, runFolder.find(box.mainTemp() + "log")) << runFolder;
     EXPECT_EQ(runFolder + "Setup.exe", self);
     EXPECT_EQ("Success!", After(texts, self));
     EXPECT_FALSE(FolderExists(runFolder));
@@ -94,8 +89,7 @@ TEST(TrustedRun, TwoLoadersAtOnceEachRunTheirOwnInstaller)
     for (const std::string& self : {selfA, selfB}) {
         // The later of the two finds the main temp folder made; under Wine, whose folders all
         // show the user as owner, it refuses it and makes its folder in TEMP itself.
-        EXPECT_TRUE(StartsWith(self, box.mainTemp() + "log") ||
-                    StartsWith(self, box.temp() + "log"))
+        EXPECT_TRUE(self.find(box.mainTemp() + "log") == 0 || self.find(box.temp() + "log") == 0)
             << self;
         EXPECT_FALSE(FolderExists(FolderOf(self))) << self;
     }
@@ -125,8 +119,7 @@ TEST(TrustedRun, AnInstallerLeftInTheMainTempFolderIsNeverStarted)
         const std::string planted = box.install("Setup.exe", DemoInstallerExe(), box.mainTemp());
         ASSERT_TRUE(SetFileAttributesA(planted.c_str(), FILE_ATTRIBUTE_READONLY));
         const std::string before = ReadFile(planted);
-        std::string loader = box.install("download.exe", c.loader);
-        ASSERT_TRUE(box.run(loader).finished);
+        ASSERT_TRUE(box.run(box.install("download.exe", c.loader)).finished);
 
         std::vector<std::string> texts = LogTexts(RunLog(box, "download.log"));
         std::vector<std::string> records = box.installerRecords();
@@ -170,7 +163,7 @@ TEST(TrustedRun, AnInstallerFileTamperedWithIsNeverStarted)
 
         std::vector<std::string> texts = LogTexts(RunLog(box, "download.log"));
         const std::string runFolder = TempLogPathFromLog(texts);
-        ASSERT_TRUE(StartsWith(runFolder, box.mainTemp() + "log")) << runFolder;
+        ASSERT_EQ(0u, runFolder.find(box.mainTemp() + "log")) << runFolder;
         const std::string installer = runFolder + "Setup.exe";
         std::string failure = c.failure;
         failure.replace(failure.find("%s"), 2, installer);
@@ -209,8 +202,7 @@ TEST(TrustedRun, AMainTempFolderThatIsALinkIsNeitherUsedNorWrittenThrough)
     const std::string link = Bare(box.mainTemp());
     ASSERT_TRUE(MakeFolderLink(link, Bare(elsewhere))) << "no folder link can be made here";
 
-    std::string loader = box.install("download.exe");
-    ASSERT_TRUE(box.run(loader).finished);
+    ASSERT_TRUE(box.run(box.install("download.exe")).finished);
 
     std::vector<std::string> texts = LogTexts(ReadFile(box.temp() + "download.log"));
     const std::string fallback =
@@ -219,7 +211,7 @@ TEST(TrustedRun, AMainTempFolderThatIsALinkIsNeitherUsedNorWrittenThrough)
     EXPECT_TRUE(Contains(texts, "Using " + box.temp() + " as main temp path."));
     EXPECT_TRUE(ListFolder(elsewhere).empty());
     // The installer ran all the same, from a folder of its own in the system temp folder.
-    EXPECT_TRUE(StartsWith(OnlyInstallerSelf(box), box.temp() + "log"));
+    EXPECT_EQ(0u, OnlyInstallerSelf(box).find(box.temp() + "log"));
     EXPECT_EQ("Exiting loader...", texts.back());
     EXPECT_TRUE(RemoveFolderLink(link));
 }
@@ -263,13 +255,12 @@ TEST(TrustedRun, APerRunFolderNameAlreadyTakenIsTriedAgain)
         SCOPED_TRACE(std::string(c.taken) + " names taken");
         Sandbox box;
         box.setEnvironment("ORVA_HOOK_TAKEN", c.taken);
-        std::string loader = box.install("download.exe", HookedLoaderExe());
-        ASSERT_TRUE(box.run(loader).finished);
+        ASSERT_TRUE(box.run(box.install("download.exe", HookedLoaderExe())).finished);
         std::string log = RunLog(box, "download.log");
         std::vector<std::string> texts = LogTexts(log);
         ASSERT_FALSE(texts.empty());
         if (c.folder) {
-            EXPECT_TRUE(StartsWith(OnlyInstallerSelf(box), box.temp() + c.folder + "log"));
+            EXPECT_EQ(0u, OnlyInstallerSelf(box).find(box.temp() + c.folder + "log"));
         } else {
             EXPECT_EQ(LastErrorLine(ERROR_ALREADY_EXISTS),
                       After(texts, "GetTempFileName() failed, must use main temp path."));
@@ -294,8 +285,7 @@ TEST(TrustedRun, ASystemRunWorksInTheTempFolderOnlySystemCanUse)
         box.setEnvironment("ORVA_HOOK_TEMP2", systemTemp);
         if (system)
             box.setEnvironment("ORVA_HOOK_SYSTEM", "1");
-        std::string loader = box.install("download.exe", HookedLoaderExe());
-        ASSERT_TRUE(box.run(loader).finished);
+        ASSERT_TRUE(box.run(box.install("download.exe", HookedLoaderExe())).finished);
         const std::string used = (system ? systemTemp : box.temp()) + "Qx_314\\";
         std::vector<std::string> texts = LogTexts(ReadFile(used + "download.log"));
         EXPECT_TRUE(Contains(texts, "Using " + used + " as main temp path."));
@@ -314,7 +304,7 @@ TEST(TrustedRun, TheSelfDeletingBatchRunsWithoutTheAutoRunCommands)
     const std::string interpreter = std::string(system) + "\\cmd.exe";
     const std::vector<std::string> started = StartedProcesses(box);
     ASSERT_EQ(2u, started.size());
-    EXPECT_TRUE(StartsWith(started[0], OnlyInstallerSelf(box) + "|")) << started[0];
+    EXPECT_EQ(0u, started[0].find(OnlyInstallerSelf(box) + "|")) << started[0];
     EXPECT_EQ(interpreter + "|" + interpreter + " /d /s /c \"\"" + box.temp() + "~VO00000.bat\"\"",
               started[1]);
 }

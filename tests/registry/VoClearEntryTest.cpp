@@ -284,10 +284,6 @@ TEST_F(VoClearEntryTest, StringWriteHonoursAnOverrideOfTheTextWrite)
     EXPECT_FALSE(regtest::KeyExists("Software\\OrvaTest\\Recording"));
 }
 
-}  // namespace
-
-namespace {
-
 // Makes every foundation allocation fail while it lives.
 class OutOfMemory {
 public:
@@ -326,10 +322,6 @@ TEST_F(VoClearEntryTest, OperationsOutOfMemoryNeverFallBackToTheRootOrDefaultVal
     EXPECT_FALSE(regtest::GetValue("", "orva-test-value").found);
     EXPECT_FALSE(regtest::KeyExists("Key"));
 }
-
-}  // namespace
-
-namespace {
 
 // The delivered program is 32-bit: its keys lie in the 32-bit view, below
 // Software\WOW6432Node as the 64-bit view sees it. A key of the same name in the 64-bit view

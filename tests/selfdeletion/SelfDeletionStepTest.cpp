@@ -20,6 +20,7 @@ namespace {
 class SelfDeletionStep : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(loader::SetLoaderLogPath(_folder.c_str(), "test.log")); }
+    void TearDown() override { support::RestoreSystemCalls(); }
     std::string log() const { return support::ReadFile(_folder + "test.log"); }
     void clearLog() const { DeleteFileA((_folder + "test.log").c_str()); }
 
@@ -29,33 +30,31 @@ protected:
 
 TEST_F(SelfDeletionStep, SchedulesNothingForAPathThatMayNotNameTheLoader)
 {
+    const char* cut =
+        "Self-deletion skipped: the loader's path fills the path buffer and may be cut short.";
+    const char* wildcard =
+        "Self-deletion skipped: the loader's path holds '?' or '*' and would match other files.";
+    const char* notFull =
+        "Self-deletion skipped: the loader's path is not in full form and may name another file.";
     const struct {
         const char* name;
         std::string modulePath;
         bool complete;
         const char* logged;
     } cases[] = {
-        {"cut at the path limit", "C:\\" + std::string(255, 'a') + ".exe", true,
-         "Self-deletion skipped: the loader's path fills the path buffer and may be cut short."},
-        {"reported as cut", "C:\\short.exe", false,
-         "Self-deletion skipped: the loader's path fills the path buffer and may be cut short."},
-        {"question mark", "C:\\setup?.exe", true,
-         "Self-deletion skipped: the loader's path holds '?' or '*' and would match other files."},
-        {"asterisk", "C:\\set*.exe", true,
-         "Self-deletion skipped: the loader's path holds '?' or '*' and would match other files."},
+        {"cut at the path limit", "C:\\" + std::string(255, 'a') + ".exe", true, cut},
+        {"reported as cut", "C:\\short.exe", false, cut},
+        {"question mark", "C:\\setup?.exe", true, wildcard},
+        {"asterisk", "C:\\set*.exe", true, wildcard},
         {"double quote", "C:\\set\" & calc & \".exe", true,
          "Self-deletion skipped: the loader's path holds '\"' and would break the batch's quoting."},
         // What full-width backslashes, slashes, colons and full stops become in the ANSI path.
         {"a parent folder component", "C:\\Users\\u\\Downloads\\..\\..\\..\\Windows\\x.dll", true,
-         "Self-deletion skipped: the loader's path is not in full form and may name another file."},
-        {"a current folder component", "C:\\Users\\.\\x.exe", true,
-         "Self-deletion skipped: the loader's path is not in full form and may name another file."},
-        {"a slash", "C:\\Users\\u/x.exe", true,
-         "Self-deletion skipped: the loader's path is not in full form and may name another file."},
-        {"a doubled backslash", "C:\\Users\\\\x.exe", true,
-         "Self-deletion skipped: the loader's path is not in full form and may name another file."},
-        {"a colon after the drive (a stream of another file)", "C:\\Users\\a:b.exe", true,
-         "Self-deletion skipped: the loader's path is not in full form and may name another file."},
+         notFull},
+        {"a current folder component", "C:\\Users\\.\\x.exe", true, notFull},
+        {"a slash", "C:\\Users\\u/x.exe", true, notFull},
+        {"a doubled backslash", "C:\\Users\\\\x.exe", true, notFull},
+        {"a colon after the drive (a stream of another file)", "C:\\Users\\a:b.exe", true, notFull},
     };
     for (const auto& c : cases) {
         clearLog();
@@ -177,7 +176,6 @@ TEST_F(SelfDeletionStep, GivesUpWithTheErrorOfTheCallThatFailed)
                       g_processCalls[0].commandLine);
         }
     }
-    support::RestoreSystemCalls();
 }
 
 // Run with raised rights, the batch runs with the user's own token, or, where there is none and
@@ -215,7 +213,6 @@ TEST_F(SelfDeletionStep, TheBatchHasNoMoreRightsThanTheUserWhoCouldDeleteTheFile
                                             "the loader's path.") != std::string::npos)
             << log();
     }
-    support::RestoreSystemCalls();
 }
 
 TEST_F(SelfDeletionStep, SilentOnlyWithDashSAndDashAFirstOfThreeOrMore)

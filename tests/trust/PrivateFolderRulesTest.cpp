@@ -10,11 +10,12 @@ namespace {
 
 constexpr char kUser[] = "S-1-5-21-1004336348-1177238915-682003330-1001";
 
-std::string Compose(const char* userSid, size_t capacity = loader::kPrivateFolderSddlChars)
+std::string Compose(const char* userSid, size_t capacity = loader::kPrivateFolderSddlChars,
+                    bool privileged = true)
 {
     char sddl[loader::kPrivateFolderSddlChars + 1];
     EXPECT_LE(capacity, sizeof(sddl));
-    if (!loader::ComposePrivateFolderSddl(sddl, capacity, userSid))
+    if (!loader::ComposePrivateFolderSddl(sddl, capacity, userSid, privileged))
         return "<refused:" + std::string(sddl) + ">";
     return sddl;
 }
@@ -25,11 +26,9 @@ TEST(PrivateFolderSddl, GrantsSystemAndAdministratorsAllAndTheUserReadAndExecute
                   ")(A;OICI;FRFX;;;S-1-3-4)",
               Compose(kUser));
     // Unless the run itself has no privileges: it must write into its own folders.
-    char sddl[loader::kPrivateFolderSddlChars];
-    ASSERT_TRUE(loader::ComposePrivateFolderSddl(sddl, sizeof(sddl), kUser, false));
     EXPECT_EQ("D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + std::string(kUser) +
                   ")(A;OICI;FRFX;;;S-1-3-4)",
-              std::string(sddl));
+              Compose(kUser, loader::kPrivateFolderSddlChars, false));
 }
 
 TEST(PrivateFolderSddl, RefusesWhatIsNotASidAndWhatDoesNotFit)
