@@ -156,7 +156,7 @@ DWORD WINAPI Temp2Setting(DWORD capacity, LPWSTR wide)
 FARPROC WINAPI FindTemp2Setting(HMODULE module, LPCSTR name)
 {
     if (HIWORD(name) != 0 && lstrcmpA(name, "GetTempPath2W") == 0 && IsSet("ORVA_HOOK_TEMP2"))
-        return reinterpret_cast<FARPROC>(&Temp2Setting);
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&Temp2Setting));
     return GetProcAddress(module, name);
 }
 
