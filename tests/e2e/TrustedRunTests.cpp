@@ -307,6 +307,9 @@ TEST(TrustedRun, TheSelfDeletingBatchRunsWithoutTheAutoRunCommands)
     EXPECT_EQ(0u, started[0].find(OnlyInstallerSelf(box) + "|")) << started[0];
     EXPECT_EQ(interpreter + "|" + interpreter + " /d /s /c \"\"" + box.temp() + "~VO00000.bat\"\"",
               started[1]);
+    // Elevated through consent (as Wine runs it): started with the user's own token.
+    EXPECT_EQ(std::vector<std::string>{interpreter + "|"},
+              support::TextLines(ReadFile(box.temp() + "as-user.txt")));
 }
 
 }  // namespace
