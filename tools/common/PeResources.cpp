@@ -115,8 +115,11 @@ bool ReadImage(const std::vector<uint8_t>& image, Image& pe, std::string& error)
         if (s.rawOffset > image.size() || image.size() - s.rawOffset < s.rawSize)
             return Fail(error, std::string("damaged executable (section ") + s.name +
                                    " runs past the end of the file)");
-        if (!pe.sections.empty() && s.address < pe.sections.back().address)
-            return Fail(error, "damaged executable (sections out of address order)");
+        // In address order, and none reaching into the next: a section the rebuilt image moves
+        // must not be one that another one's addresses also name.
+        if (!pe.sections.empty() &&
+            s.address < pe.sections.back().address + pe.sections.back().extent())
+            return Fail(error, "damaged executable (sections out of address order or overlapping)");
         pe.sections.push_back(s);
     }
 
