@@ -115,11 +115,14 @@ bool ReadImage(const std::vector<uint8_t>& image, Image& pe, std::string& error)
         if (s.rawOffset > image.size() || image.size() - s.rawOffset < s.rawSize)
             return Fail(error, std::string("damaged executable (section ") + s.name +
                                    " runs past the end of the file)");
-        // In address order, and none reaching into the next: a section the rebuilt image moves
+        // Inside the 4 GiB of addresses (so that no address comparison below wraps), in address
+        // order, and none reaching into the next: a section the rebuilt image moves
         // must not be one that another one's addresses also name.
-        if (!pe.sections.empty() &&
-            s.address < pe.sections.back().address + pe.sections.back().extent())
-            return Fail(error, "damaged executable (sections out of address order or overlapping)");
+        if (uint64_t(s.address) + s.extent() > UINT32_MAX ||
+            (!pe.sections.empty() &&
+             s.address < pe.sections.back().address + pe.sections.back().extent()))
+            return Fail(error,
+                        "damaged executable (sections out of order, overlapping or past 4 GiB)");
         pe.sections.push_back(s);
     }
 
@@ -362,7 +365,9 @@ bool PutResource(const std::vector<uint8_t>& image, ResourceId id, const uint8_t
     };
     for (size_t i = 0; i < pe.sections.size(); ++i) {
         const Section& s = pe.sections[i];
-        if (i < pe.resourceSection && s.rawSize && rawEnd(s) > resources.rawOffset)
+        // Before the resources in the file too, even a section without data: its place must stay.
+        if (i < pe.resourceSection &&
+            (s.rawOffset > resources.rawOffset || (s.rawSize && rawEnd(s) > resources.rawOffset)))
             return Fail(error, "damaged executable (its sections overlap in the file)");
         if (i <= pe.resourceSection)
             continue;
@@ -376,11 +381,18 @@ bool PutResource(const std::vector<uint8_t>& image, ResourceId id, const uint8_t
         return Fail(error, "damaged executable (its headers overlap its resources)");
     if (rawEnd(pe.sections.back()) < image.size())
         return Fail(error, "data follow its last section, which would be lost");
+    // From the resource section on, the only other data are those of the sections that move
+    // behind it: anything else (in it, or in a gap the grown section may cover) would be
+    // overwritten.
     for (uint32_t d = 0; d < pe.directoryCount; ++d) {
         uint32_t address = 0;
         ReadLe32(image, pe.directories + d * kDirectoryEntrySize, address);
-        if (d != kResourceDirectory && d != kSecurityDirectory && address >= resources.address &&
-            address - resources.address < resources.extent())
+        if (d == kResourceDirectory || d == kSecurityDirectory || address < resources.address)
+            continue;
+        bool moves = false;
+        for (size_t i = pe.resourceSection + 1; i < pe.sections.size(); ++i)
+            moves = moves || address - pe.sections[i].address < pe.sections[i].extent();
+        if (!moves)
             return Fail(error, "damaged executable (other data share its resource section)");
     }
 
