@@ -75,7 +75,14 @@ TEST(SelfDeletionBatchRun, TriesUntilTheLoaderIsGoneOrTheTriesRunOutThenRemovesI
         EXPECT_FALSE(support::FileExists(marker));
         std::vector<std::string> waits =
             support::TextLines(support::ReadFile(box.temp() + "ping-calls.txt"));
-        EXPECT_EQ(c.waits, waits.size()) << support::ReadFile(complaints);
+        // Wine's interpreter, on a loaded machine, now and then fails to start a program and
+        // says so; such a try is a wait that was tried all the same. A stand-in that never
+        // starts is a fault of the test, not a few passes without a pause.
+        size_t unstarted = 0;
+        for (const std::string& line : support::TextLines(support::ReadFile(complaints)))
+            unstarted += line.find("ping-stand-in") != std::string::npos;
+        EXPECT_LE(unstarted, c.waits / 10) << support::ReadFile(complaints);
+        EXPECT_EQ(c.waits, waits.size() + unstarted) << support::ReadFile(complaints);
         // (The interpreter passes on the blank before the redirection.)
         for (const std::string& arguments : waits)
             EXPECT_EQ("-n 2 127.0.0.1", arguments.substr(0, arguments.find_last_not_of(' ') + 1));
