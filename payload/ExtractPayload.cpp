@@ -133,9 +133,13 @@ DWORD HoldAndCheck(MemberInflater& inflater, const char* path, bool quiet, void*
     }
 }
 
-DWORD ExtractFromMemory(const unsigned char* data, size_t size, const char* outputPath, bool quiet,
-                        void** heldFile)
+}  // namespace
+
+DWORD ExtractPayloadData(const unsigned char* data, size_t size, const char* outputPath, bool quiet,
+                         void** heldFile)
 {
+    if (heldFile != nullptr)
+        *heldFile = nullptr;
     const long noCode = loader::kNoErrorCode;
 
     const GzipHeader header = ParseGzipHeader(data, size);
@@ -199,8 +203,6 @@ DWORD ExtractFromMemory(const unsigned char* data, size_t size, const char* outp
     return HoldAndCheck(inflater, outputPath, quiet, heldFile);
 }
 
-}  // namespace
-
 DWORD ExtractPayloadFile(int resourceId, const char* outputPath, bool quiet, void** heldFile)
 {
     if (heldFile != nullptr)
@@ -224,14 +226,6 @@ DWORD ExtractPayloadFile(int resourceId, const char* outputPath, bool quiet, voi
     }
     return ExtractPayloadData(static_cast<const unsigned char*>(data), size, outputPath, quiet,
                               heldFile);
-}
-
-DWORD ExtractPayloadData(const unsigned char* data, size_t size, const char* outputPath, bool quiet,
-                         void** heldFile)
-{
-    if (heldFile != nullptr)
-        *heldFile = nullptr;
-    return ExtractFromMemory(data, size, outputPath, quiet, heldFile);
 }
 
 }  // namespace payload
